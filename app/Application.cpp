@@ -1,0 +1,177 @@
+// The viewer's start-up, frame loop and shutdown over the process-wide state.
+#include "app/Application.h"
+
+#include "app/Fatal.h"
+#include "app/Globals.h"
+#include "app/ResolutionSettings.h"
+#include "camera/Camera.h"
+#include "camera/Controls.h"
+#include "render/Renderer.h"
+#include "render/ShadowLight.h"
+#include "scene/SceneImport.h"
+#include "scene/SceneObject.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <IL/il.h>
+#include <iostream>
+
+namespace {
+
+constexpr const char* windowTitle = "Brassfern";
+constexpr const char* scenePath = "SceneObjects/FinalScene/final_scene.obj";
+
+const char* glErrorName(GLenum code)
+{
+    switch (code) {
+    case GL_INVALID_ENUM:
+        return "INVALID_ENUM";
+    case GL_INVALID_VALUE:
+        return "INVALID_VALUE";
+    case GL_INVALID_OPERATION:
+        return "INVALID_OPERATION";
+    case GL_STACK_OVERFLOW:
+        return "STACK_OVERFLOW";
+    case GL_STACK_UNDERFLOW:
+        return "STACK_UNDERFLOW";
+    case GL_OUT_OF_MEMORY:
+        return "OUT_OF_MEMORY";
+    case GL_INVALID_FRAMEBUFFER_OPERATION:
+        return "INVALID_FRAMEBUFFER_OPERATION";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void openWindow(bool visible, int overrideWidth, int overrideHeight)
+{
+    if (!glfwInit())
+        fatal({"Error: Could not init GLFW"}, 1);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    if (!visible)
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+
+    {
+        const ResolutionSettings settings;
+        fullscreen = settings.fullscreen;
+        windowWidth = settings.win_width;
+        windowHeight = settings.win_height;
+        renderWidth = settings.res_width;
+        renderHeight = settings.res_height;
+        shadowMapWidth = settings.sm_width;
+        shadowMapHeight = settings.sm_height;
+    }
+
+    GLFWmonitor* monitor = nullptr;
+    if (fullscreen) {
+        monitor = glfwGetPrimaryMonitor();
+        if (const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr) {
+            windowWidth = mode->width;
+            windowHeight = mode->height;
+        }
+    }
+    if (overrideWidth > 0 && overrideHeight > 0) {
+        windowWidth = overrideWidth;
+        windowHeight = overrideHeight;
+    }
+    window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
+    if (window == nullptr) {
+        glfwTerminate();
+        fatal({"Error: Could not create window"}, 1);
+    }
+    glfwMakeContextCurrent(window);
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) {
+        glfwTerminate();
+        fatal({"Error: GLEW could not be initialized"}, 1);
+    }
+    // GLEW's loader trips over core contexts and leaves a harmless
+    // INVALID_ENUM behind; it is not this program's error to report.
+    glGetError();
+}
+
+void initScene()
+{
+    ilInit();
+    glfwSetWindowTitle(window, windowTitle);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    renderer = new Renderer();
+
+    camera = new Camera();
+    camera->setProjection(Camera::fieldOfViewRadians, static_cast<float>(windowWidth),
+                          static_cast<float>(windowHeight), Camera::nearPlane, Camera::farPlane);
+    camera->setPosition(0.0f, 20.0f, 25.0f);
+    camera->lookAtTarget(sceneTarget);
+
+    shadowLight = new ShadowLight(glm::vec3(4.0f, 7.0f, -1.0f), glm::vec3(1.0f), 1.0f);
+
+    sceneObjects = importScene(scenePath);
+}
+
+void registerCallbacks()
+{
+    glfwSetCursorPosCallback(window, onCursorPos);
+    glfwSetScrollCallback(window, onScroll);
+    glfwSetWindowSizeCallback(window, onWindowSize);
+    glfwSetKeyCallback(window, onKey);
+    glfwSetMouseButtonCallback(window, onMouseButton);
+}
+
+void runFrame(float dt)
+{
+    totalTime += dt;
+    glfwPollEvents();
+    for (scene::SceneObject* object : sceneObjects)
+        object->update(dt);
+    controlCamera(dt);
+    renderFrame();
+    glfwSwapBuffers(window);
+    reportGlError();
+}
+
+void reportGlError()
+{
+    const GLenum code = glGetError();
+    if (const char* name = glErrorName(code))
+        std::cout << "GL ERROR DETECTED!!! " << name << " (" << static_cast<unsigned>(code) << ")" << std::endl;
+}
+
+void shutdown()
+{
+    delete renderer;
+    delete camera;
+    delete shadowLight;
+    for (scene::SceneObject* object : sceneObjects)
+        delete object;
+    sceneObjects.clear();
+    textureCache.clear();
+}
+
+int runViewer()
+{
+    openWindow(true);
+    initScene();
+    registerCallbacks();
+    glfwSetCursorPos(window, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
+    double last = glfwGetTime();
+    while (!glfwWindowShouldClose(window)) {
+        const double now = glfwGetTime();
+        const float dt = static_cast<float>(now - last);
+        last = now;
+        runFrame(dt);
+    }
+    shutdown();
+    glfwTerminate();
+    return 0;
+}

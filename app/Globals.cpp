@@ -1,0 +1,16 @@
+// Storage of the process-wide state, with its values before start-up.
+#include "app/Globals.h"
+
+GLFWwindow* window = nullptr;
+int windowWidth = 900;
+int windowHeight = 720;
+int renderWidth = 1920;
+int renderHeight = 1080;
+int shadowMapWidth = 1024;
+int shadowMapHeight = 1024;
+bool fullscreen = false;
+Camera* camera = nullptr;
+Renderer* renderer = nullptr;
+ShadowLight* shadowLight = nullptr;
+std::vector<scene::SceneObject*> sceneObjects;
+float totalTime = 0.0f;

@@ -1,0 +1,39 @@
+#version 330 core
+// Depth of field, step 1: splits the image into the two layers to be blurred.
+// colorTexture (unit 0): the image so far. depthTexture (unit 1): the
+//   scene's depth buffer. near_plane, far_plane: the clip planes that made it.
+// range: focus limits on the scale f, a camera distance from 1 to 800 mapped
+//   linearly onto -1..1: below x fully near-blurred, x..y fading to sharp,
+//   y..z sharp, z..w fading to far-blurred, beyond w fully far-blurred.
+// clear_color: what a layer holds where it has nothing (opaque black).
+// fragColor (0): the near layer, premultiplied by its weight, so the blur
+//   spreads foreground colour as much as it spreads the weight.
+// farLayer (1): the far layer: the whole image. Keeping in-focus pixels in
+//   it lets the far blur reach right up to a sharp object's edge without a
+//   dark rim, at the price of a faint glow of the object over the blur.
+uniform sampler2D colorTexture;
+uniform sampler2D depthTexture;
+uniform vec4 range;
+uniform float near_plane;
+uniform float far_plane;
+uniform vec4 clear_color;
+
+in vec2 texCoord;
+layout(location = 0) out vec4 fragColor;
+layout(location = 1) out vec4 farLayer;
+
+float focusScale(float depth)
+{
+    float ndc = depth * 2.0 - 1.0;
+    float distance = 2.0 * near_plane * far_plane / (far_plane + near_plane - ndc * (far_plane - near_plane));
+    return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
+}
+
+void main()
+{
+    vec3 color = texture(colorTexture, texCoord).rgb;
+    float f = focusScale(texture(depthTexture, texCoord).r);
+    float nearWeight = 1.0 - smoothstep(range.x, range.y, f);
+    fragColor = vec4(mix(clear_color.rgb, color, nearWeight), 1.0);
+    farLayer = vec4(color, 1.0);
+}

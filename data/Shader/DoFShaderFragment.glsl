@@ -1,0 +1,68 @@
+#version 330 core
+// Depth of field, step 2: composes the sharp image with the blurred layers.
+// depthTexture (unit 0): the scene's depth. nearTexture (unit 1): the
+//   blurred near layer (premultiplied). focusTexture (unit 2): the sharp
+//   image. farTexture (unit 3): the blurred far layer.
+// range, near_plane, far_plane: as in DoFLayerSeparationFragment.
+// fragColor: the composed image, alpha 1.
+uniform sampler2D depthTexture;
+uniform sampler2D nearTexture;
+uniform sampler2D focusTexture;
+uniform sampler2D farTexture;
+uniform vec4 range;
+uniform float near_plane;
+uniform float far_plane;
+
+in vec2 texCoord;
+out vec4 fragColor;
+
+float focusScale(float depth)
+{
+    float ndc = depth * 2.0 - 1.0;
+    float distance = 2.0 * near_plane * far_plane / (far_plane + near_plane - ndc * (far_plane - near_plane));
+    return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
+}
+
+float nearWeight(vec2 uv)
+{
+    return 1.0 - smoothstep(range.x, range.y, focusScale(texture(depthTexture, uv).r));
+}
+
+// The near layer's blurred coverage, gathered from the depth over the same
+// footprint as its blur (about 20 pixels at 1080 lines), so that a blurred
+// foreground object spreads over what lies behind it instead of ending at a
+// sharp outline.
+float nearCoverage()
+{
+    vec2 pixel = 1.0 / vec2(textureSize(depthTexture, 0));
+    float reach = 18.0 * float(textureSize(depthTexture, 0).y) / 1080.0;
+    float sum = nearWeight(texCoord);
+    float count = 1.0;
+    for (int ring = 1; ring <= 2; ++ring) {
+        float r = reach * float(ring) / 2.0;
+        for (int k = 0; k < 8; ++k) {
+            float angle = (float(k) + 0.5 * float(ring)) * 0.785398;
+            float weight = 1.5 - 0.5 * float(ring);
+            sum += weight * nearWeight(texCoord + pixel * r * vec2(cos(angle), sin(angle)));
+            count += weight;
+        }
+    }
+    return sum / count;
+}
+
+void main()
+{
+    vec3 sharp = texture(focusTexture, texCoord).rgb;
+    float f = focusScale(texture(depthTexture, texCoord).r);
+    float farAmount = smoothstep(range.z, range.w, f);
+    vec3 color = mix(sharp, texture(farTexture, texCoord).rgb, farAmount);
+
+    float coverage = nearCoverage();
+    if (coverage > 0.002) {
+        vec3 nearColor = texture(nearTexture, texCoord).rgb / coverage;
+        // Coverage doubled: half-covered pixels at a blurred edge are still
+        // mostly the foreground, as a lens would show them.
+        color = mix(color, clamp(nearColor, 0.0, 1.0), clamp(coverage * 2.0, 0.0, 1.0));
+    }
+    fragColor = vec4(color, 1.0);
+}

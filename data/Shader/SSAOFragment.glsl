@@ -1,0 +1,81 @@
+#version 330 core
+// Ambient occlusion from the geometry buffers, at full render size.
+// PMatrix: the camera's projection (camera space to clip space).
+// radius: the sampling radius in world units (camera space is unscaled).
+// noiseScale: how often the noise image tiles across the screen in x and y.
+// randTexture (unit 0): per-pixel random rotation; r, g the cosine and sine
+//   of an angle mapped to [0, 1], b a random scale in [0, 1]. Repeat-wrapped.
+// depthTexture (unit 1): the scene's depth; 1 where nothing was drawn.
+// positionTexture (unit 2): camera-space positions.
+// normTexture (unit 3): camera-space unit normals.
+// fragColor: the ambient visibility as grey, 1 unoccluded, 0 fully occluded.
+uniform mat4 PMatrix;
+uniform float radius;
+uniform vec2 noiseScale;
+uniform sampler2D randTexture;
+uniform sampler2D depthTexture;
+uniform sampler2D positionTexture;
+uniform sampler2D normTexture;
+
+in vec2 texCoord;
+out vec4 fragColor;
+
+// A hemisphere kernel around +z, denser near the centre so that nearby
+// geometry (the creases that matter) weighs most. Sixteen samples, each
+// rotated per pixel by the noise; the half-size blur averages the rotations.
+const int sampleCount = 16;
+const vec3 kernel[sampleCount] = vec3[](
+    vec3( 0.5381, 0.1856, 0.4319), vec3( 0.1379, 0.2486, 0.4430),
+    vec3( 0.3371, 0.5679, 0.0057), vec3(-0.6999,-0.0451, 0.0019),
+    vec3( 0.0689,-0.1598, 0.8547), vec3( 0.0560, 0.0069, 0.1843),
+    vec3(-0.0146, 0.1402, 0.0762), vec3( 0.0100,-0.1924, 0.0344),
+    vec3(-0.3577,-0.5301, 0.4358), vec3(-0.3169, 0.1063, 0.0158),
+    vec3( 0.0103,-0.5869, 0.0046), vec3(-0.0897,-0.4940, 0.3287),
+    vec3( 0.7119,-0.0154, 0.0918), vec3(-0.0533, 0.0596, 0.5411),
+    vec3( 0.0352,-0.0631, 0.5460), vec3(-0.4776, 0.2847, 0.0271));
+
+void main()
+{
+    vec3 origin = texture(positionTexture, texCoord).xyz;
+    // Where nothing was drawn the position stays cleared to 0, while every
+    // drawn point lies at least the near plane in front of the camera.
+    if (origin.z > -0.5 || texture(depthTexture, texCoord).r >= 1.0) {
+        fragColor = vec4(1.0);
+        return;
+    }
+    vec3 normal = normalize(texture(normTexture, texCoord).xyz);
+    vec3 noise = texture(randTexture, texCoord * noiseScale).rgb;
+    vec3 randomAxis = vec3(noise.rg * 2.0 - 1.0, 0.0);
+
+    // A tangent frame around the normal, turned by the per-pixel angle.
+    vec3 tangent = randomAxis - normal * dot(randomAxis, normal);
+    if (dot(tangent, tangent) < 1e-4)
+        tangent = abs(normal.x) < 0.9 ? cross(normal, vec3(1.0, 0.0, 0.0)) : cross(normal, vec3(0.0, 1.0, 0.0));
+    tangent = normalize(tangent);
+    mat3 frame = mat3(tangent, cross(normal, tangent), normal);
+
+    // Larger in the distance would only add noise; a fixed world radius keeps
+    // the creases the same size wherever the camera stands.
+    float sampleRadius = radius * (0.75 + 0.5 * noise.b);
+    float occlusion = 0.0;
+    for (int i = 0; i < sampleCount; ++i) {
+        vec3 samplePoint = origin + frame * kernel[i] * sampleRadius;
+        vec4 clip = PMatrix * vec4(samplePoint, 1.0);
+        vec2 uv = clip.xy / clip.w * 0.5 + 0.5;
+        if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0))))
+            continue;
+        float sceneDepth = texture(positionTexture, uv).z;
+        if (sceneDepth > -0.5)
+            continue; // empty background occludes nothing
+        // The bias keeps flat floors from occluding themselves through
+        // rounding; the range check fades out occluders far in front, so
+        // silhouettes against distant geometry cast no dark halo.
+        float bias = 0.02 * sampleRadius + 0.002 * abs(origin.z);
+        float inFront = sceneDepth >= samplePoint.z + bias ? 1.0 : 0.0;
+        float range = smoothstep(0.0, 1.0, sampleRadius / abs(origin.z - sceneDepth));
+        occlusion += inFront * range;
+    }
+    float visibility = 1.0 - occlusion / float(sampleCount);
+    // A gentle curve deepens the creases without greying open surfaces.
+    fragColor = vec4(vec3(pow(visibility, 1.6)), 1.0);
+}

@@ -1,0 +1,102 @@
+#version 330 core
+// Scene pass fragment stage: a textured surface lit by the directional light,
+// shadowed through the filtered shadow map, written to the geometry buffers.
+// colorTexture (unit 0): the material's colour. shadowMap (unit 1): the
+//   blurred shadow map (channels as VarianceShadowMappingFragment writes them).
+// ambientFactor, diffuseFactor, specularFactor, shininess: the material's
+//   lighting constants; lightDirection: world-space direction toward the
+//   light; lightColor, lightIntensity: its colour and strength.
+// cameraPosition: world-space eye (w = 1); near_plane, far_plane: unused here.
+// Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
+//   unit normal; viewPositionOut (2) the camera-space position. All with
+//   alpha 1, because blending is on while this pass draws.
+uniform sampler2D colorTexture;
+uniform sampler2D shadowMap;
+uniform vec3 ambientFactor;
+uniform vec3 diffuseFactor;
+uniform vec3 specularFactor;
+uniform float shininess;
+uniform vec3 lightDirection;
+uniform vec3 lightColor;
+uniform float lightIntensity;
+uniform vec4 cameraPosition;
+
+in vec3 worldPosition;
+in vec3 worldNormal;
+in vec3 viewPosition;
+in vec3 viewNormal;
+in vec2 texCoord;
+in vec4 shadowCoord;
+
+layout(location = 0) out vec4 fragColor;
+layout(location = 1) out vec4 viewNormalOut;
+layout(location = 2) out vec4 viewPositionOut;
+
+const float bandCount = 16.0;
+const float depthRangeUnits = 100.0; // the light box's depth
+// Receivers up to this far behind the blurred caster depth count as lit: the
+// decoded mean is good to 0.03 units, the rest covers curved surfaces.
+const float biasUnits = 0.12;
+// How far behind the caster a receiver must be to be fully dark; the blur's
+// slide of the mean across a silhouette turns this into the soft edge.
+const float softnessUnits = 0.6;
+
+// The blurred mean depth from the three channels: the fine channel whose
+// bands keep this depth away from their edges, placed in the band that the
+// coarse channel names. Where the blur mixed depths from more than one band
+// (wide silhouettes), the fine value disagrees with the coarse one, and the
+// coarse depth is the better answer.
+float meanDepth(vec3 moments)
+{
+    float coarse = moments.r * bandCount;
+    float position = fract(coarse);
+    float fine;
+    if (abs(position - 0.5) < 0.25)
+        fine = floor(coarse - moments.g + 0.5) + moments.g;
+    else
+        fine = floor(coarse - moments.b + 1.0) + moments.b - 0.5;
+    fine /= bandCount;
+    return abs(fine - moments.r) < 2.5 / 255.0 ? fine : moments.r;
+}
+
+float visibility(vec3 normal, vec3 toLight)
+{
+    vec3 coord = shadowCoord.xyz / shadowCoord.w;
+    // Outside the light box nothing was drawn into the map: lit.
+    if (any(lessThan(coord, vec3(0.0))) || any(greaterThan(coord, vec3(1.0))))
+        return 1.0;
+    float mean = meanDepth(texture(shadowMap, coord.xy).rgb);
+    // Grazing surfaces change depth fastest across one texel of the map.
+    float cosine = clamp(dot(normal, toLight), 0.05, 1.0);
+    float slope = min(sqrt(1.0 - cosine * cosine) / cosine, 4.0);
+    float bias = (biasUnits + 0.06 * slope) / depthRangeUnits;
+    float behind = coord.z - mean;
+    return 1.0 - smoothstep(bias, bias + softnessUnits / depthRangeUnits, behind);
+}
+
+void main()
+{
+    vec3 albedo = texture(colorTexture, texCoord).rgb;
+    vec3 n = normalize(worldNormal);
+    vec3 toLight = normalize(lightDirection);
+    vec3 toEye = normalize(cameraPosition.xyz - worldPosition);
+    vec3 light = lightColor * lightIntensity;
+
+    float lambert = max(dot(n, toLight), 0.0);
+    float lit = lambert > 0.0 ? visibility(n, toLight) : 0.0;
+
+    // Sky light from above is brighter than bounce light from the ground;
+    // the average stays at the ambient factor.
+    float skyShare = 0.75 + 0.35 * n.y;
+    vec3 ambient = ambientFactor * skyShare * albedo;
+    vec3 diffuse = diffuseFactor * lambert * lit * albedo;
+    float highlight = pow(max(dot(reflect(-toLight, n), toEye), 0.0), shininess);
+    // A broad exponent would wash whole faces out; weighting the highlight by
+    // the Lambert term keeps it on the lit side and fades it at the terminator.
+    vec3 specular = specularFactor * highlight * lambert * lit * 0.35;
+
+    vec3 color = (ambient + diffuse + specular) * light;
+    fragColor = vec4(color, 1.0);
+    viewNormalOut = vec4(normalize(viewNormal), 1.0);
+    viewPositionOut = vec4(viewPosition, 1.0);
+}

@@ -1,0 +1,80 @@
+// Reading, compiling and linking shader files, with the fatal reports.
+#include "gpu/ShaderProgram.h"
+
+#include "app/Fatal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <vector>
+
+ShaderProgram::ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath)
+{
+    program = glCreateProgram();
+    if (program == 0)
+        fatal({"Error: Could not create program"}, 1);
+    loadShader(vertexPath, GL_VERTEX_SHADER, vertexShader);
+    loadShader(fragmentPath, GL_FRAGMENT_SHADER, fragmentShader);
+    link();
+}
+
+ShaderProgram::~ShaderProgram()
+{
+    // Deleting the program first lets the driver free the attached shaders
+    // at once when they are deleted next.
+    glDeleteProgram(program);
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+}
+
+void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& shader)
+{
+    std::ifstream file(path);
+    if (!file.good()) {
+        const int error = errno;
+        std::cout << "Error: Could not load shader: " << path << std::endl;
+        std::cerr << "Message: " << std::strerror(error) << std::endl;
+        fatalExit(1);
+    }
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+
+    shader = glCreateShader(type);
+    if (shader == 0)
+        fatal({"Error: Could not create shader: " + path}, 1);
+    const char* source = text.c_str();
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled != GL_FALSE)
+        return;
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    if (length > 0)
+        glGetShaderInfoLog(shader, length, nullptr, log.data());
+    fatal({std::string(log.data())}, 1);
+}
+
+void ShaderProgram::link()
+{
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glBindFragDataLocation(program, 0, "fragColor");
+    glLinkProgram(program);
+
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (linked != GL_FALSE)
+        return;
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    if (length > 0)
+        glGetProgramInfoLog(program, length, nullptr, log.data());
+    fatal({"Failed to link shader program!", std::string(log.data())}, -1);
+}

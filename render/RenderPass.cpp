@@ -1,0 +1,91 @@
+// Render-target construction and the full-screen pass shared by the shadow blur and the effects.
+#include "render/RenderPass.h"
+
+#include "app/Fatal.h"
+#include "gpu/ShaderProgram.h"
+
+#include <vector>
+
+void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
+                       std::initializer_list<GLuint*> textures)
+{
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    std::vector<GLenum> drawBuffers;
+    auto texture = textures.begin();
+    for (GLenum format : formats) {
+        GLuint& name = **texture++;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                     nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        const GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(drawBuffers.size());
+        glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, name, 0);
+        drawBuffers.push_back(attachment);
+    }
+    glDrawBuffers(static_cast<GLsizei>(drawBuffers.size()), drawBuffers.data());
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        fatal({"Failed to initialize FBO!"}, -1);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
+                        GLuint quadVao, GLsizei quadIndexCount,
+                        const std::function<void(GLuint program)>& setUniforms)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glUseProgram(program.program);
+    if (setUniforms)
+        setUniforms(program.program);
+    GLint unit = 0;
+    for (const PassInput& input : inputs) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        glBindTexture(GL_TEXTURE_2D, input.texture);
+        glUniform1i(glGetUniformLocation(program.program, input.sampler), unit);
+        ++unit;
+    }
+    glBindVertexArray(quadVao);
+    glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
+    glBindVertexArray(0);
+    // Only the last unit is cleared; the earlier ones keep their textures,
+    // which the next pass rebinds anyway.
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glUseProgram(0);
+}
+
+void setUniform(GLuint program, const char* name, float value)
+{
+    glUniform1f(glGetUniformLocation(program, name), value);
+}
+
+void setUniform(GLuint program, const char* name, int value)
+{
+    glUniform1i(glGetUniformLocation(program, name), value);
+}
+
+void setUniform(GLuint program, const char* name, float x, float y)
+{
+    glUniform2f(glGetUniformLocation(program, name), x, y);
+}
+
+void setUniform(GLuint program, const char* name, float x, float y, float z)
+{
+    glUniform3f(glGetUniformLocation(program, name), x, y, z);
+}
+
+void setUniform(GLuint program, const char* name, float x, float y, float z, float w)
+{
+    glUniform4f(glGetUniformLocation(program, name), x, y, z, w);
+}
+
+void setUniformMatrix(GLuint program, const char* name, const float* columnMajor)
+{
+    glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, columnMajor);
+}

@@ -1,0 +1,39 @@
+// The two building blocks of every off-screen pass: a render target and a full-screen draw.
+#pragma once
+
+#include <GL/glew.h>
+#include <functional>
+#include <initializer_list>
+
+class ShaderProgram;
+
+// One sampler input of a full-screen pass; inputs are bound to units 0, 1, 2...
+// in the order given.
+struct PassInput {
+    GLuint texture;
+    const char* sampler;
+};
+
+// Builds a framebuffer with one colour texture per entry of `formats`
+// (unsized GL_RGB or GL_RGBA, 8 bits per channel, linear, clamped) on
+// attachments 0, 1...; an incomplete result ends the process with
+// "Failed to initialize FBO!". Leaves framebuffer and texture 0 bound.
+void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
+                       std::initializer_list<GLuint*> textures);
+
+// Binds `fbo`, clears it, runs `program` over the screen quad with the
+// inputs on units 0..n-1 and the uniforms `setUniforms` writes, then unbinds
+// the program, the vertex array and the texture of the last unit. The
+// framebuffer stays bound and the viewport is the caller's.
+void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
+                        GLuint quadVao, GLsizei quadIndexCount,
+                        const std::function<void(GLuint program)>& setUniforms = {});
+
+// The uniform-by-name writes every pass needs, with the location looked up
+// at each call as the program's state may be replaced at any time.
+void setUniform(GLuint program, const char* name, float value);
+void setUniform(GLuint program, const char* name, int value);
+void setUniform(GLuint program, const char* name, float x, float y);
+void setUniform(GLuint program, const char* name, float x, float y, float z);
+void setUniform(GLuint program, const char* name, float x, float y, float z, float w);
+void setUniformMatrix(GLuint program, const char* name, const float* columnMajor);

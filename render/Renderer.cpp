@@ -1,0 +1,149 @@
+// Building the geometry framebuffer and the effect chain, and composing each frame.
+#include "render/Renderer.h"
+
+#include "app/Fatal.h"
+#include "app/Globals.h"
+#include "gpu/ShaderProgram.h"
+#include "render/ShadowLight.h"
+#include "render/effects/Bloom.h"
+#include "render/effects/DoF.h"
+#include "render/effects/SSAO.h"
+#include "scene/SceneObject.h"
+
+namespace {
+
+constexpr GLfloat quadCorners[12] = {-1.0f, -1.0f, 0.0f, 1.0f, -1.0f, 0.0f, 1.0f, 1.0f, 0.0f, -1.0f, 1.0f, 0.0f};
+// Both triangles counter-clockwise, so back-face culling keeps them.
+constexpr GLuint quadIndices[6] = {3, 0, 1, 1, 2, 3};
+
+void makeTexture(GLuint& texture, GLint internalFormat, GLenum format, GLenum type, GLint filter, bool clamp)
+{
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, renderWidth, renderHeight, 0, format, type, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    if (clamp) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+}
+
+} // namespace
+
+Renderer::Renderer()
+{
+    screenQuadProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/ScreenQuadFragment.glsl");
+
+    effects.push_back(new render::SSAO(0.5f, 1.0f, "Textures/random.jpg"));
+    effectEnabled.push_back(true);
+    effects.push_back(new render::DoF(-0.99f, -0.9f, -0.7f, -0.5f));
+    effectEnabled.push_back(true);
+    effects.push_back(new render::Bloom());
+    effectEnabled.push_back(true);
+
+    glGenBuffers(1, &quadVertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, quadVertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(quadCorners), quadCorners, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glGenBuffers(1, &quadIndexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof(quadIndices), quadIndices, GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+    glGenVertexArrays(1, &quadVao);
+    glBindVertexArray(quadVao);
+    glBindBuffer(GL_ARRAY_BUFFER, quadVertexBuffer);
+    const GLint location = glGetAttribLocation(screenQuadProgram->program, "position");
+    glEnableVertexAttribArray(static_cast<GLuint>(location));
+    glVertexAttribPointer(static_cast<GLuint>(location), 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer);
+    // The vertex array goes first so that it keeps the element buffer.
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    makeTexture(colorTexture, GL_RGB, GL_RGB, GL_UNSIGNED_BYTE, GL_LINEAR, false);
+    makeTexture(normalTexture, GL_RGBA32F, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR, false);
+    makeTexture(positionTexture, GL_RGB32F, GL_RGB, GL_FLOAT, GL_NEAREST, true);
+    makeTexture(depthTexture, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE, GL_LINEAR, false);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT1, GL_TEXTURE_2D, normalTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT2, GL_TEXTURE_2D, positionTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
+    const GLenum drawBuffers[3] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2};
+    glDrawBuffers(3, drawBuffers);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        fatal({"Failed to initialize FBO!"}, -1);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+Renderer::~Renderer()
+{
+    glDeleteBuffers(1, &quadVertexBuffer);
+    glDeleteBuffers(1, &quadIndexBuffer);
+    glDeleteTextures(1, &colorTexture);
+    glDeleteTextures(1, &depthTexture);
+    glDeleteTextures(1, &positionTexture);
+    glDeleteTextures(1, &normalTexture);
+    glDeleteVertexArrays(1, &quadVao);
+    glDeleteFramebuffers(1, &framebuffer);
+    delete screenQuadProgram;
+    for (render::ScreenSpaceEffect* effect : effects)
+        delete effect;
+    effectEnabled.clear();
+    effects.clear();
+}
+
+GLuint Renderer::applyEffects()
+{
+    GLuint image = colorTexture;
+    for (size_t i = 0; i < effects.size(); ++i) {
+        if (effectEnabled[i])
+            image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
+                                      quadIndexCount);
+    }
+    return image;
+}
+
+void Renderer::drawScreenQuad(GLuint texture)
+{
+    glUseProgram(screenQuadProgram->program);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glUniform1i(glGetUniformLocation(screenQuadProgram->program, "colorTexture"), 0);
+    glBindVertexArray(quadVao);
+    glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
+    glBindVertexArray(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glUseProgram(0);
+}
+
+void renderGeometryPass()
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer->framebuffer);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, renderWidth, renderHeight);
+    for (scene::SceneObject* object : sceneObjects)
+        object->draw();
+}
+
+void presentImage(GLuint image)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, windowWidth, windowHeight);
+    renderer->drawScreenQuad(image);
+}
+
+void renderFrame()
+{
+    renderShadowMap();
+    renderGeometryPass();
+    presentImage(renderer->applyEffects());
+}

@@ -1,0 +1,61 @@
+// The light's box and view, and the depth pass over every scene object.
+#include "render/ShadowLight.h"
+
+#include "app/Globals.h"
+#include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
+#include "render/ShadowMapTarget.h"
+#include "render/VarianceShadowBlur.h"
+#include "scene/SceneObject.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+const glm::mat4 biasMatrix(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
+                           1.0f);
+
+ShadowLight::ShadowLight(const glm::vec3& direction, const glm::vec3& color, float intensity)
+    : direction(direction), color(color), intensity(intensity)
+{
+    shadowTarget = new ShadowMapTarget();
+    shadowBlur = new VarianceShadowBlur();
+}
+
+ShadowLight::~ShadowLight()
+{
+    delete shadowTarget;
+    delete shadowBlur;
+}
+
+glm::mat4 ShadowLight::lightProjection()
+{
+    return glm::ortho(-45.0f, 45.0f, -25.0f, 50.0f, -50.0f, 50.0f);
+}
+
+glm::mat4 ShadowLight::computeLightMVP(bool withBias, const glm::mat4& model) const
+{
+    const glm::mat4 lightView = glm::lookAt(direction, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
+    if (withBias)
+        return ((biasMatrix * lightProjection()) * lightView) * model;
+    return (lightProjection() * lightView) * model;
+}
+
+void renderShadowMap()
+{
+    // Moments must not be weighted by any alpha: blending is for the scene pass.
+    glDisable(GL_BLEND);
+    const ShadowMapTarget& target = *shadowLight->shadowTarget;
+    glBindFramebuffer(GL_FRAMEBUFFER, target.fbo);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, shadowMapWidth, shadowMapHeight);
+    for (const scene::SceneObject* object : sceneObjects) {
+        const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
+        glUseProgram(target.depthProgram->program);
+        setUniformMatrix(target.depthProgram->program, "lightMVP", glm::value_ptr(lightMVP));
+        glBindVertexArray(object->vao);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object->indexCount), GL_UNSIGNED_INT, nullptr);
+        glBindVertexArray(0);
+        glUseProgram(0);
+    }
+    shadowLight->shadowBlur->apply(target.depthTexture);
+}

@@ -1,0 +1,34 @@
+// The directional light, its shadow matrices and the per-frame shadow passes.
+#pragma once
+
+#include <glm/glm.hpp>
+
+class ShadowMapTarget;
+class VarianceShadowBlur;
+
+// Maps the clip cube [-1, 1]^3 onto texture space [0, 1]^3.
+extern const glm::mat4 biasMatrix;
+
+class ShadowLight {
+public:
+    glm::vec3 direction;
+    glm::vec3 color;
+    float intensity;
+    ShadowMapTarget* shadowTarget = nullptr;
+    VarianceShadowBlur* shadowBlur = nullptr;
+
+    ShadowLight(const glm::vec3& direction, const glm::vec3& color, float intensity);
+    ~ShadowLight();
+    ShadowLight(const ShadowLight&) = delete;
+    ShadowLight& operator=(const ShadowLight&) = delete;
+
+    // The light's projection x view x model, with the texture-space bias
+    // when the result is used to look the shadow map up.
+    glm::mat4 computeLightMVP(bool withBias, const glm::mat4& model) const;
+
+    // The fixed box the shadow map covers: 90 across, 75 up, 100 deep.
+    static glm::mat4 lightProjection();
+};
+
+// The shadow work of one frame: depth pass, moments and the two blurs.
+void renderShadowMap();

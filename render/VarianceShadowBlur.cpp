@@ -1,0 +1,46 @@
+// Moments from light depth, blurred horizontally then vertically at shadow-map size.
+#include "render/VarianceShadowBlur.h"
+
+#include "app/Globals.h"
+#include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
+#include "render/Renderer.h"
+
+VarianceShadowBlur::VarianceShadowBlur()
+{
+    momentsProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/VarianceShadowMappingFragment.glsl");
+    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurHorizontalProgram->program);
+    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
+    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurVerticalProgram->program);
+    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
+
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, momentsFbo, {&momentsTexture});
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, blurFbo, {&blurTexture});
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, resultFbo, {&resultTexture});
+}
+
+VarianceShadowBlur::~VarianceShadowBlur()
+{
+    delete momentsProgram;
+    delete blurHorizontalProgram;
+    delete blurVerticalProgram;
+    glDeleteTextures(1, &momentsTexture);
+    glDeleteFramebuffers(1, &momentsFbo);
+    glDeleteTextures(1, &blurTexture);
+    glDeleteFramebuffers(1, &blurFbo);
+    glDeleteTextures(1, &resultTexture);
+    glDeleteFramebuffers(1, &resultFbo);
+}
+
+void VarianceShadowBlur::apply(GLuint depthTexture)
+{
+    glViewport(0, 0, shadowMapWidth, shadowMapHeight);
+    drawFullScreenPass(momentsFbo, *momentsProgram, {{depthTexture, "shadowMap"}}, renderer->quadVao,
+                       Renderer::quadIndexCount);
+    drawFullScreenPass(blurFbo, *blurHorizontalProgram, {{momentsTexture, "colorTexture"}}, renderer->quadVao,
+                       Renderer::quadIndexCount);
+    drawFullScreenPass(resultFbo, *blurVerticalProgram, {{blurTexture, "colorTexture"}}, renderer->quadVao,
+                       Renderer::quadIndexCount);
+}

@@ -1,0 +1,68 @@
+// Bright pass and blur at an eighth of the render size, combined with the image at full size.
+#include "render/effects/Bloom.h"
+
+#include "app/Globals.h"
+#include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
+
+namespace render {
+
+Bloom::Bloom()
+{
+    brightPassProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl");
+    glUseProgram(brightPassProgram->program);
+    setUniform(brightPassProgram->program, "threshold", thresholdLuminance);
+
+    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurHorizontalProgram->program);
+    setUniform(blurHorizontalProgram->program, "blurSize", blurSizeFactor);
+
+    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurVerticalProgram->program);
+    setUniform(blurVerticalProgram->program, "blurSize", blurSizeFactor);
+
+    bloomProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BloomFragment.glsl");
+    glUseProgram(bloomProgram->program);
+    setUniform(bloomProgram->program, "bloomFactor", bloomFactor);
+
+    const int smallWidth = renderWidth / sizeDivisor;
+    const int smallHeight = renderHeight / sizeDivisor;
+    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, brightFbo, {&brightTexture});
+    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, blurHorizontalFbo, {&blurHorizontalTexture});
+    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, blurVerticalFbo, {&blurVerticalTexture});
+    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+}
+
+Bloom::~Bloom()
+{
+    delete brightPassProgram;
+    delete blurHorizontalProgram;
+    delete blurVerticalProgram;
+    delete bloomProgram;
+    glDeleteTextures(1, &brightTexture);
+    glDeleteFramebuffers(1, &brightFbo);
+    glDeleteTextures(1, &blurHorizontalTexture);
+    glDeleteFramebuffers(1, &blurHorizontalFbo);
+    glDeleteTextures(1, &blurVerticalTexture);
+    glDeleteFramebuffers(1, &blurVerticalFbo);
+    glDeleteTextures(1, &outputTexture);
+    glDeleteFramebuffers(1, &outputFbo);
+}
+
+GLuint Bloom::apply(GLuint inputTexture, GLuint, GLuint, GLuint, GLuint, GLuint quadVao, GLsizei quadIndexCount)
+{
+    glViewport(0, 0, renderWidth / sizeDivisor, renderHeight / sizeDivisor);
+    drawFullScreenPass(brightFbo, *brightPassProgram, {{inputTexture, "colorTexture"}}, quadVao, quadIndexCount);
+    drawFullScreenPass(blurHorizontalFbo, *blurHorizontalProgram, {{brightTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+    drawFullScreenPass(blurVerticalFbo, *blurVerticalProgram, {{blurHorizontalTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+
+    glViewport(0, 0, renderWidth, renderHeight);
+    drawFullScreenPass(outputFbo, *bloomProgram,
+                       {{inputTexture, "colorTexture"}, {blurVerticalTexture, "blurTexture"}}, quadVao,
+                       quadIndexCount);
+    return outputTexture;
+}
+
+} // namespace render

@@ -1,0 +1,37 @@
+// Bloom: a soft glow around the bright parts of the image, the last effect of the chain.
+#pragma once
+
+#include "render/effects/ScreenSpaceEffect.h"
+
+class ShaderProgram;
+
+namespace render {
+
+class Bloom : public ScreenSpaceEffect {
+public:
+    static constexpr float thresholdLuminance = 0.5f;
+    static constexpr float blurSizeFactor = 1.0f;
+    static constexpr float bloomFactor = 1.0f;
+    static constexpr int sizeDivisor = 8;
+
+    ShaderProgram* brightPassProgram = nullptr;
+    ShaderProgram* blurHorizontalProgram = nullptr;
+    ShaderProgram* blurVerticalProgram = nullptr;
+    ShaderProgram* bloomProgram = nullptr;
+    GLuint brightFbo = 0;
+    GLuint brightTexture = 0;
+    GLuint blurHorizontalFbo = 0;
+    GLuint blurHorizontalTexture = 0;
+    GLuint blurVerticalFbo = 0;
+    GLuint blurVerticalTexture = 0;
+    GLuint outputFbo = 0;
+    GLuint outputTexture = 0;
+
+    Bloom();
+    ~Bloom() override;
+
+    GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,
+                 GLuint positionTexture, GLuint quadVao, GLsizei quadIndexCount) override;
+};
+
+} // namespace render

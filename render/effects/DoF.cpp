@@ -1,0 +1,113 @@
+// Near and far layers split by depth, blurred at quarter size and recomposed around the focus.
+#include "render/effects/DoF.h"
+
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
+
+#include <cmath>
+
+namespace render {
+
+glm::vec4 computeFocusRange(const glm::vec3& cameraPosition)
+{
+    const float dx = sceneTarget.x - cameraPosition.x;
+    const float dy = sceneTarget.y - cameraPosition.y;
+    const float dz = sceneTarget.z - cameraPosition.z;
+    const float distance = static_cast<float>(std::sqrt(static_cast<double>((dy * dy + dx * dx) + dz * dz)));
+    const float f = (distance - 1.0f) * 2.0f / 799.0f - 1.0f;
+    const double fd = f;
+    const float x = static_cast<float>((fd - 1.0) * 0.5);
+    const float z = static_cast<float>((fd + 1.0) * 1.5 + fd);
+    const float w = static_cast<float>(static_cast<double>(z) + 0.2);
+    return glm::vec4(x, f, z, w);
+}
+
+DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
+{
+    layerProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFLayerSeparationFragment.glsl");
+    glUseProgram(layerProgram->program);
+    setUniform(layerProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
+    setUniform(layerProgram->program, "near_plane", Camera::nearPlane);
+    setUniform(layerProgram->program, "far_plane", Camera::farPlane);
+    setUniform(layerProgram->program, "clear_color", 0.0f, 0.0f, 0.0f, 1.0f);
+
+    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurHorizontalProgram->program);
+    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
+
+    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurVerticalProgram->program);
+    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
+
+    compositeProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");
+    glUseProgram(compositeProgram->program);
+    setUniform(compositeProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
+    setUniform(compositeProgram->program, "near_plane", Camera::nearPlane);
+    setUniform(compositeProgram->program, "far_plane", Camera::farPlane);
+
+    const int blurWidth = renderWidth / blurDivisor;
+    const int blurHeight = renderHeight / blurDivisor;
+    buildRenderTarget(renderWidth, renderHeight, {GL_RGBA, GL_RGBA}, layerFbo, {&nearLayerTexture, &farLayerTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, nearBlurHorizontalFbo, {&nearBlurHorizontalTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, farBlurHorizontalFbo, {&farBlurHorizontalTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, nearBlurVerticalFbo, {&nearBlurVerticalTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, farBlurVerticalFbo, {&farBlurVerticalTexture});
+    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+}
+
+DoF::~DoF()
+{
+    delete layerProgram;
+    delete compositeProgram;
+    delete blurHorizontalProgram;
+    delete blurVerticalProgram;
+    glDeleteTextures(1, &nearLayerTexture);
+    glDeleteTextures(1, &farLayerTexture);
+    glDeleteFramebuffers(1, &layerFbo);
+    glDeleteTextures(1, &nearBlurHorizontalTexture);
+    glDeleteFramebuffers(1, &nearBlurHorizontalFbo);
+    glDeleteTextures(1, &farBlurHorizontalTexture);
+    glDeleteFramebuffers(1, &farBlurHorizontalFbo);
+    glDeleteTextures(1, &nearBlurVerticalTexture);
+    glDeleteFramebuffers(1, &nearBlurVerticalFbo);
+    glDeleteTextures(1, &farBlurVerticalTexture);
+    glDeleteFramebuffers(1, &farBlurVerticalFbo);
+    glDeleteTextures(1, &outputTexture);
+    glDeleteFramebuffers(1, &outputFbo);
+}
+
+GLuint DoF::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint, GLuint, GLuint quadVao,
+                  GLsizei quadIndexCount)
+{
+    const glm::vec4 range = computeFocusRange(camera->position());
+    const auto setRange = [&range](GLuint program) {
+        setUniform(program, "range", range.x, range.y, range.z, range.w);
+    };
+
+    glViewport(0, 0, renderWidth, renderHeight);
+    drawFullScreenPass(layerFbo, *layerProgram, {{inputTexture, "colorTexture"}, {depthTexture, "depthTexture"}},
+                       quadVao, quadIndexCount, setRange);
+
+    glViewport(0, 0, renderWidth / blurDivisor, renderHeight / blurDivisor);
+    drawFullScreenPass(nearBlurHorizontalFbo, *blurHorizontalProgram, {{nearLayerTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+    drawFullScreenPass(farBlurHorizontalFbo, *blurHorizontalProgram, {{farLayerTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+    drawFullScreenPass(nearBlurVerticalFbo, *blurVerticalProgram, {{nearBlurHorizontalTexture, "colorTexture"}},
+                       quadVao, quadIndexCount);
+    drawFullScreenPass(farBlurVerticalFbo, *blurVerticalProgram, {{farBlurHorizontalTexture, "colorTexture"}},
+                       quadVao, quadIndexCount);
+
+    glViewport(0, 0, renderWidth, renderHeight);
+    drawFullScreenPass(outputFbo, *compositeProgram,
+                       {{depthTexture, "depthTexture"},
+                        {nearBlurVerticalTexture, "nearTexture"},
+                        {inputTexture, "focusTexture"},
+                        {farBlurVerticalTexture, "farTexture"}},
+                       quadVao, quadIndexCount, setRange);
+    return outputTexture;
+}
+
+} // namespace render

@@ -1,0 +1,100 @@
+// Occlusion from the geometry buffers, blurred at half size and blended into the image.
+#include "render/effects/SSAO.h"
+
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "gpu/ShaderProgram.h"
+#include "gpu/Texture.h"
+#include "render/RenderPass.h"
+
+#include <glm/gtc/type_ptr.hpp>
+
+namespace render {
+
+SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoFactor(ssaoFactor)
+{
+    randomTexture = new Texture(noisePath);
+
+    ssaoProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/SSAOFragment.glsl");
+    glUseProgram(ssaoProgram->program);
+    setUniform(ssaoProgram->program, "radius", radius);
+    // Unsigned quotients on purpose: the noise tiles a whole number of times.
+    const unsigned noiseWidth = static_cast<unsigned>(randomTexture->width);
+    const unsigned noiseHeight = static_cast<unsigned>(randomTexture->height);
+    setUniform(ssaoProgram->program, "noiseScale",
+               static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
+               static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight));
+
+    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurHorizontalProgram->program);
+    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
+
+    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    glUseProgram(blurVerticalProgram->program);
+    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
+
+    blendProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BlendSSAOFragment.glsl");
+    glUseProgram(blendProgram->program);
+    setUniform(blendProgram->program, "ssaoFactor", ssaoFactor);
+
+    const int blurWidth = renderWidth / blurDivisor;
+    const int blurHeight = renderHeight / blurDivisor;
+    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, occlusionFbo, {&occlusionTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, blurHorizontalFbo, {&blurHorizontalTexture});
+    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, blurVerticalFbo, {&blurVerticalTexture});
+    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+}
+
+SSAO::~SSAO()
+{
+    delete ssaoProgram;
+    delete blurHorizontalProgram;
+    delete blurVerticalProgram;
+    delete blendProgram;
+    if (randomTexture != nullptr) {
+        glDeleteTextures(1, &randomTexture->id);
+        delete randomTexture;
+    }
+    glDeleteTextures(1, &occlusionTexture);
+    glDeleteFramebuffers(1, &occlusionFbo);
+    glDeleteTextures(1, &blurHorizontalTexture);
+    glDeleteFramebuffers(1, &blurHorizontalFbo);
+    glDeleteTextures(1, &blurVerticalTexture);
+    glDeleteFramebuffers(1, &blurVerticalFbo);
+    glDeleteTextures(1, &outputTexture);
+    glDeleteFramebuffers(1, &outputFbo);
+}
+
+GLuint SSAO::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint normalTexture, GLuint positionTexture,
+                   GLuint quadVao, GLsizei quadIndexCount)
+{
+    // White is "not occluded": whatever the occlusion pass leaves uncovered
+    // must not darken the image.
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+
+    glViewport(0, 0, renderWidth, renderHeight);
+    drawFullScreenPass(occlusionFbo, *ssaoProgram,
+                       {{randomTexture->id, "randTexture"},
+                        {depthTexture, "depthTexture"},
+                        {positionTexture, "positionTexture"},
+                        {normalTexture, "normTexture"}},
+                       quadVao, quadIndexCount, [](GLuint program) {
+                           setUniformMatrix(program, "PMatrix", glm::value_ptr(camera->projection));
+                       });
+
+    glViewport(0, 0, renderWidth / blurDivisor, renderHeight / blurDivisor);
+    drawFullScreenPass(blurHorizontalFbo, *blurHorizontalProgram, {{occlusionTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+    drawFullScreenPass(blurVerticalFbo, *blurVerticalProgram, {{blurHorizontalTexture, "colorTexture"}}, quadVao,
+                       quadIndexCount);
+
+    glViewport(0, 0, renderWidth, renderHeight);
+    drawFullScreenPass(outputFbo, *blendProgram,
+                       {{inputTexture, "colorTexture"}, {blurVerticalTexture, "ssaoTexture"}}, quadVao,
+                       quadIndexCount);
+
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    return outputTexture;
+}
+
+} // namespace render

@@ -1,0 +1,23 @@
+// The abstract step of the post-processing chain.
+#pragma once
+
+#include <GL/glew.h>
+
+namespace render {
+
+class ScreenSpaceEffect {
+public:
+    ScreenSpaceEffect() = default;
+    virtual ~ScreenSpaceEffect() = default;
+    ScreenSpaceEffect(const ScreenSpaceEffect&) = delete;
+    ScreenSpaceEffect& operator=(const ScreenSpaceEffect&) = delete;
+
+    // Runs the effect's passes on `inputTexture` and returns its own
+    // full-size output texture, valid until the effect runs again. Leaves its
+    // last framebuffer bound, the viewport at render size, no program and no
+    // vertex array in use.
+    virtual GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,
+                         GLuint positionTexture, GLuint quadVao, GLsizei quadIndexCount) = 0;
+};
+
+} // namespace render

@@ -1,0 +1,23 @@
+// A scene object's shader program and colour texture, with its lighting constants.
+#pragma once
+
+#include <glm/glm.hpp>
+
+class ShaderProgram;
+class Texture;
+
+class Material {
+public:
+    ShaderProgram* shaderProgram = nullptr; // owned
+    Texture* texture = nullptr;             // shared, owned by the texture cache
+
+    Material(ShaderProgram* shaderProgram, Texture* texture);
+    ~Material();
+    Material(const Material&) = delete;
+    Material& operator=(const Material&) = delete;
+
+    // Both write their uniforms once into the program and leave program 0 bound.
+    void setMaterialUniforms(glm::vec3 ambientFactor, glm::vec3 diffuseFactor, glm::vec3 specularFactor,
+                             float shininess);
+    void setLightUniforms();
+};

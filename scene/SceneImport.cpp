@@ -1,0 +1,89 @@
+// Scene import through Assimp: one static object, material and program per usable mesh.
+#include "scene/SceneImport.h"
+
+#include "gpu/ShaderProgram.h"
+#include "gpu/Texture.h"
+#include "scene/Material.h"
+#include "scene/StaticSceneObject.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/material.h>
+#include <assimp/mesh.h>
+#include <assimp/scene.h>
+#include <fstream>
+#include <iostream>
+
+std::map<std::string, Texture*> textureCache;
+Assimp::Importer sceneImporter;
+
+namespace {
+
+constexpr unsigned importFlags = 0x79ACB; // the real-time quality preset
+constexpr const char* textureDirectory = "Textures/FinalScene";
+
+// Point and line meshes (the importer sorts them into meshes of their own)
+// have faces of one or two indices; drawing them as triangles would read
+// past each face.
+bool isTriangleMesh(const aiMesh* mesh)
+{
+    if (mesh->mFaces == nullptr || mesh->mVertices == nullptr)
+        return false;
+    for (unsigned j = 0; j < mesh->mNumFaces; ++j) {
+        if (mesh->mFaces[j].mNumIndices != 3)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
+{
+    if (!isTriangleMesh(mesh)) {
+        std::cout << "Skipping mesh without triangles: " << mesh->mName.C_Str() << std::endl;
+        return nullptr;
+    }
+    aiString texturePath;
+    if (importedMaterial == nullptr || aiGetMaterialTextureCount(importedMaterial, aiTextureType_DIFFUSE) == 0 ||
+        aiGetMaterialTexture(importedMaterial, aiTextureType_DIFFUSE, 0, &texturePath) != aiReturn_SUCCESS) {
+        std::cout << "Error loading texture" << std::endl;
+        return nullptr;
+    }
+    const std::string key(texturePath.C_Str());
+    Texture*& texture = textureCache[key];
+    if (texture == nullptr)
+        texture = new Texture(std::string(textureDirectory) + "/" + key);
+
+    auto* material =
+        new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
+    material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+    material->setLightUniforms();
+    return new scene::StaticSceneObject(mesh, material);
+}
+
+std::vector<scene::SceneObject*> importScene(const std::string& path)
+{
+    std::vector<scene::SceneObject*> objects;
+    {
+        std::ifstream probe(path);
+        if (probe.fail()) {
+            std::cout << "Could not open file: " << path << std::endl;
+            return objects;
+        }
+    }
+    const aiScene* imported = sceneImporter.ReadFile(path, importFlags);
+    if (imported == nullptr) {
+        std::cout << "Import failed" << path << std::endl;
+        return objects;
+    }
+    if (imported->mMeshes == nullptr)
+        return objects;
+    for (unsigned i = 0; i < imported->mNumMeshes; ++i) {
+        const aiMesh* mesh = imported->mMeshes[i];
+        const aiMaterial* material =
+            mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
+        if (scene::StaticSceneObject* object = createSceneObject(mesh, material))
+            objects.push_back(object);
+    }
+    return objects;
+}

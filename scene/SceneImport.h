@@ -1,0 +1,32 @@
+// Importing the scene file into scene objects, with the shared texture cache.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct aiMesh;
+struct aiMaterial;
+class Texture;
+
+namespace Assimp {
+class Importer;
+}
+
+namespace scene {
+class SceneObject;
+class StaticSceneObject;
+} // namespace scene
+
+// Keyed by the texture path exactly as the material names it; each image is
+// decoded once however many meshes use it.
+extern std::map<std::string, Texture*> textureCache;
+extern Assimp::Importer sceneImporter;
+
+// Every usable mesh of the file at `path` as a new object, in mesh order.
+// A missing or unreadable file gives an empty list and one line of output.
+std::vector<scene::SceneObject*> importScene(const std::string& path);
+
+// A new object for `mesh`, or null (with one line of output) when it has no
+// diffuse texture or is not made of triangles.
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial);

@@ -1,0 +1,55 @@
+// Drawing a static object with its matrices, camera uniforms, colour texture and shadow map.
+#include "scene/StaticSceneObject.h"
+
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "gpu/ShaderProgram.h"
+#include "gpu/Texture.h"
+#include "render/RenderPass.h"
+#include "render/ShadowLight.h"
+#include "render/VarianceShadowBlur.h"
+#include "scene/Material.h"
+
+#include <glm/gtc/type_ptr.hpp>
+
+namespace scene {
+
+StaticSceneObject::StaticSceneObject(const aiMesh* mesh, Material* material)
+    : SceneObject(glm::mat4(1.0f), material, mesh)
+{
+}
+
+void StaticSceneObject::update(float) {}
+
+void StaticSceneObject::draw()
+{
+    const GLuint program = material->shaderProgram->program;
+    const glm::mat4& model = modelMatrix;
+    const glm::mat4& view = camera->view;
+    const glm::mat4 modelView = view * model;
+
+    glUseProgram(program);
+    setUniformMatrix(program, "modelMatrix", glm::value_ptr(model));
+    setUniformMatrix(program, "normalMatrix", glm::value_ptr(glm::transpose(glm::inverse(model))));
+    setUniformMatrix(program, "NormalMVMatrix", glm::value_ptr(glm::transpose(glm::inverse(modelView))));
+    setUniformMatrix(program, "MVMatrix", glm::value_ptr(modelView));
+    setUniformMatrix(program, "MVPMatrix", glm::value_ptr((camera->projection * view) * model));
+    setUniformMatrix(program, "lightMVP", glm::value_ptr(shadowLight->computeLightMVP(true, model)));
+    // Leaves the program bound, which the sampler writes below rely on.
+    camera->setCameraUniforms(*material->shaderProgram);
+
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, material->texture->id);
+    glUniform1i(glGetUniformLocation(program, "colorTexture"), 0);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, shadowLight->shadowBlur->resultTexture);
+    glUniform1i(glGetUniformLocation(program, "shadowMap"), 1);
+
+    glBindVertexArray(vao);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+    glBindVertexArray(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glUseProgram(0);
+}
+
+} // namespace scene

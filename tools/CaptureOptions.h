@@ -1,0 +1,27 @@
+// Command-line options of the capture tool.
+#pragma once
+
+#include <glm/glm.hpp>
+#include <string>
+#include <vector>
+
+struct CaptureOptions {
+    bool freeCamera = false; // --eye/--at given: no tour
+    glm::vec3 eye{0.0f, 20.0f, 25.0f};
+    glm::vec3 at{0.0f, 7.0f, 0.0f};
+    int frames = 3;
+    std::string outPath = "capture.png";
+    int windowWidth = 0; // 0: from the settings
+    int windowHeight = 0;
+    bool effects[3] = {true, true, true};
+    float tourTime = -1.0f; // below 0: no tour replay
+    float dt = 1.0f / 30.0f;
+    bool timing = false; // print per-pass GPU times
+
+    // Parses argv[1..]; on failure returns false with a reason in `error`.
+    bool parse(const std::vector<std::string>& args, std::string& error);
+
+    static constexpr const char* usage =
+        "usage: brassfern-capture [--eye X,Y,Z --at X,Y,Z] [--tour-time T] [--dt S] [--frames N] "
+        "[--effects SDB] [--window WxH] [--timing] --out FILE.png";
+};
