@@ -10,6 +10,21 @@
 #include <iterator>
 #include <vector>
 
+namespace {
+
+// The log as text up to its terminating NUL; a length of 0 gives "".
+std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADERINFOLOGPROC getLog)
+{
+    GLint length = 0;
+    getLength(object, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    if (length > 0)
+        getLog(object, length, nullptr, log.data());
+    return std::string(log.data());
+}
+
+} // namespace
+
 ShaderProgram::ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath)
 {
     program = glCreateProgram();
@@ -52,12 +67,7 @@ void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& sha
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_FALSE)
         return;
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    if (length > 0)
-        glGetShaderInfoLog(shader, length, nullptr, log.data());
-    fatal({std::string(log.data())}, 1);
+    fatal({infoLog(shader, glGetShaderiv, glGetShaderInfoLog)}, 1);
 }
 
 void ShaderProgram::link()
@@ -71,10 +81,5 @@ void ShaderProgram::link()
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (linked != GL_FALSE)
         return;
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    if (length > 0)
-        glGetProgramInfoLog(program, length, nullptr, log.data());
-    fatal({"Failed to link shader program!", std::string(log.data())}, -1);
+    fatal({"Failed to link shader program!", infoLog(program, glGetProgramiv, glGetProgramInfoLog)}, -1);
 }

@@ -35,6 +35,28 @@ void buildRenderTarget(int width, int height, std::initializer_list<GLenum> form
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
+void deleteRenderTarget(GLuint& fbo, std::initializer_list<GLuint*> textures)
+{
+    for (GLuint* texture : textures)
+        glDeleteTextures(1, texture);
+    glDeleteFramebuffers(1, &fbo);
+}
+
+ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath)
+{
+    auto* program = new ShaderProgram(vertexPath, fragmentPath);
+    glUseProgram(program->program);
+    return program;
+}
+
+ShaderProgram* buildBlurProgram(bool horizontal, float blurSize)
+{
+    ShaderProgram* program = buildProgram(
+        horizontal ? "Shader/BlurHorizontalVertex.glsl" : "Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    setUniform(program->program, "blurSize", blurSize);
+    return program;
+}
+
 void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
                         GLuint quadVao, GLsizei quadIndexCount,
                         const std::function<void(GLuint program)>& setUniforms)

@@ -21,6 +21,15 @@ struct PassInput {
 void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
                        std::initializer_list<GLuint*> textures);
 
+// Releases what buildRenderTarget made: the textures, then the framebuffer.
+void deleteRenderTarget(GLuint& fbo, std::initializer_list<GLuint*> textures);
+
+// Builds a program and leaves it current, ready for its constant uniforms.
+ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath);
+
+// One axis of the separable blur, with its constant "blurSize" written.
+ShaderProgram* buildBlurProgram(bool horizontal, float blurSize);
+
 // Binds `fbo`, clears it, runs `program` over the screen quad with the
 // inputs on units 0..n-1 and the uniforms `setUniforms` writes, then unbinds
 // the program, the vertex array and the texture of the last unit. The

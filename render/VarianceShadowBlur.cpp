@@ -9,12 +9,8 @@
 VarianceShadowBlur::VarianceShadowBlur()
 {
     momentsProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/VarianceShadowMappingFragment.glsl");
-    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurHorizontalProgram->program);
-    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
-    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurVerticalProgram->program);
-    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
+    blurHorizontalProgram = buildBlurProgram(true, blurSize);
+    blurVerticalProgram = buildBlurProgram(false, blurSize);
 
     buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, momentsFbo, {&momentsTexture});
     buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, blurFbo, {&blurTexture});
@@ -26,12 +22,9 @@ VarianceShadowBlur::~VarianceShadowBlur()
     delete momentsProgram;
     delete blurHorizontalProgram;
     delete blurVerticalProgram;
-    glDeleteTextures(1, &momentsTexture);
-    glDeleteFramebuffers(1, &momentsFbo);
-    glDeleteTextures(1, &blurTexture);
-    glDeleteFramebuffers(1, &blurFbo);
-    glDeleteTextures(1, &resultTexture);
-    glDeleteFramebuffers(1, &resultFbo);
+    deleteRenderTarget(momentsFbo, {&momentsTexture});
+    deleteRenderTarget(blurFbo, {&blurTexture});
+    deleteRenderTarget(resultFbo, {&resultTexture});
 }
 
 void VarianceShadowBlur::apply(GLuint depthTexture)

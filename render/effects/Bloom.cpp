@@ -9,20 +9,11 @@ namespace render {
 
 Bloom::Bloom()
 {
-    brightPassProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl");
-    glUseProgram(brightPassProgram->program);
+    brightPassProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl");
     setUniform(brightPassProgram->program, "threshold", thresholdLuminance);
-
-    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurHorizontalProgram->program);
-    setUniform(blurHorizontalProgram->program, "blurSize", blurSizeFactor);
-
-    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurVerticalProgram->program);
-    setUniform(blurVerticalProgram->program, "blurSize", blurSizeFactor);
-
-    bloomProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BloomFragment.glsl");
-    glUseProgram(bloomProgram->program);
+    blurHorizontalProgram = buildBlurProgram(true, blurSizeFactor);
+    blurVerticalProgram = buildBlurProgram(false, blurSizeFactor);
+    bloomProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BloomFragment.glsl");
     setUniform(bloomProgram->program, "bloomFactor", bloomFactor);
 
     const int smallWidth = renderWidth / sizeDivisor;
@@ -39,14 +30,10 @@ Bloom::~Bloom()
     delete blurHorizontalProgram;
     delete blurVerticalProgram;
     delete bloomProgram;
-    glDeleteTextures(1, &brightTexture);
-    glDeleteFramebuffers(1, &brightFbo);
-    glDeleteTextures(1, &blurHorizontalTexture);
-    glDeleteFramebuffers(1, &blurHorizontalFbo);
-    glDeleteTextures(1, &blurVerticalTexture);
-    glDeleteFramebuffers(1, &blurVerticalFbo);
-    glDeleteTextures(1, &outputTexture);
-    glDeleteFramebuffers(1, &outputFbo);
+    deleteRenderTarget(brightFbo, {&brightTexture});
+    deleteRenderTarget(blurHorizontalFbo, {&blurHorizontalTexture});
+    deleteRenderTarget(blurVerticalFbo, {&blurVerticalTexture});
+    deleteRenderTarget(outputFbo, {&outputTexture});
 }
 
 GLuint Bloom::apply(GLuint inputTexture, GLuint, GLuint, GLuint, GLuint, GLuint quadVao, GLsizei quadIndexCount)

@@ -26,23 +26,16 @@ glm::vec4 computeFocusRange(const glm::vec3& cameraPosition)
 
 DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
 {
-    layerProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFLayerSeparationFragment.glsl");
-    glUseProgram(layerProgram->program);
+    layerProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFLayerSeparationFragment.glsl");
     setUniform(layerProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
     setUniform(layerProgram->program, "near_plane", Camera::nearPlane);
     setUniform(layerProgram->program, "far_plane", Camera::farPlane);
     setUniform(layerProgram->program, "clear_color", 0.0f, 0.0f, 0.0f, 1.0f);
 
-    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurHorizontalProgram->program);
-    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
+    blurHorizontalProgram = buildBlurProgram(true, blurSize);
+    blurVerticalProgram = buildBlurProgram(false, blurSize);
 
-    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurVerticalProgram->program);
-    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
-
-    compositeProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");
-    glUseProgram(compositeProgram->program);
+    compositeProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");
     setUniform(compositeProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
     setUniform(compositeProgram->program, "near_plane", Camera::nearPlane);
     setUniform(compositeProgram->program, "far_plane", Camera::farPlane);
@@ -63,19 +56,12 @@ DoF::~DoF()
     delete compositeProgram;
     delete blurHorizontalProgram;
     delete blurVerticalProgram;
-    glDeleteTextures(1, &nearLayerTexture);
-    glDeleteTextures(1, &farLayerTexture);
-    glDeleteFramebuffers(1, &layerFbo);
-    glDeleteTextures(1, &nearBlurHorizontalTexture);
-    glDeleteFramebuffers(1, &nearBlurHorizontalFbo);
-    glDeleteTextures(1, &farBlurHorizontalTexture);
-    glDeleteFramebuffers(1, &farBlurHorizontalFbo);
-    glDeleteTextures(1, &nearBlurVerticalTexture);
-    glDeleteFramebuffers(1, &nearBlurVerticalFbo);
-    glDeleteTextures(1, &farBlurVerticalTexture);
-    glDeleteFramebuffers(1, &farBlurVerticalFbo);
-    glDeleteTextures(1, &outputTexture);
-    glDeleteFramebuffers(1, &outputFbo);
+    deleteRenderTarget(layerFbo, {&nearLayerTexture, &farLayerTexture});
+    deleteRenderTarget(nearBlurHorizontalFbo, {&nearBlurHorizontalTexture});
+    deleteRenderTarget(farBlurHorizontalFbo, {&farBlurHorizontalTexture});
+    deleteRenderTarget(nearBlurVerticalFbo, {&nearBlurVerticalTexture});
+    deleteRenderTarget(farBlurVerticalFbo, {&farBlurVerticalTexture});
+    deleteRenderTarget(outputFbo, {&outputTexture});
 }
 
 GLuint DoF::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint, GLuint, GLuint quadVao,

@@ -15,8 +15,7 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
 {
     randomTexture = new Texture(noisePath);
 
-    ssaoProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/SSAOFragment.glsl");
-    glUseProgram(ssaoProgram->program);
+    ssaoProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/SSAOFragment.glsl");
     setUniform(ssaoProgram->program, "radius", radius);
     // Unsigned quotients on purpose: the noise tiles a whole number of times.
     const unsigned noiseWidth = static_cast<unsigned>(randomTexture->width);
@@ -25,16 +24,9 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
                static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
                static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight));
 
-    blurHorizontalProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurHorizontalProgram->program);
-    setUniform(blurHorizontalProgram->program, "blurSize", blurSize);
-
-    blurVerticalProgram = new ShaderProgram("Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
-    glUseProgram(blurVerticalProgram->program);
-    setUniform(blurVerticalProgram->program, "blurSize", blurSize);
-
-    blendProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BlendSSAOFragment.glsl");
-    glUseProgram(blendProgram->program);
+    blurHorizontalProgram = buildBlurProgram(true, blurSize);
+    blurVerticalProgram = buildBlurProgram(false, blurSize);
+    blendProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BlendSSAOFragment.glsl");
     setUniform(blendProgram->program, "ssaoFactor", ssaoFactor);
 
     const int blurWidth = renderWidth / blurDivisor;
@@ -55,14 +47,10 @@ SSAO::~SSAO()
         glDeleteTextures(1, &randomTexture->id);
         delete randomTexture;
     }
-    glDeleteTextures(1, &occlusionTexture);
-    glDeleteFramebuffers(1, &occlusionFbo);
-    glDeleteTextures(1, &blurHorizontalTexture);
-    glDeleteFramebuffers(1, &blurHorizontalFbo);
-    glDeleteTextures(1, &blurVerticalTexture);
-    glDeleteFramebuffers(1, &blurVerticalFbo);
-    glDeleteTextures(1, &outputTexture);
-    glDeleteFramebuffers(1, &outputFbo);
+    deleteRenderTarget(occlusionFbo, {&occlusionTexture});
+    deleteRenderTarget(blurHorizontalFbo, {&blurHorizontalTexture});
+    deleteRenderTarget(blurVerticalFbo, {&blurVerticalTexture});
+    deleteRenderTarget(outputFbo, {&outputTexture});
 }
 
 GLuint SSAO::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint normalTexture, GLuint positionTexture,
