@@ -10,6 +10,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <vector>
 
@@ -39,6 +41,7 @@ bool savePicture(const std::string& path)
 
 int main(int argc, char** argv)
 {
+    const auto processStart = std::chrono::steady_clock::now();
     CaptureOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
@@ -65,18 +68,36 @@ int main(int argc, char** argv)
         tourActive = false;
     }
 
+    std::vector<double> frameMilliseconds;
+    double startToFirstFrame = 0.0;
     for (int frame = 0; frame < options.frames; ++frame) {
+        const auto start = std::chrono::steady_clock::now();
         renderFrame();
         if (frame + 1 < options.frames) {
             glfwSwapBuffers(window);
             reportGlError();
         }
+        glFinish(); // the frame is done only when the GPU is
+        const auto end = std::chrono::steady_clock::now();
+        frameMilliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        if (frame == 0)
+            startToFirstFrame = std::chrono::duration<double, std::milli>(end - processStart).count();
     }
     glFinish();
     const bool saved = savePicture(options.outPath);
     reportGlError();
-    if (options.timing)
+    if (options.timing) {
+        // The first frame pays for shader compilation on drivers that
+        // compile lazily; it is reported apart from the steady state.
+        std::cout << "first-frame-ms " << frameMilliseconds.front() << std::endl;
+        std::cout << "start-to-first-frame-ms " << startToFirstFrame << std::endl;
+        if (frameMilliseconds.size() > 1) {
+            std::vector<double> steady(frameMilliseconds.begin() + 1, frameMilliseconds.end());
+            std::sort(steady.begin(), steady.end());
+            std::cout << "frame-ms-median " << steady[steady.size() / 2] << std::endl;
+        }
         printPassTimes(options.frames);
+    }
     shutdown();
     glfwTerminate();
     if (!saved) {
