@@ -1,0 +1,85 @@
+// Whole frames of a small scene: the shadow on the ground and what each effect does to the picture.
+#include "GlTest.h"
+
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "render/Renderer.h"
+#include "render/ShadowLight.h"
+
+namespace {
+
+// A white ground, a tall white box at the origin and, far behind the focus,
+// a striped wall for the depth of field to blur. The light stands toward +X,
+// +Y and -Z, so the box shades the ground toward -X and +Z.
+class FrameGL : public GlTest {
+protected:
+    void SetUp() override
+    {
+        GlTest::SetUp();
+        writeImage("Textures/FinalScene/white.png", 1, 1, {255, 255, 255});
+        writeImage("Textures/FinalScene/stripes.png", 2, 1, {255, 255, 255, 20, 20, 20});
+        std::string obj = "usemtl white\n";
+        int base = 0;
+        addQuad(obj, base, {-20, 0, 20}, {40, 0, 0}, {0, 0, -40});
+        addBox(obj, base, {-1, 0, -1}, {1, 8, 1});
+        obj += "usemtl stripes\n";
+        addQuad(obj, base, {-150, -40, -200}, {300, 0, 0}, {0, 60, -60}, 16.0f);
+        startViewer(obj, "newmtl white\nmap_Kd white.png\nnewmtl stripes\nKd 0 0 1\nmap_Kd stripes.png\n");
+        ASSERT_EQ(sceneObjects.size(), 2u);
+    }
+
+    // The picture the effect chain hands to the window, with the chosen switches.
+    static Image frame(bool ssao, bool dof, bool bloom)
+    {
+        renderer->effectEnabled = {ssao, dof, bloom};
+        renderShadowMap();
+        renderGeometryPass();
+        return Image::ofTexture(renderer->applyEffects());
+    }
+};
+
+TEST_F(FrameGL, ShadowOfTheBoxDarkensTheGroundInTheWindow)
+{
+    renderer->effectEnabled = {false, false, false};
+    renderFrame();
+    const Image shown = Image::ofWindow();
+    const float lit = shown.luminance(pixelOf({4, 0, 4})).x;
+    EXPECT_GT(lit, 180.0f);
+    EXPECT_LT(shown.luminance(pixelOf({-3, 0, 0.5f})).x, 0.4f * lit);
+}
+
+TEST_F(FrameGL, SsaoDarkensTheCreaseButHardlyTheOpenGround)
+{
+    camera->setPosition(7.0f, 3.0f, 3.0f);
+    camera->lookAtTarget({1.0f, 0.5f, 0.0f});
+    const Image off = frame(false, false, false);
+    const Image on = frame(true, false, false);
+    const auto kept = [&](glm::vec3 p) { return on.luminance(pixelOf(p), 1).x / off.luminance(pixelOf(p), 1).x; };
+    EXPECT_LT(kept({1.1f, 0.0f, 0.0f}), 0.85f) << "where the lit side of the box meets the ground";
+    EXPECT_GT(kept({4.0f, 0.0f, -1.0f}), 0.93f) << "open ground";
+}
+
+TEST_F(FrameGL, BloomBrightensDarkSurroundingsOfBrightSurfaces)
+{
+    const Image off = frame(false, false, false);
+    const Image on = frame(false, false, true);
+    const glm::ivec2 beyondGround = pixelOf({0.0f, 0.0f, -21.0f}); // background by the ground's far edge
+    EXPECT_LT(off.luminance(beyondGround, 0).x, 1.0f);
+    EXPECT_GT(on.luminance(beyondGround, 0).x, 30.0f);
+    const glm::ivec2 litGround = pixelOf({4.0f, 0.0f, 4.0f});
+    EXPECT_GE(on.luminance(litGround).x, off.luminance(litGround).x);
+}
+
+TEST_F(FrameGL, DepthOfFieldBlursTheFarWallAndKeepsTheFocusSharp)
+{
+    const Image off = frame(false, false, false);
+    const Image on = frame(false, true, false);
+    const glm::ivec2 wall = pixelOf({0.0f, -10.0f, -230.0f});
+    ASSERT_GT(off.luminance(wall, 4).y, 10.0f) << "the stripes must show without the effect";
+    EXPECT_LT(on.luminance(wall, 4).y, 0.3f * off.luminance(wall, 4).y);
+    const glm::ivec2 boxEdge = pixelOf({1.0f, 4.0f, 1.0f}); // about as far away as the focus point
+    EXPECT_GT(on.luminance(boxEdge, 3).y, 0.9f * off.luminance(boxEdge, 3).y);
+    EXPECT_NEAR(on.luminance(boxEdge, 3).x, off.luminance(boxEdge, 3).x, 3.0f);
+}
+
+} // namespace

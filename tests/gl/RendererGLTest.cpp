@@ -1,0 +1,179 @@
+// The renderer's targets, the effect chain's threading and state, the light matrices and the keys.
+#include "GlTest.h"
+
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "camera/Controls.h"
+#include "gpu/ShaderProgram.h"
+#include "render/Renderer.h"
+#include "render/ShadowLight.h"
+#include "render/effects/Bloom.h"
+#include "render/effects/DoF.h"
+#include "render/effects/SSAO.h"
+
+#include <GLFW/glfw3.h>
+
+namespace {
+
+using RendererGL = GlTest;
+
+GLint level0(GLuint texture, GLenum parameter)
+{
+    GLint value = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
+}
+
+glm::ivec2 sizeOf(GLuint texture) { return {level0(texture, GL_TEXTURE_WIDTH), level0(texture, GL_TEXTURE_HEIGHT)}; }
+
+glm::vec4 uniform(GLuint program, const char* name)
+{
+    glm::vec4 value(0.0f);
+    glGetUniformfv(program, glGetUniformLocation(program, name), &value[0]);
+    return value;
+}
+
+TEST_F(RendererGL, GeometryFramebufferHoldsColourNormalPositionAndDepthAtRenderSize)
+{
+    renderer = new Renderer();
+    const std::tuple<GLenum, GLuint, GLint> cases[] = {
+        {GL_COLOR_ATTACHMENT0, renderer->colorTexture, GL_RGB8}, // unsized RGB, 8 bits a channel
+        {GL_COLOR_ATTACHMENT1, renderer->normalTexture, GL_RGBA32F},
+        {GL_COLOR_ATTACHMENT2, renderer->positionTexture, GL_RGB32F},
+        {GL_DEPTH_ATTACHMENT, renderer->depthTexture, GL_DEPTH_COMPONENT24},
+    };
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer->framebuffer);
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    for (const auto& [attachment, texture, format] : cases) {
+        GLint name = 0;
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &name);
+        EXPECT_EQ(static_cast<GLuint>(name), texture);
+        EXPECT_EQ(sizeOf(texture), glm::ivec2(320, 180));
+        const GLint actual = level0(texture, GL_TEXTURE_INTERNAL_FORMAT);
+        EXPECT_TRUE(actual == format || (format == GL_RGB8 && actual == GL_RGB)) << std::hex << actual;
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(integer(GL_DRAW_BUFFER0 + i), GL_COLOR_ATTACHMENT0 + i);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+TEST_F(RendererGL, EffectTargetsTruncateTheRenderSizeAndTheNoiseTilesWhole)
+{
+    struct Case {
+        glm::ivec2 render, ssao, dof, bloom;
+        glm::vec2 noiseScale; // for the 64 x 64 noise image
+    };
+    const Case cases[] = {
+        {{1920, 1080}, {960, 540}, {480, 270}, {240, 135}, {30, 16}},
+        {{1366, 768}, {683, 384}, {341, 192}, {170, 96}, {21, 12}},
+    };
+    for (const Case& c : cases) {
+        renderWidth = c.render.x;
+        renderHeight = c.render.y;
+        const Renderer built;
+        const auto& ssao = *static_cast<render::SSAO*>(built.effects[0]);
+        const auto& dof = *static_cast<render::DoF*>(built.effects[1]);
+        const auto& bloom = *static_cast<render::Bloom*>(built.effects[2]);
+        for (GLuint texture : {ssao.blurHorizontalTexture, ssao.blurVerticalTexture})
+            EXPECT_EQ(sizeOf(texture), c.ssao);
+        for (GLuint texture : {dof.nearBlurHorizontalTexture, dof.farBlurHorizontalTexture,
+                               dof.nearBlurVerticalTexture, dof.farBlurVerticalTexture})
+            EXPECT_EQ(sizeOf(texture), c.dof);
+        for (GLuint texture : {bloom.brightTexture, bloom.blurHorizontalTexture, bloom.blurVerticalTexture})
+            EXPECT_EQ(sizeOf(texture), c.bloom);
+        for (GLuint texture : {ssao.outputTexture, dof.outputTexture, bloom.outputTexture})
+            EXPECT_EQ(sizeOf(texture), c.render);
+        EXPECT_EQ(glm::vec2(uniform(ssao.ssaoProgram->program, "noiseScale")), c.noiseScale);
+    }
+}
+
+// Every switch combination: the result is the last enabled effect's output,
+// and that effect read the previous enabled one's output, which its last pass
+// leaves bound on a known unit (SSAO blend 0, DoF composite 2, bloom 0).
+TEST_F(RendererGL, ChainThreadsEachOutputIntoTheNextEnabledEffectAndRestoresState)
+{
+    startViewer("", "");
+    const GLuint outputs[3] = {static_cast<render::SSAO*>(renderer->effects[0])->outputTexture,
+                               static_cast<render::DoF*>(renderer->effects[1])->outputTexture,
+                               static_cast<render::Bloom*>(renderer->effects[2])->outputTexture};
+    const GLenum inputUnit[3] = {GL_TEXTURE0, GL_TEXTURE2, GL_TEXTURE0};
+    for (int mask = 0; mask < 8; ++mask) {
+        SCOPED_TRACE("switches " + std::to_string(mask));
+        GLuint input = renderer->colorTexture;
+        GLuint image = renderer->colorTexture;
+        int last = -1;
+        for (int i = 0; i < 3; ++i) {
+            renderer->effectEnabled[i] = (mask >> i) & 1;
+            if (renderer->effectEnabled[i]) {
+                input = image;
+                image = outputs[i];
+                last = i;
+            }
+        }
+        glClearColor(0.2f, 0.4f, 0.6f, 0.8f);
+        ASSERT_EQ(renderer->applyEffects(), image);
+        if (last < 0)
+            continue;
+        glActiveTexture(inputUnit[last]);
+        EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), input);
+        EXPECT_EQ(integer(GL_CURRENT_PROGRAM) + integer(GL_VERTEX_ARRAY_BINDING), 0);
+        glm::ivec4 viewport;
+        glGetIntegerv(GL_VIEWPORT, &viewport[0]);
+        EXPECT_EQ(viewport, glm::ivec4(0, 0, 320, 180));
+        glm::vec4 clear;
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, &clear[0]);
+        EXPECT_TRUE(!(mask & 1) || clear == glm::vec4(0, 0, 0, 1)) << "SSAO must leave opaque black";
+    }
+}
+
+TEST_F(RendererGL, DepthOfFieldTakesItsFocusFromTheCameraWhenApplied)
+{
+    startViewer("", "");
+    renderer->effectEnabled = {false, true, false};
+    camera->setPosition(0.0f, 7.0f, 400.5f);
+    renderer->applyEffects();
+    const auto& dof = *static_cast<render::DoF*>(renderer->effects[1]);
+    for (GLuint program : {dof.layerProgram->program, dof.compositeProgram->program}) {
+        const glm::vec4 range = uniform(program, "range");
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(range[i], glm::vec4(-0.5f, 0.0f, 1.5f, 1.7f)[i], 1e-6f);
+    }
+}
+
+TEST_F(RendererGL, LightMatricesMapTheLightBoxOntoClipAndTextureSpace)
+{
+    startViewer("", "");
+    const std::tuple<bool, glm::vec3, glm::vec3> cases[] = {
+        {false, {0, 0, 0}, {0.0f, -1.0f / 3.0f, 0.1625f}}, // the origin lies sqrt(66) in front of the light
+        {true, {0, 0, 0}, {0.5f, 1.0f / 3.0f, 0.58125f}},
+        {false, {4, 7, -1}, {0.0f, -1.0f / 3.0f, 0.0f}},
+        {true, {4, 7, -1}, {0.5f, 1.0f / 3.0f, 0.5f}},
+    };
+    for (const auto& [withBias, world, expected] : cases) {
+        const glm::vec4 mapped = shadowLight->computeLightMVP(withBias, glm::mat4(1.0f)) * glm::vec4(world, 1.0f);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(mapped[i] / mapped.w, expected[i], 1e-4f) << "bias " << withBias << " component " << i;
+    }
+}
+
+TEST_F(RendererGL, NumberKeysToggleEffectsOnReleaseAndEscapeClosesOnPress)
+{
+    startViewer("", "");
+    const std::tuple<int, int, std::vector<bool>> cases[] = {
+        {GLFW_KEY_1, GLFW_PRESS, {true, true, true}},    {GLFW_KEY_1, GLFW_RELEASE, {false, true, true}},
+        {GLFW_KEY_1, GLFW_RELEASE, {true, true, true}},  {GLFW_KEY_3, GLFW_RELEASE, {true, true, false}},
+        {GLFW_KEY_2, GLFW_REPEAT, {true, true, false}},  {GLFW_KEY_4, GLFW_RELEASE, {true, true, false}},
+        {GLFW_KEY_5, GLFW_RELEASE, {true, true, false}}, {GLFW_KEY_6, GLFW_RELEASE, {true, true, false}},
+    };
+    for (const auto& [key, action, expected] : cases) {
+        onKey(window, key, 0, action, 0);
+        EXPECT_EQ(renderer->effectEnabled, expected) << "key " << key << " action " << action;
+    }
+    EXPECT_FALSE(glfwWindowShouldClose(window));
+    onKey(window, GLFW_KEY_ESCAPE, 0, GLFW_PRESS, 0);
+    EXPECT_TRUE(glfwWindowShouldClose(window));
+}
+
+} // namespace

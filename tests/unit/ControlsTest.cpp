@@ -1,0 +1,128 @@
+// The scripted tour, Space, the wheel and the mouse inertia, driven with chosen frame times.
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "camera/Controls.h"
+
+#include <GLFW/glfw3.h>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+const glm::vec3 up(0.0f, 1.0f, 0.0f);
+
+Camera pose(const glm::vec3& position, const glm::vec3& target)
+{
+    Camera camera;
+    camera.setPosition(position.x, position.y, position.z);
+    camera.lookAtTarget(target);
+    return camera;
+}
+
+void expectPose(const Camera& expected, const std::string& when)
+{
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 3; ++row)
+            EXPECT_NEAR(camera->transform[column][row], expected.transform[column][row], 1e-4f) << when;
+}
+
+float targetDistance() { return glm::length(camera->position() - sceneTarget); }
+
+class Controls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        camera = new Camera(pose({0, 20, 25}, sceneTarget));
+        totalTime = 0.0f;
+        resetControls();
+    }
+    void TearDown() override
+    {
+        delete camera;
+        camera = nullptr;
+    }
+    static void runUntil(float t, float dt)
+    {
+        while (totalTime < t) {
+            totalTime += dt;
+            controlCamera(dt);
+        }
+    }
+    static void release(int key) { onKey(nullptr, key, 0, GLFW_RELEASE, 0); }
+};
+
+TEST_F(Controls, TourCutsToEachShotOnTimeAndIgnoresTheMouseSpeed)
+{
+    camera->turnVelocity = 50.0;
+    Camera turning = pose({-10, 15, 15}, sceneTarget), sideways = pose({10, 25, 25}, {10, 25, 20}),
+           diagonal = pose({-2.5f, 13, 15}, {-1.5f, 11, 10});
+    // Quarter-second frames sum exactly, so each cut lands on its second and
+    // the shot's first frame already moves by one step.
+    const std::pair<float, Camera> checkpoints[] = {
+        {5.0f, (turning.turn(8.0f, 0.25f, up), turning)},   {5.5f, (turning.turn(8.0f, 0.5f, up), turning)},
+        {12.0f, (sideways.move(3.5f, 0.25f, {-1, 0, 0}), sideways)},
+        {12.5f, (sideways.move(3.5f, 0.5f, {-1, 0, 0}), sideways)},
+        {16.0f, (diagonal.move(0.75f, 0.25f, {1, 0, -1}), diagonal)}, {30.0f, pose({0, 20, 25}, sceneTarget)}};
+    for (const auto& [time, expected] : checkpoints) {
+        runUntil(time, 0.25f);
+        expectPose(expected, "t=" + std::to_string(time));
+    }
+    EXPECT_FALSE(tourActive);
+    EXPECT_EQ(camera->turnVelocity, 50.0);
+}
+
+TEST_F(Controls, LongFrameSkipsTheTwelveSecondShot)
+{
+    runUntil(11.0f, 0.25f);
+    runUntil(16.5f, 5.5f);
+    EXPECT_FALSE(stageTwoStarted);
+    Camera expected = pose({-2.5f, 13, 15}, {-1.5f, 11, 10});
+    expected.move(0.75f, 5.5f, {1, 0, -1});
+    expectPose(expected, "t=16.5");
+}
+
+TEST_F(Controls, OpeningZoomStopsAtTheMinimumDistance)
+{
+    runUntil(0.5f, 0.5f);
+    for (int i = 0; i < 200; ++i)
+        controlCamera(0.9f); // long frames, but the clock stays before the first cut
+    EXPECT_NEAR(std::sqrt(targetDistance() * targetDistance() + 1.0f), camera->minDistance, 1e-4f);
+}
+
+TEST_F(Controls, SpaceReleaseEndsTheTourForGoodAndEnablesTheWheel)
+{
+    runUntil(6.0f, 0.25f);
+    onKey(nullptr, GLFW_KEY_SPACE, 0, GLFW_PRESS, 0);
+    const float before = targetDistance();
+    onScroll(nullptr, 0.0, 1.0);
+    EXPECT_TRUE(tourActive);
+    EXPECT_EQ(targetDistance(), before) << "the wheel does nothing during the tour";
+
+    release(GLFW_KEY_SPACE);
+    runUntil(40.0f, 0.5f);
+    EXPECT_FALSE(tourActive);
+    expectPose(pose({0, 20, 25}, sceneTarget), "t=40");
+    const float start = targetDistance();
+    onScroll(nullptr, 0.0, 1.0); // a twentieth of the zoom distance toward the target
+    EXPECT_NEAR(targetDistance(), start - std::sqrt(start * start + 1.0f) / 20.0f, 1e-4f);
+}
+
+TEST_F(Controls, MouseDragTurnsWithDecayingSpeedUntilItRests)
+{
+    release(GLFW_KEY_SPACE);
+    const auto swing = [] { return glm::degrees(std::atan2(camera->position().x, camera->position().z)); };
+    turnWithInertia(100.0, 0.01f);
+    EXPECT_NEAR(camera->turnVelocity, 99.0, 1e-5);
+    EXPECT_NEAR(swing(), -0.99f, 1e-4f);
+    turnWithInertia(0.0, 0.01f);
+    EXPECT_NEAR(camera->turnVelocity, 98.01, 1e-5);
+    EXPECT_NEAR(swing(), -0.99f - 0.9801f, 1e-4f);
+
+    camera->turnVelocity = 0.0001;
+    const glm::mat4 resting = camera->transform;
+    turnWithInertia(0.0, 0.01f);
+    EXPECT_EQ(camera->turnVelocity, 0.0);
+    EXPECT_EQ(camera->transform, resting);
+}
+
+} // namespace
