@@ -59,7 +59,11 @@ void main()
     float sampleRadius = radius * (0.75 + 0.5 * noise.b);
     float occlusion = 0.0;
     for (int i = 0; i < sampleCount; ++i) {
-        vec3 samplePoint = origin + frame * kernel[i] * sampleRadius;
+        // The hemisphere starts a little above the surface: samples lying
+        // almost in the tangent plane would otherwise be judged against the
+        // nearest-filtered position of a neighbouring pixel and let flat
+        // ground seen at a grazing angle occlude itself in blotches.
+        vec3 samplePoint = origin + normal * (0.1 * sampleRadius) + frame * kernel[i] * sampleRadius;
         vec4 clip = PMatrix * vec4(samplePoint, 1.0);
         vec2 uv = clip.xy / clip.w * 0.5 + 0.5;
         if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0))))
@@ -70,7 +74,7 @@ void main()
         // The bias keeps flat floors from occluding themselves through
         // rounding; the range check fades out occluders far in front, so
         // silhouettes against distant geometry cast no dark halo.
-        float bias = 0.02 * sampleRadius + 0.002 * abs(origin.z);
+        float bias = 0.02 * sampleRadius + 0.004 * abs(origin.z);
         float inFront = sceneDepth >= samplePoint.z + bias ? 1.0 : 0.0;
         float range = smoothstep(0.0, 1.0, sampleRadius / abs(origin.z - sceneDepth));
         occlusion += inFront * range;
