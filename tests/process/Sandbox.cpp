@@ -1,0 +1,220 @@
+// Temporary working directories, child processes with a deadline, and picture files read through DevIL.
+#include "Sandbox.h"
+
+#include <IL/il.h>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void initImageLibrary()
+{
+    static const bool ready = [] {
+        ilInit();
+        ilEnable(IL_FILE_OVERWRITE);
+        // Rows top-down whatever the file stores, so that (x, y) is what a user sees.
+        ilEnable(IL_ORIGIN_SET);
+        return ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    }();
+    (void)ready;
+}
+
+std::vector<unsigned char> solid(int pixels, unsigned char r, unsigned char g, unsigned char b)
+{
+    std::vector<unsigned char> rgb;
+    for (int i = 0; i < pixels; ++i)
+        rgb.insert(rgb.end(), {r, g, b});
+    return rgb;
+}
+
+} // namespace
+
+Child::Child(pid_t pid, fs::path output) : pid(pid), output(std::move(output)) {}
+
+Child::~Child()
+{
+    if (!reaped) {
+        kill(-pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+RunResult Child::wait(double timeoutSeconds)
+{
+    RunResult result;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            result.timedOut = true;
+            kill(-pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reaped = true;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    result.out = readText(output.string() + ".out");
+    result.err = readText(output.string() + ".err");
+    return result;
+}
+
+Sandbox::Sandbox()
+{
+    std::string pattern = (fs::temp_directory_path() / "brassfern-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    root = pattern;
+    fs::copy(fs::path(BRASSFERN_DATA_DIR) / "Shader", root / "Shader");
+    fs::create_directories(root / "Textures/FinalScene");
+    fs::create_directories(root / "SceneObjects/FinalScene");
+    fs::create_directories(root / "run");
+    write("Settings/resolution.txt",
+          "res_width:320\nres_height:180\nsm_width:256\nsm_height:256\nwin_width:160\nwin_height:120\n");
+    // Fixed noise, so that every run sees the same occlusion pattern.
+    std::vector<unsigned char> noise(64 * 64 * 3);
+    unsigned state = 12345;
+    for (unsigned char& value : noise)
+        value = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 16);
+    writeImage("Textures/random.jpg", 64, 64, noise);
+}
+
+Sandbox::~Sandbox()
+{
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+void Sandbox::write(const std::string& relative, const std::string& text) const
+{
+    fs::create_directories((root / relative).parent_path());
+    std::ofstream(root / relative, std::ios::binary) << text;
+}
+
+void Sandbox::writeImage(const std::string& relative, int width, int height, std::vector<unsigned char> rgb) const
+{
+    initImageLibrary();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data());
+    const bool saved = ilSaveImage((root / relative).c_str()) != IL_FALSE;
+    ilDeleteImages(1, &image);
+    if (!saved)
+        throw std::runtime_error("cannot write " + relative);
+}
+
+Child Sandbox::start(const std::vector<std::string>& argv, const std::vector<std::string>& env) const
+{
+    const fs::path output = root / "run" / std::to_string(++runs);
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        // A group of its own, so that a timeout also ends what a shell started.
+        setpgid(0, 0);
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open((output.string() + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open((output.string() + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || chdir(root.c_str()) != 0)
+            _exit(127);
+        dup2(in, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        for (const std::string& assignment : env)
+            putenv(const_cast<char*>(assignment.c_str()));
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    return Child(pid, output);
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& argv, double timeoutSeconds,
+                       const std::vector<std::string>& env) const
+{
+    return start(argv, env).wait(timeoutSeconds);
+}
+
+Picture readPicture(const fs::path& path)
+{
+    initImageLibrary();
+    Picture picture;
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    if (ilLoadImage(path.c_str()) && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE)) {
+        picture.width = ilGetInteger(IL_IMAGE_WIDTH);
+        picture.height = ilGetInteger(IL_IMAGE_HEIGHT);
+        const unsigned char* data = ilGetData();
+        picture.rgb.assign(data, data + 3 * static_cast<size_t>(picture.width) * picture.height);
+    }
+    ilDeleteImages(1, &image);
+    while (ilGetError() != IL_NO_ERROR) {
+    }
+    return picture;
+}
+
+double differingShare(const Picture& a, const Picture& b, int levels)
+{
+    if (a.width != b.width || a.height != b.height || a.rgb.empty())
+        return 1.0;
+    size_t differing = 0;
+    for (size_t pixel = 0; pixel < a.rgb.size(); pixel += 3) {
+        for (size_t c = pixel; c < pixel + 3; ++c) {
+            if (std::abs(a.rgb[c] - b.rgb[c]) > levels) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    return static_cast<double>(differing) / static_cast<double>(a.rgb.size() / 3);
+}
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+void writeFloorAndPlatformScene(const Sandbox& sandbox, bool platformTextured)
+{
+    sandbox.write("SceneObjects/FinalScene/final_scene.obj",
+                  "mtllib final_scene.mtl\n"
+                  "v -30 0 -30\nv 30 0 -30\nv 30 0 30\nv -30 0 30\nv -6 5 -6\nv 6 5 -6\nv 6 5 6\nv -6 5 6\n"
+                  "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 1 0\n"
+                  "o floor\nusemtl floor\nf 1/1/1 4/4/1 3/3/1 2/2/1\n"
+                  "o platform\nusemtl platform\nf 5/1/1 8/4/1 7/3/1 6/2/1\n");
+    sandbox.write("SceneObjects/FinalScene/final_scene.mtl",
+                  std::string("newmtl floor\nmap_Kd floor.png\nnewmtl platform\n") +
+                      (platformTextured ? "map_Kd platform.png\n" : ""));
+    sandbox.writeImage("Textures/FinalScene/floor.png", 4, 4, solid(16, 40, 200, 40));
+    sandbox.writeImage("Textures/FinalScene/platform.png", 4, 4, solid(16, 230, 40, 40));
+}

@@ -1,0 +1,78 @@
+// Temporary working directories laid out like data/, the programs run inside them, and their pictures.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct RunResult {
+    int status = -1; // exit status when the process ended by itself
+    int signal = 0;  // the signal that ended it, 0 when none did
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// A process started in the background; one still running when this goes is killed.
+class Child {
+public:
+    Child(pid_t pid, std::filesystem::path output);
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child();
+    RunResult wait(double timeoutSeconds); // kills the process when the time is up
+
+    const pid_t pid;
+
+private:
+    std::filesystem::path output;
+    bool reaped = false;
+};
+
+// Holds the shaders, a small settings file, the noise image and the empty
+// scene folders; each test adds or breaks what it needs.
+class Sandbox {
+public:
+    Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+    ~Sandbox();
+
+    void write(const std::string& relative, const std::string& text) const;
+    void writeImage(const std::string& relative, int width, int height, std::vector<unsigned char> rgb) const;
+    void remove(const std::string& relative) const { std::filesystem::remove_all(root / relative); }
+
+    // Standard input is /dev/null: the fatal path must not wait for a key.
+    Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) const;
+    RunResult run(const std::vector<std::string>& argv, double timeoutSeconds = 60.0,
+                  const std::vector<std::string>& env = {}) const;
+    RunResult shell(const std::string& command) const { return run({"/bin/sh", "-c", command}, 30.0); }
+
+    std::filesystem::path root;
+
+private:
+    mutable int runs = 0;
+};
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb; // rows top-down, as the picture is seen
+
+    const unsigned char* at(int x, int y) const { return &rgb[3 * (static_cast<size_t>(y) * width + x)]; }
+};
+
+// An empty picture when the file cannot be read.
+Picture readPicture(const std::filesystem::path& path);
+
+// The share of pixels in which some channel differs by more than `levels`; 1 when the sizes differ.
+double differingShare(const Picture& a, const Picture& b, int levels = 8);
+
+std::string readText(const std::filesystem::path& path);
+std::vector<std::string> splitLines(const std::string& text);
+
+// A lit green floor and, raised above it, a red platform that fills the
+// middle of the picture from the start pose. Without `platformTextured` the
+// platform's material names no diffuse texture.
+void writeFloorAndPlatformScene(const Sandbox& sandbox, bool platformTextured = true);

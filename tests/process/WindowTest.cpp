@@ -1,0 +1,155 @@
+// The viewer's window on the display: its size and title, and the keys a user presses, driven with xdotool.
+#include "Sandbox.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+constexpr double waitSeconds = 30.0;
+constexpr double sameShare = 0.02; // pictures that differ in fewer pixels are the same view
+
+bool drawn(const Picture& p)
+{
+    for (unsigned char value : p.rgb) {
+        if (value > 16)
+            return true;
+    }
+    return false;
+}
+
+class Viewer {
+public:
+    explicit Viewer(const Sandbox& sandbox) : sandbox(sandbox), process(sandbox.start({BRASSFERN_EXE}))
+    {
+        const std::string pid = std::to_string(process.pid);
+        const RunResult found =
+            sandbox.shell("xdotool search --sync --all --onlyvisible --pid " + pid + " --name '^Brassfern$'");
+        std::istringstream(found.out) >> id;
+    }
+
+    std::pair<int, int> size() const
+    {
+        std::pair<int, int> size;
+        for (const std::string& line : splitLines(sandbox.shell("xdotool getwindowgeometry --shell " + id).out)) {
+            if (line.rfind("WIDTH=", 0) == 0)
+                size.first = std::stoi(line.substr(6));
+            if (line.rfind("HEIGHT=", 0) == 0)
+                size.second = std::stoi(line.substr(7));
+        }
+        return size;
+    }
+
+    // Sent to this window alone, whatever has the focus.
+    void key(const std::string& name) const { sandbox.shell("xdotool key --window " + id + " " + name); }
+
+    // The window's picture once `wanted` holds for it, or the last one seen when time runs out.
+    Picture waitFor(const std::function<bool(const Picture&)>& wanted) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+        Picture picture;
+        do {
+            sandbox.shell("import -window " + id + " grab.png");
+            picture = readPicture(sandbox.root / "grab.png");
+        } while (!wanted(picture) && std::chrono::steady_clock::now() < deadline);
+        return picture;
+    }
+
+    RunResult escape()
+    {
+        key("Escape");
+        return process.wait(waitSeconds);
+    }
+
+    const Sandbox& sandbox;
+    Child process;
+    std::string id;
+};
+
+struct WindowCase {
+    const char* name;
+    const char* settings; // nullptr: no settings file
+    int width;
+    int height;
+};
+
+class WindowSize : public testing::TestWithParam<WindowCase> {
+};
+
+TEST_P(WindowSize, OpensTitledBrassfernDrawsAndEndsOnEscape)
+{
+    Sandbox sandbox;
+    writeFloorAndPlatformScene(sandbox);
+    if (GetParam().settings == nullptr)
+        sandbox.remove("Settings");
+    else
+        sandbox.write("Settings/resolution.txt", GetParam().settings);
+
+    Viewer viewer(sandbox);
+    ASSERT_FALSE(viewer.id.empty()) << "no window titled Brassfern";
+    EXPECT_EQ(viewer.size(), std::make_pair(GetParam().width, GetParam().height));
+    EXPECT_TRUE(drawn(viewer.waitFor(drawn)));
+
+    const RunResult run = viewer.escape();
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, WindowSize,
+    testing::Values(WindowCase{"NoSettingsFile", nullptr, 900, 720},
+                    WindowCase{"WidthWithTrailingLetters",
+                               "win_width:1280px\nwin_height:200\nres_width:320\nres_height:180\n", 1280, 200},
+                    WindowCase{"FullscreenTakesTheScreenSize",
+                               "fullscreen:on\nwin_width:300\nwin_height:200\nres_width:320\nres_height:180\n", 1280,
+                               1024}),
+    [](const testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
+
+TEST(WindowKeys, SpaceDuringTheTourShowsTheStartView)
+{
+    Sandbox sandbox;
+    writeFloorAndPlatformScene(sandbox);
+    const std::vector<std::string> startPose = {BRASSFERN_CAPTURE_EXE, "--out", "start.png", "--frames", "1",
+                                                "--eye", "0,20,25", "--at", "0,7,0"};
+    ASSERT_EQ(sandbox.run(startPose).status, 0);
+    const Picture startView = readPicture(sandbox.root / "start.png");
+
+    Viewer viewer(sandbox);
+    ASSERT_FALSE(viewer.id.empty());
+    // The tour's opening shot zooms in, so the picture soon leaves the start view.
+    const Picture touring = viewer.waitFor([&](const Picture& p) { return differingShare(p, startView) > 0.2; });
+    ASSERT_GT(differingShare(touring, startView), 0.2);
+
+    viewer.key("space");
+    const Picture reset = viewer.waitFor([&](const Picture& p) { return differingShare(p, startView) < sameShare; });
+    EXPECT_LT(differingShare(reset, startView), sameShare);
+    EXPECT_EQ(viewer.escape().status, 0);
+}
+
+TEST(WindowKeys, ReleasingThreeTogglesBloomOffAndOn)
+{
+    Sandbox sandbox;
+    writeFloorAndPlatformScene(sandbox);
+    Viewer viewer(sandbox);
+    ASSERT_FALSE(viewer.id.empty());
+    viewer.waitFor(drawn);
+    // Without the tour the camera holds still, so only the key can change the picture.
+    viewer.key("space");
+    Picture still;
+    still = viewer.waitFor([&](const Picture& p) { return differingShare(p, std::exchange(still, p), 0) == 0.0; });
+
+    viewer.key("3");
+    const Picture withoutBloom = viewer.waitFor([&](const Picture& p) { return differingShare(p, still) > 0.2; });
+    EXPECT_GT(differingShare(withoutBloom, still), 0.2);
+
+    viewer.key("3");
+    const Picture withBloom = viewer.waitFor([&](const Picture& p) { return differingShare(p, still) < sameShare; });
+    EXPECT_LT(differingShare(withBloom, still), sameShare);
+    EXPECT_EQ(viewer.escape().status, 0);
+}
+
+} // namespace
