@@ -3,8 +3,8 @@
 // PMatrix: the camera's projection (camera space to clip space).
 // radius: the sampling radius in world units (camera space is unscaled).
 // noiseScale: how often the noise image tiles across the screen in x and y.
-// randTexture (unit 0): per-pixel random rotation; r, g the cosine and sine
-//   of an angle mapped to [0, 1], b a random scale in [0, 1]. Repeat-wrapped.
+// randTexture (unit 0): per-pixel random rotation, the angle / 2 pi as a grey
+//   level (JPEG keeps luminance per pixel, not colour). Repeat-wrapped.
 // depthTexture (unit 1): the scene's depth; 1 where nothing was drawn.
 // positionTexture (unit 2): camera-space positions.
 // normTexture (unit 3): camera-space unit normals.
@@ -44,8 +44,11 @@ void main()
         return;
     }
     vec3 normal = normalize(texture(normTexture, texCoord).xyz);
-    vec3 noise = texture(randTexture, texCoord * noiseScale).rgb;
-    vec3 randomAxis = vec3(noise.rg * 2.0 - 1.0, 0.0);
+    float turn = texture(randTexture, texCoord * noiseScale).r;
+    float angle = turn * 6.2831853;
+    vec3 randomAxis = vec3(cos(angle), sin(angle), 0.0);
+    // A second, decorrelated value from the same texel jitters the radius.
+    float jitter = fract(turn * 13.0);
 
     // A tangent frame around the normal, turned by the per-pixel angle.
     vec3 tangent = randomAxis - normal * dot(randomAxis, normal);
@@ -54,9 +57,11 @@ void main()
     tangent = normalize(tangent);
     mat3 frame = mat3(tangent, cross(normal, tangent), normal);
 
-    // Larger in the distance would only add noise; a fixed world radius keeps
-    // the creases the same size wherever the camera stands.
-    float sampleRadius = radius * (0.75 + 0.5 * noise.b);
+    // "radius" is the kernel's reach in world units, doubled: at 0.5 the
+    // occlusion would hug only the last few centimetres of a crease, too thin
+    // to see at this scene's scale (columns are 10 units tall). A fixed world
+    // radius keeps creases the same size wherever the camera stands.
+    float sampleRadius = 2.0 * radius * (0.75 + 0.5 * jitter);
     float occlusion = 0.0;
     for (int i = 0; i < sampleCount; ++i) {
         // The hemisphere starts a little above the surface: samples lying
@@ -80,6 +85,6 @@ void main()
         occlusion += inFront * range;
     }
     float visibility = 1.0 - occlusion / float(sampleCount);
-    // A gentle curve deepens the creases without greying open surfaces.
-    fragColor = vec4(vec3(pow(visibility, 1.6)), 1.0);
+    // The curve deepens the creases without greying open surfaces.
+    fragColor = vec4(vec3(pow(visibility, 2.0)), 1.0);
 }
