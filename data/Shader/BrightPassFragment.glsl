@@ -2,7 +2,9 @@
 // Bloom, step 1: the bright part of the image at an eighth of its size.
 // colorTexture (unit 0): the full-size image.
 // threshold: the luminance (Rec. 709 weights) where the glow starts.
-// fragColor: the part of the colour above the threshold, alpha 1.
+// fragColor: the colour weighted by how far its luminance rises above the
+//   threshold, relative to the headroom above it (white gives full colour),
+//   alpha 1.
 uniform sampler2D colorTexture;
 uniform float threshold;
 
@@ -29,5 +31,8 @@ void main()
     float soft = clamp(luminance - threshold + knee, 0.0, 2.0 * knee);
     soft = soft * soft / (4.0 * knee);
     float excess = max(soft, luminance - threshold);
-    fragColor = vec4(color * (excess / max(luminance, 1e-4)), 1.0);
+    // In an 8-bit image the headroom above the threshold is all there is, so
+    // the weight is measured against it rather than against infinity.
+    float weight = clamp(excess / (1.0 - threshold), 0.0, 1.0);
+    fragColor = vec4(color * weight, 1.0);
 }

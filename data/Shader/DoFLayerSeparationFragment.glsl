@@ -33,7 +33,10 @@ void main()
 {
     vec3 color = texture(colorTexture, texCoord).rgb;
     float f = focusScale(texture(depthTexture, texCoord).r);
+    // Squared, so that the near half of the x..y ramp carries most of the
+    // blur and what stands just in front of the focus stays nearly sharp.
     float nearWeight = 1.0 - smoothstep(range.x, range.y, f);
+    nearWeight *= nearWeight;
     fragColor = vec4(mix(clear_color.rgb, color, nearWeight), 1.0);
     farLayer = vec4(color, 1.0);
 }

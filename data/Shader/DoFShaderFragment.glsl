@@ -23,9 +23,11 @@ float focusScale(float depth)
     return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
 }
 
+// The same weight the layer separation gave the near layer.
 float nearWeight(vec2 uv)
 {
-    return 1.0 - smoothstep(range.x, range.y, focusScale(texture(depthTexture, uv).r));
+    float weight = 1.0 - smoothstep(range.x, range.y, focusScale(texture(depthTexture, uv).r));
+    return weight * weight;
 }
 
 // The near layer's blurred coverage, gathered from the depth over the same
@@ -60,9 +62,11 @@ void main()
     float coverage = nearCoverage();
     if (coverage > 0.002) {
         vec3 nearColor = texture(nearTexture, texCoord).rgb / coverage;
-        // Coverage doubled: half-covered pixels at a blurred edge are still
-        // mostly the foreground, as a lens would show them.
-        color = mix(color, clamp(nearColor, 0.0, 1.0), clamp(coverage * 2.0, 0.0, 1.0));
+        // A blurred foreground edge is as transparent as its coverage, the way
+        // a lens shows it, so the blurred object fades over what lies behind
+        // it instead of ending in an outline.
+        float amount = max(nearWeight(texCoord), coverage);
+        color = mix(color, clamp(nearColor, 0.0, 1.0), amount);
     }
     fragColor = vec4(color, 1.0);
 }

@@ -76,7 +76,9 @@ float visibility(vec3 normal, vec3 toLight)
 
 void main()
 {
-    vec3 albedo = texture(colorTexture, texCoord).rgb;
+    // Light adds up in linear units; the textures and the framebuffer hold
+    // display (gamma-encoded) values.
+    vec3 albedo = pow(texture(colorTexture, texCoord).rgb, vec3(2.2));
     vec3 n = normalize(worldNormal);
     vec3 toLight = normalize(lightDirection);
     vec3 toEye = normalize(cameraPosition.xyz - worldPosition);
@@ -85,9 +87,11 @@ void main()
     float lambert = max(dot(n, toLight), 0.0);
     float lit = lambert > 0.0 ? visibility(n, toLight) : 0.0;
 
-    // Sky light from above is brighter than bounce light from the ground;
-    // the average stays at the ambient factor.
-    float skyShare = 0.75 + 0.35 * n.y;
+    // Sky light from above is brighter than bounce light from the ground. In
+    // linear units even a dim ambient lifts shadows a lot once encoded for
+    // display, so it stays below the ambient factor on walls and undersides
+    // and keeps the shadows legible.
+    float skyShare = 0.6 + 0.3 * n.y;
     vec3 ambient = ambientFactor * skyShare * albedo;
     vec3 diffuse = diffuseFactor * lambert * lit * albedo;
     float highlight = pow(max(dot(reflect(-toLight, n), toEye), 0.0), shininess);
@@ -96,7 +100,7 @@ void main()
     vec3 specular = specularFactor * highlight * lambert * lit * 0.35;
 
     vec3 color = (ambient + diffuse + specular) * light;
-    fragColor = vec4(color, 1.0);
+    fragColor = vec4(pow(color, vec3(1.0 / 2.2)), 1.0);
     viewNormalOut = vec4(normalize(viewNormal), 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }

@@ -45,7 +45,9 @@ TEST_F(FrameGL, ShadowOfTheBoxDarkensTheGroundInTheWindow)
     const Image shown = Image::ofWindow();
     const float lit = shown.luminance(pixelOf({4, 0, 4})).x;
     EXPECT_GT(lit, 180.0f);
-    EXPECT_LT(shown.luminance(pixelOf({-3, 0, 0.5f})).x, 0.4f * lit);
+    // Light adds up linearly and is encoded for display, so a shadow lit by
+    // the ambient term alone shows at about half the brightness, not a fifth.
+    EXPECT_LT(shown.luminance(pixelOf({-3, 0, 0.5f})).x, 0.6f * lit);
 }
 
 TEST_F(FrameGL, SsaoDarkensTheCreaseButHardlyTheOpenGround)
