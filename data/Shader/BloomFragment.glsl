@@ -14,7 +14,7 @@ out vec4 fragColor;
 void main()
 {
     vec3 color = texture(colorTexture, texCoord).rgb;
-    vec3 glow = texture(blurTexture, texCoord).rgb * bloomFactor * 0.8;
+    vec3 glow = texture(blurTexture, texCoord).rgb * bloomFactor;
     // Screen blend: the glow brightens dark surroundings most and never
     // clips already bright pixels to flat white.
     fragColor = vec4(1.0 - (1.0 - color) * (1.0 - clamp(glow, 0.0, 1.0)), 1.0);
