@@ -275,20 +275,34 @@ TEST(TextureTest, HillsMeetTheLawnInItsAverageColour)
     EXPECT_LT(glm::length(firstRow - lawn), 0.06f);
 }
 
+// Saves `image` as the generator does and decodes it as the viewer does:
+// RGB bytes in the row order DevIL delivers. Empty when either step fails.
+static std::vector<unsigned char> jpegRoundTrip(const Image& image, const std::string& name)
+{
+    initImageIo();
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+    std::vector<unsigned char> rgb;
+    if (!saveJpeg(image, path.string(), 99))
+        return rgb;
+    ILuint handle = 0;
+    ilGenImages(1, &handle);
+    ilBindImage(handle);
+    if (ilLoadImage(path.string().c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
+        const ILubyte* data = ilGetData();
+        rgb.assign(data, data + static_cast<size_t>(image.width()) * image.height() * 3);
+    }
+    ilDeleteImages(1, &handle);
+    std::filesystem::remove(path);
+    return rgb;
+}
+
 TEST(TextureTest, SsaoNoiseRotationsSurviveTheJpegRoundTrip)
 {
     // The viewer reads the angle back from the saved JPEG, so what must hold
     // is the decoded texture: angles spread evenly and close to the intended.
-    initImageIo();
     const Image noise = makeSsaoNoiseTexture(64, 99);
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "scenegen_noise.jpg";
-    ASSERT_TRUE(saveJpeg(noise, path.string(), 99));
-    ILuint handle = 0;
-    ilGenImages(1, &handle);
-    ilBindImage(handle);
-    ASSERT_EQ(ilLoadImage(path.string().c_str()), IL_TRUE);
-    ASSERT_EQ(ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE), IL_TRUE);
-    const ILubyte* data = ilGetData();
+    const std::vector<unsigned char> data = jpegRoundTrip(noise, "scenegen_noise.jpg");
+    ASSERT_EQ(data.size(), 64u * 64u * 3u);
     int octants[8] = {};
     double worstTurn = 0.0;
     for (int y = 0; y < 64; ++y) {
@@ -306,8 +320,6 @@ TEST(TextureTest, SsaoNoiseRotationsSurviveTheJpegRoundTrip)
         EXPECT_LT(count, 4096 / 8 * 5 / 4);
     }
     EXPECT_LT(worstTurn, 20.0);
-    ilDeleteImages(1, &handle);
-    std::filesystem::remove(path);
 }
 
 TEST(ImageIoTest, RowZeroIsTheFirstRowDevilDeliversOnLoad)
@@ -322,22 +334,14 @@ TEST(ImageIoTest, RowZeroIsTheFirstRowDevilDeliversOnLoad)
             image.at(x, 15 - y) = glm::vec3(0.0f, 0.0f, 1.0f);
         }
     }
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "scenegen_rows.jpg";
-    ASSERT_TRUE(saveJpeg(image, path.string(), 99));
-    ILuint handle = 0;
-    ilGenImages(1, &handle);
-    ilBindImage(handle);
-    ASSERT_EQ(ilLoadImage(path.string().c_str()), IL_TRUE);
-    ASSERT_EQ(ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE), IL_TRUE);
-    const ILubyte* data = ilGetData();
-    const ILubyte* firstRow = data + 8 * 3;
-    const ILubyte* lastRow = data + (15 * 16 + 8) * 3;
+    const std::vector<unsigned char> data = jpegRoundTrip(image, "scenegen_rows.jpg");
+    ASSERT_EQ(data.size(), 16u * 16u * 3u);
+    const unsigned char* firstRow = data.data() + 8 * 3;
+    const unsigned char* lastRow = data.data() + (15 * 16 + 8) * 3;
     EXPECT_GT(firstRow[0], 200);
     EXPECT_LT(firstRow[2], 60);
     EXPECT_GT(lastRow[2], 200);
     EXPECT_LT(lastRow[0], 60);
-    ilDeleteImages(1, &handle);
-    std::filesystem::remove(path);
 }
 
 TEST(ImageIoTest, RefusesQualitiesDevilWouldSilentlyIgnore)
