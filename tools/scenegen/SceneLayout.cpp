@@ -928,12 +928,16 @@ size_t Scene::triangleCount() const
 Scene buildScene()
 {
     Scene scene;
+    // The viewer draws meshes in file order with the depth test on: the
+    // standing architecture first and the ground, hills and sky last lets the
+    // depth test reject most of the background's fragments before they are
+    // shaded, instead of shading the whole sky and then painting over it.
     scene.groups = {
-        {"SkyDome", "Sky", {}, true},          {"DistantHills", "Hills", {}, true}, {"OuterLawn", "Grass", {}, true},
-        {"Lawn", "Grass", {}, false},          {"Sand", "Sand", {}, false},         {"Paving", "Paving", {}, false},
-        {"Masonry", "Stone", {}, false},       {"Marble", "Marble", {}, false},     {"Granite", "Granite", {}, false},
-        {"Brass", "Brass", {}, false},         {"Water", "Water", {}, false},       {"Bark", "Bark", {}, false},
-        {"Foliage", "Leaves", {}, false},      {"Crates", "Wood", {}, false},       {"Lanterns", "LampGlass", {}, false},
+        {"Marble", "Marble", {}, false},       {"Masonry", "Stone", {}, false},     {"Foliage", "Leaves", {}, false},
+        {"Bark", "Bark", {}, false},           {"Granite", "Granite", {}, false},   {"Brass", "Brass", {}, false},
+        {"Crates", "Wood", {}, false},         {"Lanterns", "LampGlass", {}, false}, {"Water", "Water", {}, false},
+        {"Paving", "Paving", {}, false},       {"Sand", "Sand", {}, false},         {"Lawn", "Grass", {}, false},
+        {"OuterLawn", "Grass", {}, true},      {"DistantHills", "Hills", {}, true}, {"SkyDome", "Sky", {}, true},
     };
     buildSky(scene);
     buildGround(scene);
