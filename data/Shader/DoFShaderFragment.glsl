@@ -23,9 +23,13 @@ float focusScale(float depth)
     return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
 }
 
-// The same weight the layer separation gave the near layer.
+// The same weight the layer separation gave the near layer. The depth texture
+// repeats (it keeps the GL's default wrap), so taps past the border are held
+// at the edge: otherwise a foreground along the bottom would cover the top.
 float nearWeight(vec2 uv)
 {
+    vec2 halfTexel = 0.5 / vec2(textureSize(depthTexture, 0));
+    uv = clamp(uv, halfTexel, 1.0 - halfTexel);
     float weight = 1.0 - smoothstep(range.x, range.y, focusScale(texture(depthTexture, uv).r));
     return weight * weight;
 }

@@ -142,6 +142,51 @@ TEST_F(RendererGL, DepthOfFieldTakesItsFocusFromTheCameraWhenApplied)
     }
 }
 
+// A foreground along one border of the picture, everything else at the focus
+// distance and evenly grey: the depth of field may blur the border it touches,
+// never the opposite one (the depth texture wraps by default).
+TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone)
+{
+    startViewer("", "");
+    camera->setPosition(0.0f, 7.0f, 10.0f); // focus 10 units away
+    const auto depthAt = [](float distance) {
+        const float n = Camera::nearPlane, f = Camera::farPlane;
+        return ((f + n - 2.0f * n * f / distance) / (f - n)) * 0.5f + 0.5f;
+    };
+    const std::vector<unsigned char> grey(static_cast<size_t>(renderWidth * renderHeight * 3), 200);
+    GLuint textures[2] = {};
+    glGenTextures(2, textures);
+    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, renderWidth, renderHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, grey.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+
+    auto& dof = *renderer->effects[1];
+    const int band = 6; // pixels of foreground, more than the coverage taps reach
+    for (bool alongBottom : {true, false}) {
+        std::vector<float> depth(static_cast<size_t>(renderWidth * renderHeight));
+        for (int y = 0; y < renderHeight; ++y)
+            for (int x = 0; x < renderWidth; ++x)
+                depth[static_cast<size_t>(y * renderWidth + x)] = depthAt((alongBottom ? y : x) < band ? 2.0f : 10.0f);
+        glBindTexture(GL_TEXTURE_2D, textures[1]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT,
+                     GL_FLOAT, depth.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const Image out =
+            Image::ofTexture(dof.apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao, 6));
+        for (int along = 10; along < (alongBottom ? renderWidth : renderHeight) - 10; along += 20) {
+            const glm::ivec2 opposite =
+                alongBottom ? glm::ivec2(along, renderHeight - 1) : glm::ivec2(renderWidth - 1, along);
+            EXPECT_NEAR(out.luminance(opposite, 0).x, 200.0f, 4.0f)
+                << (alongBottom ? "top row" : "right column") << " at " << along;
+        }
+        const glm::ivec2 middle(renderWidth / 2, renderHeight / 2);
+        EXPECT_NEAR(out.luminance(middle).x, 200.0f, 4.0f) << "in focus, nothing near";
+    }
+    glDeleteTextures(2, textures);
+}
+
 TEST_F(RendererGL, LightMatricesMapTheLightBoxOntoClipAndTextureSpace)
 {
     startViewer("", "");
