@@ -20,7 +20,8 @@
 // blurred depth as long as the blur footprint stays inside a band; every depth
 // sits at least a quarter band from an edge in g or in b, and r says which one
 // to trust and which band it is. The soft edge then comes from the blurred
-// mean sliding from the caster's depth to the receiver's (see basicFragment).
+// mean sliding from the caster's depth to the receiver's; where that slide
+// spans bands (tall casters), r alone follows it (see basicFragment).
 uniform sampler2D shadowMap;
 
 in vec2 texCoord;

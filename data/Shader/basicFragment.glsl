@@ -37,41 +37,61 @@ const float depthRangeUnits = 100.0; // the light box's depth
 // Receivers up to this far behind the blurred caster depth count as lit: the
 // decoded mean is good to 0.03 units, the rest covers curved surfaces.
 const float biasUnits = 0.12;
-// How far behind the caster a receiver must be to be fully dark; the blur's
-// slide of the mean across a silhouette turns this into the soft edge.
+// How far behind the fine mean a receiver must be to be fully dark.
 const float softnessUnits = 0.6;
+// The coarse channel's test: it starts above that channel's error (three
+// roundings to 1/255 of the light box's depth, up to about 0.5 units) and
+// ramps over several units.
+const float coarseStartUnits = 0.5;
+const float coarseFullUnits = 2.5;
 
 // The blurred mean depth from the three channels: the fine channel whose
 // bands keep this depth away from their edges, placed in the band that the
-// coarse channel names. Where the blur mixed depths from more than one band
-// (wide silhouettes), the fine value disagrees with the coarse one, and the
-// coarse depth is the better answer.
-float meanDepth(vec3 moments)
+// coarse channel names. `trust` falls from 1 to 0 as that fine value
+// disagrees with the coarse one, which happens where the blur mixed depths
+// from different bands (near tall silhouettes): such a mean is pulled toward
+// one band by up to the band's width.
+float fineMeanDepth(vec3 moments, out float trust)
 {
     float coarse = moments.r * bandCount;
     float position = fract(coarse);
-    float fine;
+    float depth;
     if (abs(position - 0.5) < 0.25)
-        fine = floor(coarse - moments.g + 0.5) + moments.g;
+        depth = floor(coarse - moments.g + 0.5) + moments.g;
     else
-        fine = floor(coarse - moments.b + 1.0) + moments.b - 0.5;
-    fine /= bandCount;
-    return abs(fine - moments.r) < 2.5 / 255.0 ? fine : moments.r;
+        depth = floor(coarse - moments.b + 1.0) + moments.b - 0.5;
+    depth /= bandCount;
+    trust = 1.0 - smoothstep(1.0 / 255.0, 2.5 / 255.0, abs(depth - moments.r));
+    return depth;
 }
 
+// Two tests on the blurred mean, the darker one wins. The fine one is exact
+// where the blur kept to nearby depths: its tight window gives contact
+// shadows and thin casters their full strength without acne. Across the
+// penumbra of a tall caster the receiver is far behind the caster, the blur
+// mixes the two, and the mean slides between them as the caster's share
+// grows. A tight test would flip in the first few percent of that slide, and
+// right where the fine mean stops being trusted, so the edge would be hard and
+// trace the map's texels. The coarse channel is never biased by the mixing;
+// its wide window spreads the edge over the slide, as soft as the blur made
+// it, and takes over smoothly as the fine mean loses trust.
 float visibility(vec3 normal, vec3 toLight)
 {
     vec3 coord = shadowCoord.xyz / shadowCoord.w;
     // Outside the light box nothing was drawn into the map: lit.
     if (any(lessThan(coord, vec3(0.0))) || any(greaterThan(coord, vec3(1.0))))
         return 1.0;
-    float mean = meanDepth(texture(shadowMap, coord.xy).rgb);
+    vec3 moments = texture(shadowMap, coord.xy).rgb;
+    float trust;
+    float mean = fineMeanDepth(moments, trust);
     // Grazing surfaces change depth fastest across one texel of the map.
     float cosine = clamp(dot(normal, toLight), 0.05, 1.0);
     float slope = min(sqrt(1.0 - cosine * cosine) / cosine, 4.0);
     float bias = (biasUnits + 0.06 * slope) / depthRangeUnits;
-    float behind = coord.z - mean;
-    return 1.0 - smoothstep(bias, bias + softnessUnits / depthRangeUnits, behind);
+    float fineDark = trust * smoothstep(bias, bias + softnessUnits / depthRangeUnits, coord.z - mean);
+    float coarseDark = smoothstep(bias + coarseStartUnits / depthRangeUnits, bias + coarseFullUnits / depthRangeUnits,
+                                  coord.z - moments.r);
+    return 1.0 - max(fineDark, coarseDark);
 }
 
 void main()

@@ -6,6 +6,9 @@
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // A white ground, a tall white box at the origin and, far behind the focus,
@@ -48,6 +51,31 @@ TEST_F(FrameGL, ShadowOfTheBoxDarkensTheGroundInTheWindow)
     // Light adds up linearly and is encoded for display, so a shadow lit by
     // the ambient term alone shows at about half the brightness, not a fifth.
     EXPECT_LT(shown.luminance(pixelOf({-3, 0, 0.5f})).x, 0.6f * lit);
+}
+
+TEST_F(FrameGL, ShadowOfATallCasterFadesInAcrossTheBlurInsteadOfCuttingIn)
+{
+    // Close above the far end of the shadow, which the box's top edge casts
+    // from 8 units up: the blur spreads it over a penumbra, and the picture
+    // must show that as a ramp, not as one step at its outer rim.
+    camera->setPosition(-4.6f, 5.0f, 5.0f);
+    camera->lookAtTarget({-4.6f, 0.0f, 1.1f});
+    const Image shown = frame(false, false, false);
+    for (float z : {0.5f, 1.1f, 1.7f}) {
+        std::vector<float> profile; // lit ground toward the shadow, 0.05 units apart
+        for (float x = -7.5f; x <= -3.5f; x += 0.05f)
+            profile.push_back(shown.luminance(pixelOf({x, 0.0f, z}), 0).x);
+        const float lit = profile.front(), dark = profile.back();
+        ASSERT_GT(lit - dark, 80.0f) << "at z " << z;
+        float steepest = 0.0f;
+        int rampSamples = 0;
+        for (size_t i = 1; i < profile.size(); ++i) {
+            steepest = std::max(steepest, profile[i - 1] - profile[i]);
+            rampSamples += profile[i] < lit - 0.1f * (lit - dark) && profile[i] > dark + 0.1f * (lit - dark);
+        }
+        EXPECT_LT(steepest, 0.4f * (lit - dark)) << "a cut at z " << z;
+        EXPECT_GE(rampSamples, 5) << "penumbra narrower than 0.25 units at z " << z;
+    }
 }
 
 TEST_F(FrameGL, SsaoDarkensTheCreaseButHardlyTheOpenGround)
