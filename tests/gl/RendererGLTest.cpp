@@ -173,8 +173,9 @@ TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone
         glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT,
                      GL_FLOAT, depth.data());
         glBindTexture(GL_TEXTURE_2D, 0);
-        const Image out =
-            Image::ofTexture(dof.apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao, 6));
+        const GLuint result =
+            dof.apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao, Renderer::quadIndexCount);
+        const Image out = Image::ofTexture(result);
         for (int along = 10; along < (alongBottom ? renderWidth : renderHeight) - 10; along += 20) {
             const glm::ivec2 opposite =
                 alongBottom ? glm::ivec2(along, renderHeight - 1) : glm::ivec2(renderWidth - 1, along);
