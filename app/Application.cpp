@@ -20,6 +20,8 @@ namespace {
 
 constexpr const char* windowTitle = "Brassfern";
 constexpr const char* scenePath = "SceneObjects/FinalScene/final_scene.obj";
+// The largest window side that GL drivers commonly draw into whole.
+constexpr int maxWindowSide = 16384;
 
 const char* glErrorName(GLenum code)
 {
@@ -41,6 +43,12 @@ const char* glErrorName(GLenum code)
     default:
         return nullptr;
     }
+}
+
+[[noreturn]] void failWindow()
+{
+    glfwTerminate();
+    fatal({"Error: Could not create window"}, 1);
 }
 
 } // namespace
@@ -78,11 +86,15 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
         windowWidth = overrideWidth;
         windowHeight = overrideHeight;
     }
+    // GLFW asserts on a negative size instead of refusing it, and it clears
+    // and presents the new window before returning: a window past what the
+    // server's shared-memory images take ends the process inside Xlib or xcb
+    // right there. No GL draws into more than the limit below anyway.
+    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > maxWindowSide || windowHeight > maxWindowSide)
+        failWindow();
     window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
-    if (window == nullptr) {
-        glfwTerminate();
-        fatal({"Error: Could not create window"}, 1);
-    }
+    if (window == nullptr)
+        failWindow();
     glfwMakeContextCurrent(window);
     glewExperimental = GL_TRUE;
     if (glewInit() != GLEW_OK) {
@@ -92,6 +104,12 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     // GLEW's loader trips over core contexts and leaves a harmless
     // INVALID_ENUM behind; it is not this program's error to report.
     glGetError();
+    // A GL that draws into less than the window would leave part of it
+    // undrawn in every frame.
+    GLint maxViewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    if (windowWidth > maxViewport[0] || windowHeight > maxViewport[1])
+        failWindow();
 }
 
 void initScene()

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -21,6 +22,13 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
     if (length > 0)
         getLog(object, length, nullptr, log.data());
     return std::string(log.data());
+}
+
+[[noreturn]] void failToLoad(const std::string& path, int error)
+{
+    std::cout << "Error: Could not load shader: " << path << std::endl;
+    std::cerr << "Message: " << std::strerror(error) << std::endl;
+    fatalExit(1);
 }
 
 } // namespace
@@ -47,13 +55,19 @@ ShaderProgram::~ShaderProgram()
 void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& shader)
 {
     std::ifstream file(path);
-    if (!file.good()) {
-        const int error = errno;
-        std::cout << "Error: Could not load shader: " << path << std::endl;
-        std::cerr << "Message: " << std::strerror(error) << std::endl;
-        fatalExit(1);
+    if (!file.good())
+        failToLoad(path, errno);
+    // A directory opens like a file here and only fails at the first read,
+    // where the stream buffer throws instead of setting a state bit.
+    std::error_code notAsked;
+    if (std::filesystem::is_directory(path, notAsked))
+        failToLoad(path, EISDIR);
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        failToLoad(path, errno != 0 ? errno : EIO);
     }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     file.close();
 
     shader = glCreateShader(type);

@@ -6,9 +6,23 @@
 
 #include <vector>
 
+bool fitsRenderTarget(int width, int height)
+{
+    GLint maxTexture = 0;
+    GLint maxRenderbuffer = 0;
+    GLint maxViewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    return width > 0 && height > 0 && width <= maxTexture && height <= maxTexture && width <= maxRenderbuffer &&
+           height <= maxRenderbuffer && width <= maxViewport[0] && height <= maxViewport[1];
+}
+
 void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
                        std::initializer_list<GLuint*> textures)
 {
+    if (!fitsRenderTarget(width, height))
+        fatal({"Failed to initialize FBO!"}, -1);
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     std::vector<GLenum> drawBuffers;

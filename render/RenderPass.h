@@ -14,10 +14,16 @@ struct PassInput {
     const char* sampler;
 };
 
+// Whether the GL can hold a render target of this size at all. Drivers have
+// been seen to corrupt their own stack when asked for a texture far past
+// their limits, so a size that cannot fit is reported as an incomplete
+// target without ever being allocated.
+bool fitsRenderTarget(int width, int height);
+
 // Builds a framebuffer with one colour texture per entry of `formats`
 // (unsized GL_RGB or GL_RGBA, 8 bits per channel, linear, clamped) on
-// attachments 0, 1...; an incomplete result ends the process with
-// "Failed to initialize FBO!". Leaves framebuffer and texture 0 bound.
+// attachments 0, 1...; an incomplete result, or a size that cannot fit, ends
+// the process with "Failed to initialize FBO!". Leaves framebuffer and texture 0 bound.
 void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
                        std::initializer_list<GLuint*> textures);
 

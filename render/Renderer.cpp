@@ -4,6 +4,7 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
 #include "render/ShadowLight.h"
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
@@ -63,6 +64,8 @@ Renderer::Renderer()
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
+    if (!fitsRenderTarget(renderWidth, renderHeight))
+        fatal({"Failed to initialize FBO!"}, -1);
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     makeTexture(colorTexture, GL_RGB, GL_RGB, GL_UNSIGNED_BYTE, GL_LINEAR, false);

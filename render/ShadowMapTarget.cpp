@@ -4,10 +4,13 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/RenderPass.h"
 
 ShadowMapTarget::ShadowMapTarget()
 {
     depthProgram = new ShaderProgram("Shader/ShadowMappingVertex.glsl", "Shader/ShadowMappingFragment.glsl");
+    if (!fitsRenderTarget(shadowMapWidth, shadowMapHeight))
+        fatal({"Failed to initialize FBO! "}, -1);
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     glGenTextures(1, &depthTexture);

@@ -1,4 +1,5 @@
-// Every corpus model as the scene of a sanitized start-up and frame: the defined outcome, never a report or a signal.
+// Every corpus model as the scene of a start-up and frame: the defined outcome, never a report or a signal.
+#include "DisplayTest.h"
 #include "Sandbox.h"
 
 #include <algorithm>
@@ -55,7 +56,12 @@ std::string withOneTexturedMaterial(const std::string& model)
     return result;
 }
 
-class CorpusModel : public testing::TestWithParam<CorpusCase> {
+void PrintTo(const CorpusCase& c, std::ostream* os)
+{
+    *os << c.file << (c.textured ? " (textured)" : " (as shipped)");
+}
+
+class CorpusModel : public DisplayTestWithParam<CorpusCase> {
 };
 
 TEST_P(CorpusModel, ImportsAndRendersOrEndsOnItsDefinedPath)
@@ -77,10 +83,9 @@ TEST_P(CorpusModel, ImportsAndRendersOrEndsOnItsDefinedPath)
     sandbox.write("SceneObjects/FinalScene/forced.mtl", "newmtl forced\nmap_Kd forced.png\n");
     sandbox.writeImage("Textures/FinalScene/forced.png", 2, 2, std::vector<unsigned char>(12, 255));
 
-    // Mesa and X keep allocations until exit by design, so leaks are not ours to judge.
-    const RunResult run = sandbox.run({CORPUS_IMPORT_EXE}, 120.0,
-                                      {"ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
-                                       "UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1"});
+    // In the sanitizer build the options (leak suppressions for Mesa and X
+    // among them) come from the environment scripts/test sets.
+    const RunResult run = sandbox.run({CORPUS_IMPORT_EXE}, 120.0);
 
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0) << run.err;

@@ -1,4 +1,5 @@
 // Scene files that are missing, unreadable or partly untextured: one line each, and the viewer goes on.
+#include "DisplayTest.h"
 #include "Sandbox.h"
 
 #include <functional>
@@ -32,8 +33,15 @@ struct SceneCase {
     bool bottomGreen; // the floor shows
 };
 
-class SceneFile : public testing::TestWithParam<SceneCase> {
+void PrintTo(const SceneCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SceneFile : public DisplayTestWithParam<SceneCase> {
 };
+
+using Capture = DisplayTest;
 
 TEST_P(SceneFile, PrintsItsLineAndDrawsWhatItCould)
 {
@@ -68,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "Import failedSceneObjects/FinalScene/final_scene.obj\n", false, false}),
     [](const testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
-TEST(Capture, EmptySceneRendersBlackWithEveryEffectOn)
+TEST_F(Capture, EmptySceneRendersBlackWithEveryEffectOn)
 {
     Sandbox sandbox;
     sandbox.remove(scenePath);

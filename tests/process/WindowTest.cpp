@@ -1,4 +1,5 @@
 // The viewer's window on the display: its size and title, and the keys a user presses, driven with xdotool.
+#include "DisplayTest.h"
 #include "Sandbox.h"
 
 #include <chrono>
@@ -76,8 +77,15 @@ struct WindowCase {
     int height;
 };
 
-class WindowSize : public testing::TestWithParam<WindowCase> {
+void PrintTo(const WindowCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class WindowSize : public DisplayTestWithParam<WindowCase> {
 };
+
+using WindowKeys = DisplayTest;
 
 TEST_P(WindowSize, OpensTitledBrassfernDrawsAndEndsOnEscape)
 {
@@ -109,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                                1024}),
     [](const testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
 
-TEST(WindowKeys, SpaceDuringTheTourShowsTheStartView)
+TEST_F(WindowKeys, SpaceDuringTheTourShowsTheStartView)
 {
     Sandbox sandbox;
     writeFloorAndPlatformScene(sandbox);
@@ -130,7 +138,7 @@ TEST(WindowKeys, SpaceDuringTheTourShowsTheStartView)
     EXPECT_EQ(viewer.escape().status, 0);
 }
 
-TEST(WindowKeys, ReleasingThreeTogglesBloomOffAndOn)
+TEST_F(WindowKeys, ReleasingThreeTogglesBloomOffAndOn)
 {
     Sandbox sandbox;
     writeFloorAndPlatformScene(sandbox);
