@@ -1,6 +1,7 @@
-// The renderer's targets, the effect chain's threading and state, the light matrices and the keys.
+// The renderer's targets, the effect chain's threading and state, effects on made-up inputs, light matrices, keys.
 #include "GlTest.h"
 
+#include "app/Application.h"
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -12,6 +13,8 @@
 #include "render/effects/SSAO.h"
 
 #include <GLFW/glfw3.h>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -142,40 +145,55 @@ TEST_F(RendererGL, DepthOfFieldTakesItsFocusFromTheCameraWhenApplied)
     }
 }
 
+// Runs the viewer's depth of field alone over a flat grey picture, focused 10
+// units away: pixels where `inForeground` holds stand 2 units from the camera
+// (fully near-blurred) in `foregroundGrey`, the rest at the focus distance in
+// `backgroundGrey`.
+Image depthOfFieldOver(const std::function<bool(int x, int y)>& inForeground, unsigned char foregroundGrey,
+                       unsigned char backgroundGrey)
+{
+    camera->setPosition(0.0f, 7.0f, 10.0f);
+    const auto depthAt = [](float distance) {
+        const float n = Camera::nearPlane, f = Camera::farPlane;
+        return ((f + n - 2.0f * n * f / distance) / (f - n)) * 0.5f + 0.5f;
+    };
+    std::vector<unsigned char> color(static_cast<size_t>(renderWidth * renderHeight * 3));
+    std::vector<float> depth(static_cast<size_t>(renderWidth * renderHeight));
+    for (int y = 0; y < renderHeight; ++y)
+        for (int x = 0; x < renderWidth; ++x) {
+            const size_t i = static_cast<size_t>(y * renderWidth + x);
+            const bool near = inForeground(x, y);
+            depth[i] = depthAt(near ? 2.0f : 10.0f);
+            std::fill_n(&color[3 * i], 3, near ? foregroundGrey : backgroundGrey);
+        }
+    GLuint textures[2] = {};
+    glGenTextures(2, textures);
+    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, renderWidth, renderHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, color.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                 depth.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const GLuint result = renderer->effects[1]->apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao,
+                                                      Renderer::quadIndexCount);
+    Image out = Image::ofTexture(result);
+    glDeleteTextures(2, textures);
+    return out;
+}
+
 // A foreground along one border of the picture, everything else at the focus
 // distance and evenly grey: the depth of field may blur the border it touches,
 // never the opposite one (the depth texture wraps by default).
 TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone)
 {
     startViewer("", "");
-    camera->setPosition(0.0f, 7.0f, 10.0f); // focus 10 units away
-    const auto depthAt = [](float distance) {
-        const float n = Camera::nearPlane, f = Camera::farPlane;
-        return ((f + n - 2.0f * n * f / distance) / (f - n)) * 0.5f + 0.5f;
-    };
-    const std::vector<unsigned char> grey(static_cast<size_t>(renderWidth * renderHeight * 3), 200);
-    GLuint textures[2] = {};
-    glGenTextures(2, textures);
-    glBindTexture(GL_TEXTURE_2D, textures[0]);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, renderWidth, renderHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, grey.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glBindTexture(GL_TEXTURE_2D, textures[1]);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-
-    auto& dof = *renderer->effects[1];
-    const int band = 6; // pixels of foreground, more than the coverage taps reach
+    // Wider than the coverage taps reach (three quarter-size texels, 12
+    // pixels), so taps that wrapped past the border would land in it.
+    const int band = 16;
     for (bool alongBottom : {true, false}) {
-        std::vector<float> depth(static_cast<size_t>(renderWidth * renderHeight));
-        for (int y = 0; y < renderHeight; ++y)
-            for (int x = 0; x < renderWidth; ++x)
-                depth[static_cast<size_t>(y * renderWidth + x)] = depthAt((alongBottom ? y : x) < band ? 2.0f : 10.0f);
-        glBindTexture(GL_TEXTURE_2D, textures[1]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT,
-                     GL_FLOAT, depth.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-        const GLuint result =
-            dof.apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao, Renderer::quadIndexCount);
-        const Image out = Image::ofTexture(result);
+        const Image out = depthOfFieldOver([&](int x, int y) { return (alongBottom ? y : x) < band; }, 200, 200);
         for (int along = 10; along < (alongBottom ? renderWidth : renderHeight) - 10; along += 20) {
             const glm::ivec2 opposite =
                 alongBottom ? glm::ivec2(along, renderHeight - 1) : glm::ivec2(renderWidth - 1, along);
@@ -185,7 +203,39 @@ TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone
         const glm::ivec2 middle(renderWidth / 2, renderHeight / 2);
         EXPECT_NEAR(out.luminance(middle).x, 200.0f, 4.0f) << "in focus, nothing near";
     }
-    glDeleteTextures(2, textures);
+}
+
+// A white foreground over the left half of a black picture in focus. The
+// near blur runs at quarter size with a kernel fixed in its own texels, so
+// the blurred edge covers the same number of full-size pixels at every render
+// size; the coverage that lets it show and scales its colour must match it,
+// or the spread is cut short and the foreground dims at its edge.
+TEST_F(RendererGL, DepthOfFieldBlursAForegroundEdgeAlikeAtEveryRenderSize)
+{
+    const glm::ivec2 sizes[] = {{320, 180}, {1280, 720}};
+    const int inside = 8, past = 24; // full-size pixels either side of the edge
+    std::vector<float> profiles[2];
+    for (int s = 0; s < 2; ++s) {
+        windowWidth = renderWidth = sizes[s].x;
+        windowHeight = renderHeight = sizes[s].y;
+        startViewer("", "");
+        const int edge = renderWidth / 2;
+        const Image out = depthOfFieldOver([edge](int x, int) { return x < edge; }, 255, 0);
+        for (int d = -inside; d < past; ++d)
+            profiles[s].push_back(out.luminance({edge + d, renderHeight / 2}, 0).x);
+        const auto firstDark = std::find_if(profiles[s].begin() + inside, profiles[s].end(),
+                                            [](float l) { return l <= 8.0f; });
+        EXPECT_GE(firstDark - (profiles[s].begin() + inside), 8)
+            << "pixels the blurred foreground spreads past its edge at " << renderHeight << " lines";
+        shutdown();
+        renderer = nullptr;
+        camera = nullptr;
+        shadowLight = nullptr;
+    }
+    for (size_t i = 0; i < profiles[0].size(); ++i) {
+        const float small = profiles[0][i], large = profiles[1][i];
+        EXPECT_NEAR(small, large, 16.0f) << "luminance " << int(i) - inside << " pixels from the edge";
+    }
 }
 
 TEST_F(RendererGL, LightMatricesMapTheLightBoxOntoClipAndTextureSpace)
