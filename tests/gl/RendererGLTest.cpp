@@ -15,6 +15,7 @@
 #include <GLFW/glfw3.h>
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -236,6 +237,58 @@ TEST_F(RendererGL, DepthOfFieldBlursAForegroundEdgeAlikeAtEveryRenderSize)
         const float small = profiles[0][i], large = profiles[1][i];
         EXPECT_NEAR(small, large, 16.0f) << "luminance " << int(i) - inside << " pixels from the edge";
     }
+}
+
+// A flat wall facing the camera fills the picture: every occlusion sample
+// lands on the wall at its origin's own depth, in front of nothing, so the
+// whole wall must stay open and finite (a not-a-number shows as black), with
+// its normals as the geometry pass writes them and where a mesh had none.
+TEST_F(RendererGL, SsaoLeavesAWallFacingTheCameraOpen)
+{
+    startViewer("", "");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::pair<const char*, glm::vec3> cases[] = {
+        {"facing the camera", {0.0f, 0.0f, 1.0f}},
+        {"no normal", {0.0f, 0.0f, 0.0f}},
+        {"a zero normal normalized", {nan, nan, nan}},
+    };
+    const size_t pixels = static_cast<size_t>(renderWidth * renderHeight);
+    std::vector<float> positions(3 * pixels);
+    for (int y = 0; y < renderHeight; ++y)
+        for (int x = 0; x < renderWidth; ++x) {
+            const glm::vec2 ndc = (glm::vec2(x, y) + 0.5f) / glm::vec2(renderWidth, renderHeight) * 2.0f - 1.0f;
+            const float z = -10.0f;
+            const glm::vec3 p(-z * ndc.x / camera->projection[0][0], -z * ndc.y / camera->projection[1][1], z);
+            std::copy_n(&p[0], 3, &positions[3 * static_cast<size_t>(y * renderWidth + x)]);
+        }
+    const std::vector<float> depth(pixels, 0.5f);
+    const std::vector<unsigned char> grey(3 * pixels, 200);
+    GLuint textures[4] = {}; // colour, depth, normals, positions
+    glGenTextures(4, textures);
+    const auto upload = [](GLuint texture, GLint internal, GLenum format, GLenum type, const void* data) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, internal, renderWidth, renderHeight, 0, format, type, data);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    };
+    upload(textures[0], GL_RGB, GL_RGB, GL_UNSIGNED_BYTE, grey.data());
+    upload(textures[1], GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    upload(textures[3], GL_RGB32F, GL_RGB, GL_FLOAT, positions.data());
+    auto& ssao = *static_cast<render::SSAO*>(renderer->effects[0]);
+    for (const auto& [name, normal] : cases) {
+        std::vector<float> normals(4 * pixels, 1.0f);
+        for (size_t i = 0; i < pixels; ++i)
+            std::copy_n(&normal[0], 3, &normals[4 * i]);
+        upload(textures[2], GL_RGBA32F, GL_RGBA, GL_FLOAT, normals.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        ssao.apply(textures[0], textures[0], textures[1], textures[2], textures[3], renderer->quadVao,
+                   Renderer::quadIndexCount);
+        const Image visibility = Image::ofTexture(ssao.occlusionTexture);
+        const auto darkest = std::min_element(visibility.rgb.begin(), visibility.rgb.end());
+        const int at = static_cast<int>(darkest - visibility.rgb.begin()) / 3;
+        EXPECT_EQ(int(*darkest), 255) << name << ": occluded at " << at % renderWidth << ", " << at / renderWidth;
+    }
+    glDeleteTextures(4, textures);
 }
 
 TEST_F(RendererGL, LightMatricesMapTheLightBoxOntoClipAndTextureSpace)
