@@ -35,19 +35,21 @@ float nearWeight(vec2 uv)
 }
 
 // The near layer's blurred coverage, gathered from the depth over about the
-// footprint of its blur (18 pixels at 1080 lines): the centre and a ring of
-// eight taps at two thirds of the reach, which matches the Gaussian's mean
-// distance closely enough for a weight that is itself smooth. It lets a blurred
-// foreground object spread over what lies behind it instead of ending at a
-// sharp outline.
+// footprint of its blur: the centre and a ring of eight taps at two thirds of
+// the blur's radius, which matches the Gaussian's mean distance closely enough
+// for a weight that is itself smooth. It lets a blurred foreground object
+// spread over what lies behind it instead of ending at a sharp outline. The
+// blur runs on the near layer's own texels (a radius of 4.4 at blurSize 0.3),
+// so the ring sits three of them out whatever the render size; a reach in
+// full-size pixels would cut the spread short on small targets and gather
+// coverage the blur never reached on large ones.
 float nearCoverage()
 {
-    vec2 pixel = 1.0 / vec2(textureSize(depthTexture, 0));
-    float reach = 12.0 * float(textureSize(depthTexture, 0).y) / 1080.0;
+    vec2 reach = 3.0 / vec2(textureSize(nearTexture, 0));
     float sum = nearWeight(texCoord);
     for (int k = 0; k < 8; ++k) {
         float angle = float(k) * 0.785398;
-        sum += nearWeight(texCoord + pixel * reach * vec2(cos(angle), sin(angle)));
+        sum += nearWeight(texCoord + reach * vec2(cos(angle), sin(angle)));
     }
     return sum / 9.0;
 }

@@ -7,7 +7,8 @@
 //   level (JPEG keeps luminance per pixel, not colour). Repeat-wrapped.
 // depthTexture (unit 1): the scene's depth; 1 where nothing was drawn.
 // positionTexture (unit 2): camera-space positions.
-// normTexture (unit 3): camera-space unit normals.
+// normTexture (unit 3): camera-space unit normals; zero, or not a number once
+//   normalized, where a mesh has none.
 // fragColor: the ambient visibility as grey, 1 unoccluded, 0 fully occluded.
 uniform mat4 PMatrix;
 uniform float radius;
@@ -43,8 +44,20 @@ void main()
         fragColor = vec4(1.0);
         return;
     }
-    vec3 normal = normalize(texture(normTexture, texCoord).xyz);
-    float turn = texture(randTexture, texCoord * noiseScale).r;
+    // A mesh without normals leaves no hemisphere to sample: it is left open,
+    // like the background. Written so that a length that is not a number
+    // fails the test as well.
+    vec3 stored = texture(normTexture, texCoord).xyz;
+    float storedLength2 = dot(stored, stored);
+    if (!(storedLength2 > 1e-8)) {
+        fragColor = vec4(1.0);
+        return;
+    }
+    vec3 normal = stored * inversesqrt(storedLength2);
+    // Level 0 explicitly: after the returns above, neighbouring pixels may
+    // not run this line, so the derivatives that would pick a mip level of
+    // the noise are undefined at silhouettes.
+    float turn = textureLod(randTexture, texCoord * noiseScale, 0.0).r;
     float angle = turn * 6.2831853;
     vec3 randomAxis = vec3(cos(angle), sin(angle), 0.0);
     // A second, decorrelated value from the same texel jitters the radius.
@@ -81,7 +94,10 @@ void main()
         // silhouettes against distant geometry cast no dark halo.
         float bias = 0.02 * sampleRadius + 0.004 * abs(origin.z);
         float inFront = sceneDepth >= samplePoint.z + bias ? 1.0 : 0.0;
-        float range = smoothstep(0.0, 1.0, sampleRadius / abs(origin.z - sceneDepth));
+        // A sample that lands at its origin's own depth (a wall facing the
+        // camera) would divide by zero; the floor lies far inside the gaps
+        // where the fade is saturated anyway, so it changes nothing else.
+        float range = smoothstep(0.0, 1.0, sampleRadius / max(abs(origin.z - sceneDepth), 0.01 * sampleRadius));
         occlusion += inFront * range;
     }
     float visibility = 1.0 - occlusion / float(sampleCount);

@@ -1,6 +1,7 @@
-// The renderer's targets, the effect chain's threading and state, the light matrices and the keys.
+// The renderer's targets, the effect chain's threading and state, effects on made-up inputs, light matrices, keys.
 #include "GlTest.h"
 
+#include "app/Application.h"
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -12,6 +13,9 @@
 #include "render/effects/SSAO.h"
 
 #include <GLFW/glfw3.h>
+#include <algorithm>
+#include <functional>
+#include <limits>
 
 namespace {
 
@@ -142,40 +146,55 @@ TEST_F(RendererGL, DepthOfFieldTakesItsFocusFromTheCameraWhenApplied)
     }
 }
 
+// Runs the viewer's depth of field alone over a flat grey picture, focused 10
+// units away: pixels where `inForeground` holds stand 2 units from the camera
+// (fully near-blurred) in `foregroundGrey`, the rest at the focus distance in
+// `backgroundGrey`.
+Image depthOfFieldOver(const std::function<bool(int x, int y)>& inForeground, unsigned char foregroundGrey,
+                       unsigned char backgroundGrey)
+{
+    camera->setPosition(0.0f, 7.0f, 10.0f);
+    const auto depthAt = [](float distance) {
+        const float n = Camera::nearPlane, f = Camera::farPlane;
+        return ((f + n - 2.0f * n * f / distance) / (f - n)) * 0.5f + 0.5f;
+    };
+    std::vector<unsigned char> color(static_cast<size_t>(renderWidth * renderHeight * 3));
+    std::vector<float> depth(static_cast<size_t>(renderWidth * renderHeight));
+    for (int y = 0; y < renderHeight; ++y)
+        for (int x = 0; x < renderWidth; ++x) {
+            const size_t i = static_cast<size_t>(y * renderWidth + x);
+            const bool near = inForeground(x, y);
+            depth[i] = depthAt(near ? 2.0f : 10.0f);
+            std::fill_n(&color[3 * i], 3, near ? foregroundGrey : backgroundGrey);
+        }
+    GLuint textures[2] = {};
+    glGenTextures(2, textures);
+    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, renderWidth, renderHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, color.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                 depth.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const GLuint result = renderer->effects[1]->apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao,
+                                                      Renderer::quadIndexCount);
+    Image out = Image::ofTexture(result);
+    glDeleteTextures(2, textures);
+    return out;
+}
+
 // A foreground along one border of the picture, everything else at the focus
 // distance and evenly grey: the depth of field may blur the border it touches,
 // never the opposite one (the depth texture wraps by default).
 TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone)
 {
     startViewer("", "");
-    camera->setPosition(0.0f, 7.0f, 10.0f); // focus 10 units away
-    const auto depthAt = [](float distance) {
-        const float n = Camera::nearPlane, f = Camera::farPlane;
-        return ((f + n - 2.0f * n * f / distance) / (f - n)) * 0.5f + 0.5f;
-    };
-    const std::vector<unsigned char> grey(static_cast<size_t>(renderWidth * renderHeight * 3), 200);
-    GLuint textures[2] = {};
-    glGenTextures(2, textures);
-    glBindTexture(GL_TEXTURE_2D, textures[0]);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, renderWidth, renderHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, grey.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glBindTexture(GL_TEXTURE_2D, textures[1]);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-
-    auto& dof = *renderer->effects[1];
-    const int band = 6; // pixels of foreground, more than the coverage taps reach
+    // Wider than the coverage taps reach (three quarter-size texels, 12
+    // pixels), so taps that wrapped past the border would land in it.
+    const int band = 16;
     for (bool alongBottom : {true, false}) {
-        std::vector<float> depth(static_cast<size_t>(renderWidth * renderHeight));
-        for (int y = 0; y < renderHeight; ++y)
-            for (int x = 0; x < renderWidth; ++x)
-                depth[static_cast<size_t>(y * renderWidth + x)] = depthAt((alongBottom ? y : x) < band ? 2.0f : 10.0f);
-        glBindTexture(GL_TEXTURE_2D, textures[1]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, renderWidth, renderHeight, 0, GL_DEPTH_COMPONENT,
-                     GL_FLOAT, depth.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-        const GLuint result =
-            dof.apply(textures[0], textures[0], textures[1], 0, 0, renderer->quadVao, Renderer::quadIndexCount);
-        const Image out = Image::ofTexture(result);
+        const Image out = depthOfFieldOver([&](int x, int y) { return (alongBottom ? y : x) < band; }, 200, 200);
         for (int along = 10; along < (alongBottom ? renderWidth : renderHeight) - 10; along += 20) {
             const glm::ivec2 opposite =
                 alongBottom ? glm::ivec2(along, renderHeight - 1) : glm::ivec2(renderWidth - 1, along);
@@ -185,7 +204,91 @@ TEST_F(RendererGL, DepthOfFieldForegroundAtOneBorderLeavesTheOppositeBorderAlone
         const glm::ivec2 middle(renderWidth / 2, renderHeight / 2);
         EXPECT_NEAR(out.luminance(middle).x, 200.0f, 4.0f) << "in focus, nothing near";
     }
-    glDeleteTextures(2, textures);
+}
+
+// A white foreground over the left half of a black picture in focus. The
+// near blur runs at quarter size with a kernel fixed in its own texels, so
+// the blurred edge covers the same number of full-size pixels at every render
+// size; the coverage that lets it show and scales its colour must match it,
+// or the spread is cut short and the foreground dims at its edge.
+TEST_F(RendererGL, DepthOfFieldBlursAForegroundEdgeAlikeAtEveryRenderSize)
+{
+    const glm::ivec2 sizes[] = {{320, 180}, {1280, 720}};
+    const int inside = 8, past = 24; // full-size pixels either side of the edge
+    std::vector<float> profiles[2];
+    for (int s = 0; s < 2; ++s) {
+        windowWidth = renderWidth = sizes[s].x;
+        windowHeight = renderHeight = sizes[s].y;
+        startViewer("", "");
+        const int edge = renderWidth / 2;
+        const Image out = depthOfFieldOver([edge](int x, int) { return x < edge; }, 255, 0);
+        for (int d = -inside; d < past; ++d)
+            profiles[s].push_back(out.luminance({edge + d, renderHeight / 2}, 0).x);
+        const auto firstDark = std::find_if(profiles[s].begin() + inside, profiles[s].end(),
+                                            [](float l) { return l <= 8.0f; });
+        EXPECT_GE(firstDark - (profiles[s].begin() + inside), 8)
+            << "pixels the blurred foreground spreads past its edge at " << renderHeight << " lines";
+        shutdown();
+        renderer = nullptr;
+        camera = nullptr;
+        shadowLight = nullptr;
+    }
+    for (size_t i = 0; i < profiles[0].size(); ++i) {
+        const float small = profiles[0][i], large = profiles[1][i];
+        EXPECT_NEAR(small, large, 16.0f) << "luminance " << int(i) - inside << " pixels from the edge";
+    }
+}
+
+// A flat wall facing the camera fills the picture: every occlusion sample
+// lands on the wall at its origin's own depth, in front of nothing, so the
+// whole wall must stay open and finite (a not-a-number shows as black), with
+// its normals as the geometry pass writes them and where a mesh had none.
+TEST_F(RendererGL, SsaoLeavesAWallFacingTheCameraOpen)
+{
+    startViewer("", "");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::pair<const char*, glm::vec3> cases[] = {
+        {"facing the camera", {0.0f, 0.0f, 1.0f}},
+        {"no normal", {0.0f, 0.0f, 0.0f}},
+        {"a zero normal normalized", {nan, nan, nan}},
+    };
+    const size_t pixels = static_cast<size_t>(renderWidth * renderHeight);
+    std::vector<float> positions(3 * pixels);
+    for (int y = 0; y < renderHeight; ++y)
+        for (int x = 0; x < renderWidth; ++x) {
+            const glm::vec2 ndc = (glm::vec2(x, y) + 0.5f) / glm::vec2(renderWidth, renderHeight) * 2.0f - 1.0f;
+            const float z = -10.0f;
+            const glm::vec3 p(-z * ndc.x / camera->projection[0][0], -z * ndc.y / camera->projection[1][1], z);
+            std::copy_n(&p[0], 3, &positions[3 * static_cast<size_t>(y * renderWidth + x)]);
+        }
+    const std::vector<float> depth(pixels, 0.5f);
+    const std::vector<unsigned char> grey(3 * pixels, 200);
+    GLuint textures[4] = {}; // colour, depth, normals, positions
+    glGenTextures(4, textures);
+    const auto upload = [](GLuint texture, GLint internal, GLenum format, GLenum type, const void* data) {
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, internal, renderWidth, renderHeight, 0, format, type, data);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    };
+    upload(textures[0], GL_RGB, GL_RGB, GL_UNSIGNED_BYTE, grey.data());
+    upload(textures[1], GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    upload(textures[3], GL_RGB32F, GL_RGB, GL_FLOAT, positions.data());
+    auto& ssao = *static_cast<render::SSAO*>(renderer->effects[0]);
+    for (const auto& [name, normal] : cases) {
+        std::vector<float> normals(4 * pixels, 1.0f);
+        for (size_t i = 0; i < pixels; ++i)
+            std::copy_n(&normal[0], 3, &normals[4 * i]);
+        upload(textures[2], GL_RGBA32F, GL_RGBA, GL_FLOAT, normals.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        ssao.apply(textures[0], textures[0], textures[1], textures[2], textures[3], renderer->quadVao,
+                   Renderer::quadIndexCount);
+        const Image visibility = Image::ofTexture(ssao.occlusionTexture);
+        const auto darkest = std::min_element(visibility.rgb.begin(), visibility.rgb.end());
+        const int at = static_cast<int>(darkest - visibility.rgb.begin()) / 3;
+        EXPECT_EQ(int(*darkest), 255) << name << ": occluded at " << at % renderWidth << ", " << at / renderWidth;
+    }
+    glDeleteTextures(4, textures);
 }
 
 TEST_F(RendererGL, LightMatricesMapTheLightBoxOntoClipAndTextureSpace)
