@@ -3,10 +3,14 @@
 
 #include "app/Globals.h"
 #include "camera/Camera.h"
+#include "camera/Controls.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 
+#include <GLFW/glfw3.h>
 #include <algorithm>
+#include <cmath>
+#include <glm/gtc/type_ptr.hpp>
 #include <vector>
 
 namespace {
@@ -110,6 +114,49 @@ TEST_F(FrameGL, DepthOfFieldBlursTheFarWallAndKeepsTheFocusSharp)
     const glm::ivec2 boxEdge = pixelOf({1.0f, 4.0f, 1.0f}); // about as far away as the focus point
     EXPECT_GT(on.luminance(boxEdge, 3).y, 0.9f * off.luminance(boxEdge, 3).y);
     EXPECT_NEAR(on.luminance(boxEdge, 3).x, off.luminance(boxEdge, 3).x, 3.0f);
+}
+
+// A window minimised to nothing, or shrunk to one pixel, and then restored:
+// frames drawn meanwhile raise no GL error, and the restored window shows the
+// same picture as before, during the tour and after it.
+TEST_F(FrameGL, WindowShrunkToNothingAndRestoredDrawsTheSamePictureAgain)
+{
+    struct Shrink {
+        int width;
+        int height;
+        bool tourOver;
+    };
+    for (const Shrink shrink : {Shrink{0, 0, false}, Shrink{1, 1, false}, Shrink{0, 0, true}, Shrink{1, 1, true}}) {
+        SCOPED_TRACE(testing::Message() << shrink.width << " x " << shrink.height
+                                        << (shrink.tourOver ? " after the tour" : " during the tour"));
+        resetControls();
+        if (shrink.tourOver)
+            onKey(window, GLFW_KEY_SPACE, 0, GLFW_RELEASE, 0);
+        controlCamera(0.5f);
+        renderer->effectEnabled = {true, true, true};
+        onWindowSize(window, 320, 180);
+        renderFrame();
+        const Image before = Image::ofWindow();
+
+        onWindowSize(window, shrink.width, shrink.height);
+        for (int frame = 0; frame < 2; ++frame) {
+            controlCamera(0.0f);
+            renderFrame();
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        }
+        onWindowSize(window, 320, 180);
+        controlCamera(0.0f);
+        renderFrame();
+        const Image after = Image::ofWindow();
+
+        ASSERT_EQ(after.rgb.size(), before.rgb.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < before.rgb.size(); ++i)
+            differing += std::abs(before.rgb[i] - after.rgb[i]) > 8 ? 1 : 0;
+        EXPECT_LT(static_cast<double>(differing) / static_cast<double>(before.rgb.size()), 0.01);
+        EXPECT_TRUE(std::all_of(glm::value_ptr(camera->projection), glm::value_ptr(camera->projection) + 16,
+                                [](float v) { return std::isfinite(v); }));
+    }
 }
 
 } // namespace

@@ -76,6 +76,75 @@ INSTANTIATE_TEST_SUITE_P(
                               "Import failedSceneObjects/FinalScene/final_scene.obj\n", false, false}),
     [](const testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
+// Images the library decodes in unusual layouts, and noise images of odd
+// sizes: each loads, and the platform shows the texture's colour.
+struct ImageCase {
+    const char* name;
+    std::function<void(const Sandbox&)> place;
+    bool grey; // the platform shows grey instead of red
+};
+
+void PrintTo(const ImageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ImageFile : public DisplayTestWithParam<ImageCase> {
+};
+
+std::function<void(const Sandbox&)> platformTexture(const std::string& testImage)
+{
+    return [testImage](const Sandbox& s) {
+        s.write("SceneObjects/FinalScene/final_scene.mtl",
+                "newmtl floor\nmap_Kd floor.png\nnewmtl platform\nmap_Kd " + testImage + "\n");
+        s.write("Textures/FinalScene/" + testImage,
+                readText(std::filesystem::path(BRASSFERN_TESTDATA_DIR) / "images" / testImage));
+    };
+}
+
+std::function<void(const Sandbox&)> noiseOfSize(int side)
+{
+    return [side](const Sandbox& s) {
+        std::vector<unsigned char> noise(3 * static_cast<size_t>(side) * side);
+        unsigned state = 99;
+        for (unsigned char& value : noise)
+            value = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 16);
+        s.writeImage("Textures/random.jpg", side, side, noise);
+    };
+}
+
+TEST_P(ImageFile, LoadsAndColoursThePlatform)
+{
+    Sandbox sandbox;
+    writeFloorAndPlatformScene(sandbox);
+    GetParam().place(sandbox);
+
+    const RunResult run = captureOneFrame(sandbox, "111");
+
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+    const Picture shot = readPicture(sandbox.root / "shot.png");
+    ASSERT_EQ(shot.width, 160);
+    const unsigned char* middle = shot.at(80, 60);
+    if (GetParam().grey) {
+        EXPECT_GT(middle[0], 40);
+        EXPECT_LT(std::abs(middle[0] - middle[1]) + std::abs(middle[1] - middle[2]), 12);
+    } else {
+        EXPECT_TRUE(isRed(middle)) << int(middle[0]) << " " << int(middle[1]) << " " << int(middle[2]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, ImageFile,
+                         testing::Values(ImageCase{"SixteenBitsPerChannel", platformTexture("red-16bit.png"), false},
+                                         ImageCase{"Greyscale", platformTexture("grey.png"), true},
+                                         ImageCase{"Palette", platformTexture("red-palette.png"), false},
+                                         ImageCase{"CmykJpeg", platformTexture("red-cmyk.jpg"), false},
+                                         ImageCase{"NoiseOfOnePixel", noiseOfSize(1), false},
+                                         ImageCase{"NoiseOf4096Square", noiseOfSize(4096), false}),
+                         [](const testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.name); });
+
 TEST_F(Capture, EmptySceneRendersBlackWithEveryEffectOn)
 {
     Sandbox sandbox;

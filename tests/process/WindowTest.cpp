@@ -3,6 +3,7 @@
 #include "Sandbox.h"
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -158,6 +159,44 @@ TEST_F(WindowKeys, ReleasingThreeTogglesBloomOffAndOn)
     const Picture withBloom = viewer.waitFor([&](const Picture& p) { return differingShare(p, still) < sameShare; });
     EXPECT_LT(differingShare(withBloom, still), sameShare);
     EXPECT_EQ(viewer.escape().status, 0);
+}
+
+// Shrunk to one pixel and unmapped (what minimising comes to without a
+// window manager), then restored, both during the tour and after it: the
+// viewer keeps running, prints no GL error and shows the start view again.
+TEST_F(WindowKeys, ShrunkHiddenAndRestoredWindowShowsTheStartViewAgain)
+{
+    Sandbox sandbox;
+    writeFloorAndPlatformScene(sandbox);
+    const std::vector<std::string> startPose = {BRASSFERN_CAPTURE_EXE, "--out", "start.png", "--frames", "1",
+                                                "--eye", "0,20,25", "--at", "0,7,0"};
+    ASSERT_EQ(sandbox.run(startPose).status, 0);
+    const Picture startView = readPicture(sandbox.root / "start.png");
+
+    Viewer viewer(sandbox);
+    ASSERT_FALSE(viewer.id.empty());
+    viewer.waitFor(drawn);
+    const auto shrinkHideAndRestore = [&] {
+        for (const char* command : {"windowsize --sync %s 1 1", "windowunmap --sync %s", "windowmap --sync %s",
+                                    "windowsize --sync %s 160 120"}) {
+            char line[128];
+            std::snprintf(line, sizeof line, command, viewer.id.c_str());
+            sandbox.shell(std::string("xdotool ") + line + "; sleep 0.3");
+        }
+    };
+    shrinkHideAndRestore(); // during the tour
+    viewer.key("space");
+    const Picture reset = viewer.waitFor([&](const Picture& p) { return differingShare(p, startView) < sameShare; });
+    EXPECT_LT(differingShare(reset, startView), sameShare);
+
+    shrinkHideAndRestore(); // the tour is over
+    const Picture restored =
+        viewer.waitFor([&](const Picture& p) { return differingShare(p, startView) < sameShare; });
+    EXPECT_LT(differingShare(restored, startView), sameShare);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
 }
 
 } // namespace
