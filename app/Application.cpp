@@ -6,6 +6,7 @@
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/Texture.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "scene/SceneImport.h"
@@ -173,6 +174,9 @@ void shutdown()
     for (scene::SceneObject* object : sceneObjects)
         delete object;
     sceneObjects.clear();
+    // The records go; their GL textures stay with the context, which ends next.
+    for (const auto& entry : textureCache)
+        delete entry.second;
     textureCache.clear();
 }
 
