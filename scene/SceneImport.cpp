@@ -10,6 +10,7 @@
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -65,8 +66,10 @@ std::vector<scene::SceneObject*> importScene(const std::string& path)
 {
     std::vector<scene::SceneObject*> objects;
     {
+        // A directory opens like a file on this platform but has nothing to read.
+        std::error_code error;
         std::ifstream probe(path);
-        if (probe.fail()) {
+        if (probe.fail() || std::filesystem::is_directory(path, error)) {
             std::cout << "Could not open file: " << path << std::endl;
             return objects;
         }

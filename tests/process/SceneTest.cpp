@@ -1,4 +1,4 @@
-// Scene files that are missing, unreadable or partly untextured: one line each, and the viewer goes on.
+// Scene files that are missing, unreadable, not files or partly untextured: one line each, and the viewer goes on.
 #include "Sandbox.h"
 
 #include <functional>
@@ -62,6 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
                               [](const Sandbox& s) { writeFloorAndPlatformScene(s, false); },
                               "Error loading texture\n", false, true},
                     SceneCase{"MissingFileLeavesTheSceneEmpty", [](const Sandbox& s) { s.remove(scenePath); },
+                              "Could not open file: SceneObjects/FinalScene/final_scene.obj\n", false, false},
+                    SceneCase{"DirectoryInPlaceOfTheFileLeavesTheSceneEmpty",
+                              [](const Sandbox& s) {
+                                  s.remove(scenePath);
+                                  std::filesystem::create_directory(s.root / scenePath);
+                              },
                               "Could not open file: SceneObjects/FinalScene/final_scene.obj\n", false, false},
                     SceneCase{"FileTheImporterRejectsLeavesTheSceneEmpty",
                               [](const Sandbox& s) { s.write(scenePath, "f 1 2 3\n"); },
