@@ -4,6 +4,7 @@
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "scene/Material.h"
+#include "scene/MeshArrays.h"
 #include "scene/StaticSceneObject.h"
 
 #include <assimp/Importer.hpp>
@@ -22,26 +23,18 @@ namespace {
 constexpr unsigned importFlags = 0x79ACB; // the real-time quality preset
 constexpr const char* textureDirectory = "Textures/FinalScene";
 
-// Point and line meshes (the importer sorts them into meshes of their own)
-// have faces of one or two indices; drawing them as triangles would read
-// past each face.
-bool isTriangleMesh(const aiMesh* mesh)
-{
-    if (mesh->mFaces == nullptr || mesh->mVertices == nullptr)
-        return false;
-    for (unsigned j = 0; j < mesh->mNumFaces; ++j) {
-        if (mesh->mFaces[j].mNumIndices != 3)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
 {
-    if (!isTriangleMesh(mesh)) {
+    switch (scene::findMeshProblem(mesh)) {
+    case scene::MeshProblem::none:
+        break;
+    case scene::MeshProblem::notTriangles:
         std::cout << "Skipping mesh without triangles: " << mesh->mName.C_Str() << std::endl;
+        return nullptr;
+    case scene::MeshProblem::indexOutOfRange:
+        std::cout << "Skipping mesh with invalid indices: " << mesh->mName.C_Str() << std::endl;
         return nullptr;
     }
     aiString texturePath;
