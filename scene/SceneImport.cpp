@@ -5,8 +5,10 @@
 #include "gpu/Texture.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
+#include "scene/SceneRead.h"
 #include "scene/StaticSceneObject.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
@@ -20,7 +22,6 @@ Assimp::Importer sceneImporter;
 
 namespace {
 
-constexpr unsigned importFlags = 0x79ACB; // the real-time quality preset
 constexpr const char* textureDirectory = "Textures/FinalScene";
 
 } // namespace
@@ -67,7 +68,7 @@ std::vector<scene::SceneObject*> importScene(const std::string& path)
             return objects;
         }
     }
-    const aiScene* imported = sceneImporter.ReadFile(path, importFlags);
+    const aiScene* imported = scene::readScene(sceneImporter, path, new Assimp::DefaultIOSystem);
     if (imported == nullptr) {
         std::cout << "Import failed" << path << std::endl;
         return objects;

@@ -69,6 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   std::filesystem::create_directory(s.root / scenePath);
                               },
                               "Could not open file: SceneObjects/FinalScene/final_scene.obj\n", false, false},
+                    SceneCase{"TextureMapBeforeTheFirstMaterialIsIgnored",
+                              [](const Sandbox& s) {
+                                  s.write("SceneObjects/FinalScene/final_scene.mtl",
+                                          "map_Kd floor.png\nnewmtl floor\nmap_Kd floor.png\n"
+                                          "newmtl platform\nmap_Kd platform.png\n");
+                              },
+                              "", true, true},
                     SceneCase{"FileTheImporterRejectsLeavesTheSceneEmpty",
                               [](const Sandbox& s) { s.write(scenePath, "f 1 2 3\n"); },
                               "Import failedSceneObjects/FinalScene/final_scene.obj\n", false, false}),
