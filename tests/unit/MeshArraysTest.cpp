@@ -1,4 +1,5 @@
-// Which meshes may reach the GPU and what their arrays hold.
+// Which meshes may reach the GPU, what their arrays hold, and what hostile OBJ text turns into on the way there.
+#include "ObjInvariants.h"
 #include "scene/MeshArrays.h"
 
 #include <assimp/mesh.h>
@@ -110,6 +111,60 @@ TEST(MeshArrays, TakesNormalsAndTheFirstUvChannelWithoutItsThirdComponent)
     EXPECT_EQ(std::vector<float>(arrays.texCoords, arrays.texCoords + 6),
               (std::vector<float>{0.5f, 0.25f, 1, 0, 0, 1}));
     scene::deleteMeshArrays(arrays);
+}
+
+// Hostile OBJ text read as the viewer reads its scene. Out-of-range vertex
+// indices make the importer give up (the viewer prints "Import failed"), and
+// a non-finite position drops the mesh; both outcomes are the importer's, so
+// a new version may move a row, but never past the invariants.
+struct ObjCase {
+    const char* name;
+    std::string text;
+    bool imported;
+    std::vector<MeshProblem> problems;
+};
+
+const std::string threeVertices = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+
+TEST(HostileObj, ReachesTheUploadOnlyWithIndicesInRange)
+{
+    const std::vector<MeshProblem> drawable = {MeshProblem::none};
+    const ObjCase cases[] = {
+        {"index past the vertices", threeVertices + "f 1 2 99999\n", false, {}},
+        {"index 2^32 - 1", threeVertices + "f 1 2 4294967295\n", false, {}},
+        {"index past 64 bits", threeVertices + "f 1 2 99999999999999999999\n", false, {}},
+        {"index zero", threeVertices + "f 0 1 2\n", false, {}},
+        {"relative indices", threeVertices + "f -3 -2 -1\n", true, drawable},
+        {"relative index before the first vertex", threeVertices + "f -1 -2 -4\n", false, {}},
+        {"relative index -2^31", threeVertices + "f 1 2 -2147483648\n", false, {}},
+        {"quad with an index past the vertices", threeVertices + "v 1 1 0\nf 1 2 3 99\n", false, {}},
+        {"line with an index past the vertices", threeVertices + "l 1 9\n", false, {}},
+        {"texture and normal indices past theirs", threeVertices + "vt 0 0\nvn 0 0 1\nf 1/5/9 2/1/1 3/1/1\n", true,
+         drawable},
+        {"coordinates of 1e38", "v 1e38 0 0\nv 0 1e38 0\nv 0 0 1e38\nf 1 2 3\n", true, drawable},
+        {"coordinates of 3.4e38 with normals that overflow",
+         "v 3.4e38 3.4e38 3.4e38\nv -3.4e38 3.4e38 0\nv 0 -3.4e38 3.4e38\nf 1 2 3\n", true, drawable},
+        {"coordinates past float", "v 1e39 0 0\nv 0 1e39 0\nv 0 0 -1e39\nf 1 2 3\n", false, {}},
+        {"NaN coordinate", "v nan 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", false, {}},
+        {"infinite coordinates", "v inf 0 0\nv 0 -inf 0\nv 0 0 1\nf 1 2 3\n", false, {}},
+        {"NaN normal and texture coordinate", threeVertices + "vt nan inf\nvn nan 0 1\nf 1/1/1 2/1/1 3/1/1\n", true,
+         drawable},
+        {"finite mesh beside a NaN one", "o a\n" + threeVertices + "f 1 2 3\no b\nv nan 0 0\nv 1 1 1\nv 2 2 2\nf 4 5 6\n",
+         true, drawable},
+        // Every library the file names holds the same text, so these lines
+        // also come before the library's first material.
+        {"texture map before the first material", "mtllib a.mtl\nmap_Kd a.png\n" + threeVertices + "f 1 2 3\n", true,
+         drawable},
+        {"anisotropy before the first material", "a 1\n" + threeVertices + "f 1 2 3\n", true, drawable},
+        {"triangle of one vertex", threeVertices + "f 1 1 1\n", true, {MeshProblem::notTriangles}},
+        {"face without indices", threeVertices + "f\n", true, {MeshProblem::notTriangles}},
+    };
+    for (const ObjCase& c : cases) {
+        ObjOutcome outcome;
+        EXPECT_EQ(checkObjBytes(c.text, &outcome), "") << c.name;
+        EXPECT_EQ(outcome.imported, c.imported) << c.name;
+        EXPECT_EQ(outcome.problems, c.problems) << c.name;
+    }
 }
 
 } // namespace
