@@ -7,6 +7,25 @@
 
 namespace scene {
 
+namespace {
+
+// Counts itself among the open streams of the scene file for as long as it
+// lives: the importer deletes some streams itself instead of closing them.
+class SceneStream : public Assimp::MemoryIOStream {
+public:
+    SceneStream(const uint8_t* bytes, size_t length, int& openCount)
+        : Assimp::MemoryIOStream(bytes, length, true), openCount(openCount)
+    {
+        ++openCount;
+    }
+    ~SceneStream() override { --openCount; }
+
+private:
+    int& openCount;
+};
+
+} // namespace
+
 MaterialFirstIOSystem::MaterialFirstIOSystem(const std::string& scenePath, Assimp::IOSystem* files)
     : scenePath(scenePath), files(files)
 {
@@ -36,7 +55,10 @@ Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode
     if (source == nullptr)
         return nullptr;
     const size_t size = source->FileSize();
-    const bool guarded = scenePath != file;
+    // The scene opened while it is already being read is a library named by
+    // the scene itself; format detection opens and closes it one at a time.
+    const bool isScene = scenePath == file;
+    const bool guarded = !isScene || openScenes > 0;
     const size_t openingLength = guarded ? std::strlen(openingLine) : 0;
     auto* bytes = new uint8_t[openingLength + size];
     const size_t read = size == 0 ? 0 : source->Read(bytes + openingLength, 1, size);
@@ -48,6 +70,8 @@ Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode
         std::memmove(bytes, bytes + openingLength, mark);
         std::memcpy(bytes + mark, openingLine, openingLength);
     }
+    if (isScene)
+        return new SceneStream(bytes, openingLength + read, openScenes);
     return new Assimp::MemoryIOStream(bytes, openingLength + read, true);
 }
 

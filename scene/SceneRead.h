@@ -20,8 +20,8 @@ constexpr unsigned sceneImportFlags = 0x79ACB; // the real-time quality preset
 // ("a") into the current material, which is null until the first "newmtl",
 // so one such line at the top of a library would crash the viewer. No face
 // uses the opening material, so the import drops it again. The scene file
-// stays as it is: its size decides whether the importer takes it at all, and
-// the scene reader skips the line anyway.
+// stays as it is while it is read as the scene (its size decides whether
+// the importer takes it at all), but not when it names itself as its library.
 class MaterialFirstIOSystem : public Assimp::IOSystem {
 public:
     static constexpr const char* openingLine = "newmtl brassfern-opening-material\n";
@@ -42,6 +42,7 @@ public:
 private:
     std::string scenePath;
     Assimp::IOSystem* files;
+    int openScenes = 0; // streams of the scene file not yet deleted
 };
 
 // The scene at `path` as `importer` reads it through `files` (taken over),

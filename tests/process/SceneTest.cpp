@@ -76,6 +76,14 @@ INSTANTIATE_TEST_SUITE_P(
                                           "newmtl platform\nmap_Kd platform.png\n");
                               },
                               "", true, true},
+                    SceneCase{"SceneThatIsItsOwnLibraryWithATextureMapBeforeTheFirstMaterial",
+                              [](const Sandbox& s) {
+                                  const std::string obj = readText(s.root / scenePath);
+                                  s.write(scenePath, "mtllib final_scene.obj\nmap_Kd floor.png\nnewmtl floor\n"
+                                                     "map_Kd floor.png\nnewmtl platform\nmap_Kd platform.png\n" +
+                                                         obj.substr(obj.find('\n') + 1));
+                              },
+                              "", true, true},
                     SceneCase{"FileTheImporterRejectsLeavesTheSceneEmpty",
                               [](const Sandbox& s) { s.write(scenePath, "f 1 2 3\n"); },
                               "Import failedSceneObjects/FinalScene/final_scene.obj\n", false, false}),

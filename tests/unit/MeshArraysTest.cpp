@@ -155,6 +155,8 @@ TEST(HostileObj, ReachesTheUploadOnlyWithIndicesInRange)
         // also come before the library's first material.
         {"texture map before the first material", "mtllib a.mtl\nmap_Kd a.png\n" + threeVertices + "f 1 2 3\n", true,
          drawable},
+        {"texture map before the first material of the scene as its own library",
+         "mtllib scene.obj\nmap_Kd a.png\n" + threeVertices + "f 1 2 3\n", true, drawable},
         {"anisotropy before the first material", "a 1\n" + threeVertices + "f 1 2 3\n", true, drawable},
         {"triangle of one vertex", threeVertices + "f 1 1 1\n", true, {MeshProblem::notTriangles}},
         {"face without indices", threeVertices + "f\n", true, {MeshProblem::notTriangles}},

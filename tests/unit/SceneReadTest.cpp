@@ -1,4 +1,4 @@
-// The files the importer is handed: the scene as it is, every other file behind an opening material.
+// The files the importer is handed: the scene as it is, every library behind an opening material.
 #include "scene/SceneRead.h"
 
 #include <assimp/IOStream.hpp>
@@ -58,6 +58,11 @@ TEST(MaterialFirstIOSystem, OpensEveryFileButTheSceneBehindAnOpeningMaterial)
     };
     for (const auto& [file, expected] : cases)
         EXPECT_EQ(readAll(system, file), expected) << file;
+    // Opened again while it is being read, the scene is its own library.
+    Assimp::IOStream* scene = system.Open("dir/scene.obj", "rb");
+    EXPECT_EQ(readAll(system, "dir/scene.obj"), opening + "v 0 0 0\n");
+    delete scene; // as the importer does with the scene's stream
+    EXPECT_EQ(readAll(system, "dir/scene.obj"), "v 0 0 0\n");
     EXPECT_TRUE(system.Exists("dir/scene.mtl"));
     EXPECT_FALSE(system.Exists("dir/missing.mtl"));
     EXPECT_EQ(system.Open("dir/scene.mtl", "wb"), nullptr);
