@@ -94,9 +94,16 @@ void ResolutionSettings::applyLine(const std::string& line)
 ResolutionSettings::ResolutionSettings()
 {
     std::ifstream file(path);
-    if (!file.is_open())
-        return;
+    if (file.is_open())
+        read(file);
+}
+
+void ResolutionSettings::read(std::istream& in)
+{
+    // A directory opens like a file but fails its first read; getline turns
+    // that failure into the bad state instead of an exception, which ends
+    // the loop with the defaults standing.
     std::string line;
-    while (std::getline(file, line))
+    while (std::getline(in, line))
         applyLine(line);
 }

@@ -1,6 +1,7 @@
 // The display settings read from Settings/resolution.txt.
 #pragma once
 
+#include <istream>
 #include <string>
 
 class ResolutionSettings {
@@ -16,6 +17,9 @@ public:
     // Defaults, then whatever the file sets. A missing or unreadable file is
     // not an error: the defaults stand.
     ResolutionSettings();
+
+    // Applies every line of `in`, as the constructor does with the file.
+    void read(std::istream& in);
 
     // Applies one line of the file; exposed so the line rules can be tested
     // without files.

@@ -4,12 +4,16 @@
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "scene/Material.h"
+#include "scene/MeshArrays.h"
+#include "scene/SceneRead.h"
 #include "scene/StaticSceneObject.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -18,29 +22,20 @@ Assimp::Importer sceneImporter;
 
 namespace {
 
-constexpr unsigned importFlags = 0x79ACB; // the real-time quality preset
 constexpr const char* textureDirectory = "Textures/FinalScene";
-
-// Point and line meshes (the importer sorts them into meshes of their own)
-// have faces of one or two indices; drawing them as triangles would read
-// past each face.
-bool isTriangleMesh(const aiMesh* mesh)
-{
-    if (mesh->mFaces == nullptr || mesh->mVertices == nullptr)
-        return false;
-    for (unsigned j = 0; j < mesh->mNumFaces; ++j) {
-        if (mesh->mFaces[j].mNumIndices != 3)
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
 {
-    if (!isTriangleMesh(mesh)) {
+    switch (scene::findMeshProblem(mesh)) {
+    case scene::MeshProblem::none:
+        break;
+    case scene::MeshProblem::notTriangles:
         std::cout << "Skipping mesh without triangles: " << mesh->mName.C_Str() << std::endl;
+        return nullptr;
+    case scene::MeshProblem::indexOutOfRange:
+        std::cout << "Skipping mesh with invalid indices: " << mesh->mName.C_Str() << std::endl;
         return nullptr;
     }
     aiString texturePath;
@@ -65,13 +60,15 @@ std::vector<scene::SceneObject*> importScene(const std::string& path)
 {
     std::vector<scene::SceneObject*> objects;
     {
+        // A directory opens like a file on this platform but has nothing to read.
+        std::error_code error;
         std::ifstream probe(path);
-        if (probe.fail()) {
+        if (probe.fail() || std::filesystem::is_directory(path, error)) {
             std::cout << "Could not open file: " << path << std::endl;
             return objects;
         }
     }
-    const aiScene* imported = sceneImporter.ReadFile(path, importFlags);
+    const aiScene* imported = scene::readScene(sceneImporter, path, new Assimp::DefaultIOSystem);
     if (imported == nullptr) {
         std::cout << "Import failed" << path << std::endl;
         return objects;

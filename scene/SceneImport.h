@@ -28,5 +28,5 @@ extern Assimp::Importer sceneImporter;
 std::vector<scene::SceneObject*> importScene(const std::string& path);
 
 // A new object for `mesh`, or null (with one line of output) when it has no
-// diffuse texture or is not made of triangles.
+// diffuse texture or findMeshProblem finds it undrawable.
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial);

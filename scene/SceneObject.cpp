@@ -3,8 +3,7 @@
 
 #include "gpu/ShaderProgram.h"
 #include "scene/Material.h"
-
-#include <assimp/mesh.h>
+#include "scene/MeshArrays.h"
 
 namespace scene {
 
@@ -56,33 +55,13 @@ SceneObject::~SceneObject()
 
 void SceneObject::uploadMesh(const aiMesh* mesh)
 {
-    vertexCount = mesh->mNumVertices;
-    positions = new float[3 * static_cast<size_t>(vertexCount)];
-    normals = new float[3 * static_cast<size_t>(vertexCount)]();
-    texCoords = new float[2 * static_cast<size_t>(vertexCount)]();
-    const aiVector3D* uvs = mesh->mTextureCoords[0];
-    for (GLuint i = 0; i < vertexCount; ++i) {
-        positions[3 * i + 0] = mesh->mVertices[i].x;
-        positions[3 * i + 1] = mesh->mVertices[i].y;
-        positions[3 * i + 2] = mesh->mVertices[i].z;
-        if (mesh->mNormals != nullptr) {
-            normals[3 * i + 0] = mesh->mNormals[i].x;
-            normals[3 * i + 1] = mesh->mNormals[i].y;
-            normals[3 * i + 2] = mesh->mNormals[i].z;
-        }
-        if (uvs != nullptr) {
-            texCoords[2 * i + 0] = uvs[i].x;
-            texCoords[2 * i + 1] = uvs[i].y;
-        }
-    }
-
-    indexCount = 3 * mesh->mNumFaces;
-    indices = new GLuint[indexCount];
-    for (unsigned j = 0; j < mesh->mNumFaces; ++j) {
-        const aiFace& face = mesh->mFaces[j];
-        for (unsigned k = 0; k < 3; ++k)
-            indices[3 * j + k] = face.mIndices[k];
-    }
+    const MeshArrays arrays = copyMeshArrays(mesh);
+    vertexCount = arrays.vertexCount;
+    indexCount = arrays.indexCount;
+    positions = arrays.positions;
+    normals = arrays.normals;
+    texCoords = arrays.texCoords;
+    indices = arrays.indices;
 
     positionBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), positions);
     indexBuffer = makeBuffer(GL_ELEMENT_ARRAY_BUFFER, indexCount * sizeof(GLuint), indices);

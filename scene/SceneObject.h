@@ -35,8 +35,8 @@ public:
     virtual void draw() = 0;
 
     // Copies the mesh into owned arrays and static buffers recorded in `vao`.
-    // Needs a mesh of triangles; missing normals or texture coordinates are
-    // uploaded as zeros rather than read.
+    // Needs a mesh that findMeshProblem passes; missing normals or texture
+    // coordinates are uploaded as zeros rather than read.
     void uploadMesh(const aiMesh* mesh);
 };
 

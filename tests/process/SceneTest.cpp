@@ -1,4 +1,5 @@
-// Scene files that are missing, unreadable or partly untextured: one line each, and the viewer goes on.
+// Scene files that are missing, unreadable, not files or partly untextured, and images in unusual layouts:
+// one line each, and the viewer goes on.
 #include "DisplayTest.h"
 #include "Sandbox.h"
 
@@ -71,6 +72,27 @@ INSTANTIATE_TEST_SUITE_P(
                               "Error loading texture\n", false, true},
                     SceneCase{"MissingFileLeavesTheSceneEmpty", [](const Sandbox& s) { s.remove(scenePath); },
                               "Could not open file: SceneObjects/FinalScene/final_scene.obj\n", false, false},
+                    SceneCase{"DirectoryInPlaceOfTheFileLeavesTheSceneEmpty",
+                              [](const Sandbox& s) {
+                                  s.remove(scenePath);
+                                  std::filesystem::create_directory(s.root / scenePath);
+                              },
+                              "Could not open file: SceneObjects/FinalScene/final_scene.obj\n", false, false},
+                    SceneCase{"TextureMapBeforeTheFirstMaterialIsIgnored",
+                              [](const Sandbox& s) {
+                                  s.write("SceneObjects/FinalScene/final_scene.mtl",
+                                          "map_Kd floor.png\nnewmtl floor\nmap_Kd floor.png\n"
+                                          "newmtl platform\nmap_Kd platform.png\n");
+                              },
+                              "", true, true},
+                    SceneCase{"SceneThatIsItsOwnLibraryWithATextureMapBeforeTheFirstMaterial",
+                              [](const Sandbox& s) {
+                                  const std::string obj = readText(s.root / scenePath);
+                                  s.write(scenePath, "mtllib final_scene.obj\nmap_Kd floor.png\nnewmtl floor\n"
+                                                     "map_Kd floor.png\nnewmtl platform\nmap_Kd platform.png\n" +
+                                                         obj.substr(obj.find('\n') + 1));
+                              },
+                              "", true, true},
                     SceneCase{"FileTheImporterRejectsLeavesTheSceneEmpty",
                               [](const Sandbox& s) { s.write(scenePath, "f 1 2 3\n"); },
                               "Import failedSceneObjects/FinalScene/final_scene.obj\n", false, false}),

@@ -1,4 +1,4 @@
-// The settings file's line rules, defaults and file handling, read through the real file path.
+// The settings file's line rules, defaults and file handling, and hostile streams that must change nothing they do not name.
 #include "app/ResolutionSettings.h"
 
 #include <climits>
@@ -6,9 +6,12 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <random>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -85,11 +88,94 @@ TEST_F(SettingsFile, LinesChangeExactlyTheFieldsTheyName)
     }
 }
 
-TEST_F(SettingsFile, MissingFileOrDirectoryInItsPlaceKeepsDefaults)
+TEST_F(SettingsFile, MissingFileOrDirectoryInItsPlaceKeepsDefaultsSilently)
 {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(fieldsOf(ResolutionSettings()), defaults);
     fs::create_directory(ResolutionSettings::path);
-    EXPECT_EQ(fieldsOf(ResolutionSettings()), defaults);
+    // A directory opens as a stream and fails at its first read.
+    EXPECT_NO_THROW(EXPECT_EQ(fieldsOf(ResolutionSettings()), defaults));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+struct StreamCase {
+    const char* name;
+    std::string text;
+    Fields changed;
+};
+
+TEST_F(SettingsFile, HostileStreamsChangeOnlyTheFieldsTheirLinesName)
+{
+    const std::string megabyte(1 << 20, '9');
+    const StreamCase cases[] = {
+        {"megabyte of digits", "win_width:" + megabyte, {{"win_width", INT_MAX}}},
+        {"megabyte without a colon, then a line", std::string(1 << 20, 'x') + "\nres_width:640", {{"res_width", 640}}},
+        {"megabyte key", megabyte + ":5\nsm_width:8", {{"sm_width", 8}}},
+        {"NUL ends the number", "win_width:12\0 34\n"s, {{"win_width", 12}}},
+        {"NUL inside the key", "win_\0width:12\n"s, {}},
+        {"NUL before the number", "res_height:\0" "600"s, {{"res_height", 0}}},
+        {"NUL line before a line", "\0\nres_height:600"s, {{"res_height", 600}}},
+        {"NUL for a colon", "sm_height\0" "512"s, {}},
+        {"2^31", "win_width:2147483648", {{"win_width", INT_MAX}}},
+        {"-2^31", "win_height:-2147483648", {{"win_height", INT_MIN}}},
+        {"-2^31 - 1", "win_height:-2147483649", {{"win_height", INT_MIN}}},
+        {"2^64", "sm_width:18446744073709551616", {{"sm_width", INT_MAX}}},
+        {"zero and minus zero", "res_width:0\nres_height:-0", {{"res_width", 0}, {"res_height", 0}}},
+        {"negative", "sm_width:-1\nsm_height:-1024", {{"sm_width", -1}, {"sm_height", -1024}}},
+        {"sign only", "win_width:-\nwin_height:+", {{"win_width", 0}, {"win_height", 0}}},
+        {"high bytes", "fullscreen:\xff\xfeon\n\x80\x81:\x90\nres_width:\xc3\xa9", {{"res_width", 0}}},
+    };
+    for (const StreamCase& c : cases) {
+        Fields expected = defaults;
+        for (const auto& [field, value] : c.changed)
+            expected[field] = value;
+        ResolutionSettings settings;
+        std::istringstream in(c.text);
+        settings.read(in);
+        EXPECT_EQ(fieldsOf(settings), expected) << c.name;
+    }
+}
+
+// Bytes of every value, whole streams of them and values behind the window
+// keys: nothing throws or prints, and fields no line names keep their defaults.
+TEST_F(SettingsFile, RandomBytesTouchNoFieldTheyDoNotName)
+{
+    const char* prefixes[] = {"win_width:", "win_height:", "", ":"};
+    std::mt19937 random(1);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 2000; ++i) {
+        const bool keyed = i % 2 == 0;
+        std::string text;
+        const int lines = 1 + static_cast<int>(random() % 8);
+        for (int l = 0; l < lines; ++l) {
+            if (keyed)
+                text += prefixes[random() % 4];
+            const size_t length = random() % 64;
+            for (size_t b = 0; b < length; ++b) {
+                const char byte = static_cast<char>(random());
+                // Without further colons or line ends a keyed line sets its key or nothing.
+                text += keyed && (byte == '\n' || byte == ':') ? ' ' : byte;
+            }
+            text += random() % 2 == 0 ? "\n" : "\r\n";
+        }
+        ResolutionSettings settings;
+        std::istringstream in(text);
+        ASSERT_NO_THROW(settings.read(in)) << "iteration " << i;
+        if (!keyed)
+            continue;
+        Fields others = fieldsOf(settings);
+        Fields expected = defaults;
+        for (const char* window : {"win_width", "win_height"}) {
+            others.erase(window);
+            expected.erase(window);
+        }
+        ASSERT_EQ(others, expected) << "iteration " << i;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 } // namespace

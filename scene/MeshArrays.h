@@ -1,0 +1,41 @@
+// The GL-free half of a mesh upload: whether a mesh can be drawn, and its attributes as flat arrays.
+#pragma once
+
+#include <cstddef>
+
+struct aiMesh;
+
+namespace scene {
+
+// Flat copies of one mesh, laid out as its buffers are: three floats per
+// position and normal, two per texture coordinate, three indices per
+// triangle. The arrays come from new[]; whoever takes them deletes them.
+struct MeshArrays {
+    unsigned vertexCount = 0;
+    unsigned indexCount = 0;
+    float* positions = nullptr;
+    float* normals = nullptr;
+    float* texCoords = nullptr;
+    unsigned* indices = nullptr;
+};
+
+enum class MeshProblem {
+    none,
+    // Points and lines (the importer sorts them into meshes of their own)
+    // have faces of one or two indices; drawing them as triangles would
+    // read past each face.
+    notTriangles,
+    // An index at or past the vertex count makes the draw read past the
+    // vertex buffers.
+    indexOutOfRange,
+};
+
+MeshProblem findMeshProblem(const aiMesh* mesh);
+
+// Needs a mesh without problems. Missing normals or texture coordinates
+// come out as zeros rather than being read.
+MeshArrays copyMeshArrays(const aiMesh* mesh);
+
+void deleteMeshArrays(MeshArrays& arrays);
+
+} // namespace scene
