@@ -171,6 +171,20 @@ Picture readPicture(const fs::path& path)
     return picture;
 }
 
+bool writePicture(const fs::path& path, const Picture& picture)
+{
+    initImageLibrary();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilTexImage(static_cast<ILuint>(picture.width), static_cast<ILuint>(picture.height), 1, 3, IL_RGB,
+               IL_UNSIGNED_BYTE, const_cast<unsigned char*>(picture.rgb.data()));
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT); // rows top-down, as a Picture holds them
+    const bool saved = ilSaveImage(path.c_str()) != IL_FALSE;
+    ilDeleteImages(1, &image);
+    return saved;
+}
+
 double differingShare(const Picture& a, const Picture& b, int levels)
 {
     if (a.width != b.width || a.height != b.height || a.rgb.empty())

@@ -65,6 +65,7 @@ struct Picture {
 
 // An empty picture when the file cannot be read.
 Picture readPicture(const std::filesystem::path& path);
+bool writePicture(const std::filesystem::path& path, const Picture& picture);
 
 // The share of pixels in which some channel differs by more than `levels`; 1 when the sizes differ.
 double differingShare(const Picture& a, const Picture& b, int levels = 8);
