@@ -4,6 +4,7 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "app/ResolutionSettings.h"
+#include "app/StartupTimes.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "gpu/Texture.h"
@@ -56,6 +57,7 @@ const char* glErrorName(GLenum code)
 
 void openWindow(bool visible, int overrideWidth, int overrideHeight)
 {
+    const StartupClock clock(startupTimes.context);
     if (!glfwInit())
         fatal({"Error: Could not init GLFW"}, 1);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -125,7 +127,10 @@ void initScene()
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    renderer = new Renderer();
+    {
+        const StartupClock clock(startupTimes.renderer);
+        renderer = new Renderer();
+    }
 
     camera = new Camera();
     camera->setProjection(Camera::fieldOfViewRadians, static_cast<float>(windowWidth),
@@ -133,9 +138,19 @@ void initScene()
     camera->setPosition(0.0f, 20.0f, 25.0f);
     camera->lookAtTarget(sceneTarget);
 
-    shadowLight = new ShadowLight(glm::vec3(4.0f, 7.0f, -1.0f), glm::vec3(1.0f), 1.0f);
+    {
+        const StartupClock clock(startupTimes.light);
+        shadowLight = new ShadowLight(glm::vec3(4.0f, 7.0f, -1.0f), glm::vec3(1.0f), 1.0f);
+    }
 
-    sceneObjects = importScene(scenePath);
+    const StartupTimes before = startupTimes;
+    {
+        const StartupClock clock(startupTimes.sceneImport);
+        sceneObjects = importScene(scenePath);
+    }
+    startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
+    startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;
+    startupTimes.sceneMeshUpload = startupTimes.meshUpload - before.meshUpload;
 }
 
 void registerCallbacks()

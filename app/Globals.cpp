@@ -1,5 +1,6 @@
 // Storage of the process-wide state, with its values before start-up.
 #include "app/Globals.h"
+#include "app/StartupTimes.h"
 
 GLFWwindow* window = nullptr;
 int windowWidth = 900;
@@ -14,3 +15,4 @@ Renderer* renderer = nullptr;
 ShadowLight* shadowLight = nullptr;
 std::vector<scene::SceneObject*> sceneObjects;
 float totalTime = 0.0f;
+StartupTimes startupTimes;

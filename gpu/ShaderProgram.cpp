@@ -2,6 +2,7 @@
 #include "gpu/ShaderProgram.h"
 
 #include "app/Fatal.h"
+#include "app/StartupTimes.h"
 
 #include <cerrno>
 #include <cstring>
@@ -35,6 +36,7 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
 
 ShaderProgram::ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath)
 {
+    const StartupClock clock(startupTimes.programBuilds);
     program = glCreateProgram();
     if (program == 0)
         fatal({"Error: Could not create program"}, 1);

@@ -2,6 +2,7 @@
 #include "gpu/Texture.h"
 
 #include "app/Fatal.h"
+#include "app/StartupTimes.h"
 #include "gpu/ImageHeader.h"
 
 #include <IL/il.h>
@@ -72,6 +73,7 @@ std::string tooLarge(long long width, long long height, GLint maxSize)
 
 Texture::Texture(const std::string& path)
 {
+    const StartupClock clock(startupTimes.textureDecoding);
     glGenTextures(1, &id);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id);

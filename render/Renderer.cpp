@@ -4,6 +4,7 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/ShadowLight.h"
 #include "render/effects/Bloom.h"
@@ -31,6 +32,8 @@ void makeTexture(GLuint& texture, GLint internalFormat, GLenum format, GLenum ty
 }
 
 } // namespace
+
+render::PassObserver* render::passObserver = nullptr;
 
 Renderer::Renderer()
 {
@@ -105,9 +108,11 @@ GLuint Renderer::applyEffects()
 {
     GLuint image = colorTexture;
     for (size_t i = 0; i < effects.size(); ++i) {
-        if (effectEnabled[i])
-            image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
-                                      quadIndexCount);
+        if (!effectEnabled[i])
+            continue;
+        const render::ObservedPass observed(static_cast<render::Pass>(static_cast<size_t>(render::Pass::Ssao) + i));
+        image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
+                                  quadIndexCount);
     }
     return image;
 }
@@ -127,6 +132,7 @@ void Renderer::drawScreenQuad(GLuint texture)
 
 void renderGeometryPass()
 {
+    const render::ObservedPass observed(render::Pass::Geometry);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBindFramebuffer(GL_FRAMEBUFFER, renderer->framebuffer);
@@ -138,6 +144,7 @@ void renderGeometryPass()
 
 void presentImage(GLuint image)
 {
+    const render::ObservedPass observed(render::Pass::Final);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, windowWidth, windowHeight);

@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/ShadowMapTarget.h"
 #include "render/VarianceShadowBlur.h"
@@ -45,17 +46,20 @@ void renderShadowMap()
     // Moments must not be weighted by any alpha: blending is for the scene pass.
     glDisable(GL_BLEND);
     const ShadowMapTarget& target = *shadowLight->shadowTarget;
-    glBindFramebuffer(GL_FRAMEBUFFER, target.fbo);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, shadowMapWidth, shadowMapHeight);
-    for (const scene::SceneObject* object : sceneObjects) {
-        const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
-        glUseProgram(target.depthProgram->program);
-        setUniformMatrix(target.depthProgram->program, "lightMVP", glm::value_ptr(lightMVP));
-        glBindVertexArray(object->vao);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object->indexCount), GL_UNSIGNED_INT, nullptr);
-        glBindVertexArray(0);
-        glUseProgram(0);
+    {
+        const render::ObservedPass observed(render::Pass::ShadowDepth);
+        glBindFramebuffer(GL_FRAMEBUFFER, target.fbo);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glViewport(0, 0, shadowMapWidth, shadowMapHeight);
+        for (const scene::SceneObject* object : sceneObjects) {
+            const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
+            glUseProgram(target.depthProgram->program);
+            setUniformMatrix(target.depthProgram->program, "lightMVP", glm::value_ptr(lightMVP));
+            glBindVertexArray(object->vao);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object->indexCount), GL_UNSIGNED_INT, nullptr);
+            glBindVertexArray(0);
+            glUseProgram(0);
+        }
     }
     shadowLight->shadowBlur->apply(target.depthTexture);
 }

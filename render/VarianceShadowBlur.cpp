@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/Renderer.h"
 
@@ -30,8 +31,12 @@ VarianceShadowBlur::~VarianceShadowBlur()
 void VarianceShadowBlur::apply(GLuint depthTexture)
 {
     glViewport(0, 0, shadowMapWidth, shadowMapHeight);
-    drawFullScreenPass(momentsFbo, *momentsProgram, {{depthTexture, "shadowMap"}}, renderer->quadVao,
-                       Renderer::quadIndexCount);
+    {
+        const render::ObservedPass observed(render::Pass::ShadowMoments);
+        drawFullScreenPass(momentsFbo, *momentsProgram, {{depthTexture, "shadowMap"}}, renderer->quadVao,
+                           Renderer::quadIndexCount);
+    }
+    const render::ObservedPass observed(render::Pass::ShadowBlur);
     drawFullScreenPass(blurFbo, *blurHorizontalProgram, {{momentsTexture, "colorTexture"}}, renderer->quadVao,
                        Renderer::quadIndexCount);
     drawFullScreenPass(resultFbo, *blurVerticalProgram, {{blurTexture, "colorTexture"}}, renderer->quadVao,

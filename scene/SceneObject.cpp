@@ -1,6 +1,7 @@
 // Mesh upload into per-attribute buffers, and the release of everything an object owns.
 #include "scene/SceneObject.h"
 
+#include "app/StartupTimes.h"
 #include "gpu/ShaderProgram.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
@@ -55,6 +56,7 @@ SceneObject::~SceneObject()
 
 void SceneObject::uploadMesh(const aiMesh* mesh)
 {
+    const StartupClock clock(startupTimes.meshUpload);
     const MeshArrays arrays = copyMeshArrays(mesh);
     vertexCount = arrays.vertexCount;
     indexCount = arrays.indexCount;

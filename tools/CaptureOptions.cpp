@@ -48,10 +48,6 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
     bool haveAt = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
-        if (flag == "--timing") {
-            timing = true;
-            continue;
-        }
         if (i + 1 >= args.size()) {
             error = "missing value after " + flag;
             return false;
@@ -66,6 +62,8 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             haveAt = true;
         } else if (flag == "--frames") {
             ok = parseInt(value, frames);
+        } else if (flag == "--bench") {
+            ok = parseInt(value, benchFrames);
         } else if (flag == "--out") {
             outPath = value;
             ok = !value.empty();

@@ -16,12 +16,12 @@ struct CaptureOptions {
     bool effects[3] = {true, true, true};
     float tourTime = -1.0f; // below 0: no tour replay
     float dt = 1.0f / 30.0f;
-    bool timing = false; // print per-pass GPU times
+    int benchFrames = 0; // above 0: time this many frames after the warm-up ones
 
     // Parses argv[1..]; on failure returns false with a reason in `error`.
     bool parse(const std::vector<std::string>& args, std::string& error);
 
     static constexpr const char* usage =
         "usage: brassfern-capture [--eye X,Y,Z --at X,Y,Z] [--tour-time T] [--dt S] [--frames N] "
-        "[--effects SDB] [--window WxH] [--timing] --out FILE.png";
+        "[--effects SDB] [--window WxH] [--bench N] --out FILE.png";
 };

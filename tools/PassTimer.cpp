@@ -1,76 +1,58 @@
-// Timing the frame's passes one by one with GL_TIME_ELAPSED queries.
+// Timer queries around the passes of the real frame, read back a few frames late.
 #include "tools/PassTimer.h"
 
-#include "app/Globals.h"
-#include "render/Renderer.h"
-#include "render/ShadowLight.h"
-#include "render/effects/ScreenSpaceEffect.h"
-
-#include <GL/glew.h>
 #include <algorithm>
-#include <functional>
-#include <iostream>
-#include <string>
-#include <vector>
 
-namespace {
-
-double timePass(const std::function<void()>& pass)
+PassTimer::PassTimer()
 {
-    GLuint query = 0;
-    glGenQueries(1, &query);
-    glBeginQuery(GL_TIME_ELAPSED, query);
-    pass();
+    glGenQueries(framesInFlight * passCount, &queries[0][0]);
+}
+
+PassTimer::~PassTimer()
+{
+    glDeleteQueries(framesInFlight * passCount, &queries[0][0]);
+}
+
+void PassTimer::startFrame()
+{
+    ++frame;
+    collect(frame % framesInFlight);
+}
+
+void PassTimer::begin(render::Pass pass)
+{
+    glBeginQuery(GL_TIME_ELAPSED, queries[frame % framesInFlight][static_cast<int>(pass)]);
+}
+
+void PassTimer::end(render::Pass pass)
+{
     glEndQuery(GL_TIME_ELAPSED);
-    GLuint64 nanoseconds = 0;
-    glGetQueryObjectui64v(query, GL_QUERY_RESULT, &nanoseconds);
-    glDeleteQueries(1, &query);
-    return static_cast<double>(nanoseconds) / 1.0e6;
+    issued[frame % framesInFlight][static_cast<int>(pass)] = true;
 }
 
-double median(std::vector<double> values)
+void PassTimer::finish()
 {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
+    for (int k = 1; k <= framesInFlight; ++k)
+        collect((frame + k) % framesInFlight);
 }
 
-} // namespace
-
-void printPassTimes(int frames)
+void PassTimer::collect(int slot)
 {
-    static const char* effectNames[] = {"ssao", "dof", "bloom"};
-    std::vector<std::string> names = {"shadow", "geometry"};
-    for (size_t i = 0; i < renderer->effects.size(); ++i) {
-        if (renderer->effectEnabled[i])
-            names.push_back(i < 3 ? effectNames[i] : "effect");
+    for (int pass = 0; pass < passCount; ++pass) {
+        if (!issued[slot][pass])
+            continue;
+        GLuint64 nanoseconds = 0;
+        glGetQueryObjectui64v(queries[slot][pass], GL_QUERY_RESULT, &nanoseconds);
+        samples[pass].push_back(static_cast<double>(nanoseconds) / 1.0e6);
+        issued[slot][pass] = false;
     }
-    names.push_back("final");
-    names.push_back("frame");
-    std::vector<std::vector<double>> samples(names.size());
+}
 
-    for (int frame = 0; frame < frames; ++frame) {
-        size_t slot = 0;
-        double total = 0.0;
-        const auto record = [&](const std::function<void()>& pass) {
-            const double ms = timePass(pass);
-            samples[slot++].push_back(ms);
-            total += ms;
-        };
-        record(renderShadowMap);
-        record(renderGeometryPass);
-        GLuint image = renderer->colorTexture;
-        for (size_t i = 0; i < renderer->effects.size(); ++i) {
-            if (!renderer->effectEnabled[i])
-                continue;
-            record([&] {
-                image = renderer->effects[i]->apply(image, renderer->colorTexture, renderer->depthTexture,
-                                                    renderer->normalTexture, renderer->positionTexture,
-                                                    renderer->quadVao, Renderer::quadIndexCount);
-            });
-        }
-        record([&] { presentImage(image); });
-        samples[slot].push_back(total);
-    }
-    for (size_t i = 0; i < names.size(); ++i)
-        std::cout << "gpu-ms " << names[i] << " " << median(samples[i]) << std::endl;
+double PassTimer::medianMilliseconds(render::Pass pass) const
+{
+    std::vector<double> values = samples[static_cast<int>(pass)];
+    if (values.empty())
+        return 0.0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }

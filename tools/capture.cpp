@@ -1,6 +1,7 @@
 // brassfern-capture: renders the viewer's real frame off screen and saves the window's picture.
 #include "app/Application.h"
 #include "app/Globals.h"
+#include "app/StartupTimes.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "render/Renderer.h"
@@ -37,6 +38,73 @@ bool savePicture(const std::string& path)
     return saved;
 }
 
+double millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One presented frame, finished on the GPU before it counts as done.
+double presentFrame()
+{
+    const auto start = std::chrono::steady_clock::now();
+    renderFrame();
+    glfwSwapBuffers(window);
+    reportGlError();
+    glFinish();
+    return millisecondsSince(start);
+}
+
+// Warm-up frames, then `frames` timed ones through the real renderFrame with
+// the pass timer observing it; the last line is for scripts to read. The
+// frame after the last swap is drawn again, so the saved picture is complete.
+void bench(int frames, std::chrono::steady_clock::time_point processStart)
+{
+    using render::Pass;
+    constexpr int warmUpFrames = 5;
+    // Drivers that compile shaders lazily pay for it in the first frame.
+    const double firstFrame = presentFrame();
+    const double startToFirstFrame = millisecondsSince(processStart);
+    for (int frame = 1; frame < warmUpFrames; ++frame)
+        presentFrame();
+
+    PassTimer timer;
+    render::passObserver = &timer;
+    std::vector<double> wall;
+    for (int frame = 0; frame < frames; ++frame) {
+        timer.startFrame();
+        wall.push_back(presentFrame());
+    }
+    timer.finish();
+    render::passObserver = nullptr;
+    renderFrame();
+
+    std::sort(wall.begin(), wall.end());
+    const double median = wall[wall.size() / 2];
+    std::cout << "renderer: " << glGetString(GL_RENDERER) << "\n";
+    std::cout << "start-up ms: context " << startupTimes.context << ", renderer and effects " << startupTimes.renderer
+              << ", light " << startupTimes.light << ", scene import " << startupTimes.sceneImport
+              << " (texture decoding " << startupTimes.sceneTextureDecoding << ", program builds "
+              << startupTimes.sceneProgramBuilds << ", mesh upload " << startupTimes.sceneMeshUpload
+              << ", reading and the rest "
+              << startupTimes.sceneImport - startupTimes.sceneTextureDecoding - startupTimes.sceneProgramBuilds -
+                     startupTimes.sceneMeshUpload
+              << "), first frame " << firstFrame << "; process start to first presented frame "
+              << startToFirstFrame << "\n";
+    std::cout << "frame ms over " << frames << " frames: median " << median << ", min " << wall.front() << ", max "
+              << wall.back() << "\n";
+    std::cout << "gpu ms (median):";
+    for (int pass = 0; pass < static_cast<int>(Pass::Count); ++pass)
+        std::cout << " " << render::passNames[pass] << " " << timer.medianMilliseconds(static_cast<Pass>(pass));
+    const double shadow = timer.medianMilliseconds(Pass::ShadowDepth) +
+                          timer.medianMilliseconds(Pass::ShadowMoments) + timer.medianMilliseconds(Pass::ShadowBlur);
+    std::cout << "\nBENCH frame_ms=" << median << " shadow_ms=" << shadow
+              << " geometry_ms=" << timer.medianMilliseconds(Pass::Geometry)
+              << " ssao_ms=" << timer.medianMilliseconds(Pass::Ssao)
+              << " dof_ms=" << timer.medianMilliseconds(Pass::DepthOfField)
+              << " bloom_ms=" << timer.medianMilliseconds(Pass::Bloom)
+              << " final_ms=" << timer.medianMilliseconds(Pass::Final) << std::endl;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,36 +136,20 @@ int main(int argc, char** argv)
         tourActive = false;
     }
 
-    std::vector<double> frameMilliseconds;
-    double startToFirstFrame = 0.0;
-    for (int frame = 0; frame < options.frames; ++frame) {
-        const auto start = std::chrono::steady_clock::now();
-        renderFrame();
-        if (frame + 1 < options.frames) {
-            glfwSwapBuffers(window);
-            reportGlError();
+    if (options.benchFrames > 0) {
+        bench(options.benchFrames, processStart);
+    } else {
+        for (int frame = 0; frame < options.frames; ++frame) {
+            renderFrame();
+            if (frame + 1 < options.frames) {
+                glfwSwapBuffers(window);
+                reportGlError();
+            }
         }
-        glFinish(); // the frame is done only when the GPU is
-        const auto end = std::chrono::steady_clock::now();
-        frameMilliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-        if (frame == 0)
-            startToFirstFrame = std::chrono::duration<double, std::milli>(end - processStart).count();
     }
     glFinish();
     const bool saved = savePicture(options.outPath);
     reportGlError();
-    if (options.timing) {
-        // The first frame pays for shader compilation on drivers that
-        // compile lazily; it is reported apart from the steady state.
-        std::cout << "first-frame-ms " << frameMilliseconds.front() << std::endl;
-        std::cout << "start-to-first-frame-ms " << startToFirstFrame << std::endl;
-        if (frameMilliseconds.size() > 1) {
-            std::vector<double> steady(frameMilliseconds.begin() + 1, frameMilliseconds.end());
-            std::sort(steady.begin(), steady.end());
-            std::cout << "frame-ms-median " << steady[steady.size() / 2] << std::endl;
-        }
-        printPassTimes(options.frames);
-    }
     shutdown();
     glfwTerminate();
     if (!saved) {

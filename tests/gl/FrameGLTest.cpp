@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "render/PassObserver.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 
@@ -12,6 +13,14 @@
 #include <cmath>
 #include <glm/gtc/type_ptr.hpp>
 #include <vector>
+
+namespace render {
+// Failures name the passes instead of dumping their bytes.
+void PrintTo(Pass pass, std::ostream* os)
+{
+    *os << passNames[static_cast<int>(pass)];
+}
+} // namespace render
 
 namespace {
 
@@ -116,6 +125,35 @@ TEST_F(FrameGL, DepthOfFieldBlursTheFarWallAndKeepsTheFocusSharp)
     const glm::ivec2 boxEdge = pixelOf({1.0f, 4.0f, 1.0f}); // about as far away as the focus point
     EXPECT_GT(on.luminance(boxEdge, 3).y, 0.9f * off.luminance(boxEdge, 3).y);
     EXPECT_NEAR(on.luminance(boxEdge, 3).x, off.luminance(boxEdge, 3).x, 3.0f);
+}
+
+// What a timing tool sees of the real frame: every pass that runs, once, in
+// drawing order, each ended before the next begins (timer queries cannot nest).
+TEST_F(FrameGL, ObserverSeesEachPassThatRunsOnceInDrawingOrder)
+{
+    using render::Pass;
+    struct Recorder : render::PassObserver {
+        std::vector<std::pair<Pass, bool>> events;
+        void begin(Pass pass) override { events.emplace_back(pass, true); }
+        void end(Pass pass) override { events.emplace_back(pass, false); }
+    } recorder;
+    const auto expected = [](std::vector<Pass> passes) {
+        std::vector<std::pair<Pass, bool>> events;
+        for (Pass pass : passes)
+            events.insert(events.end(), {{pass, true}, {pass, false}});
+        return events;
+    };
+    render::passObserver = &recorder;
+    renderer->effectEnabled = {true, true, true};
+    renderFrame();
+    EXPECT_EQ(recorder.events, expected({Pass::ShadowDepth, Pass::ShadowMoments, Pass::ShadowBlur, Pass::Geometry,
+                                         Pass::Ssao, Pass::DepthOfField, Pass::Bloom, Pass::Final}));
+    recorder.events.clear();
+    renderer->effectEnabled = {false, true, false};
+    renderFrame();
+    render::passObserver = nullptr;
+    EXPECT_EQ(recorder.events, expected({Pass::ShadowDepth, Pass::ShadowMoments, Pass::ShadowBlur, Pass::Geometry,
+                                         Pass::DepthOfField, Pass::Final}));
 }
 
 // A window minimised to nothing, or shrunk to one pixel, and then restored:

@@ -40,12 +40,13 @@ TEST(CaptureOptions, GoodArgumentListsSetWhatTheyName)
     CaptureOptions options;
     std::string error;
     ASSERT_TRUE(options.parse({"--effects", "101", "--window", "640x360", "--eye", "1,2.5,-3", "--at", "0,7,0",
-                               "--frames", "5", "--dt", "0.5", "--timing", "--out", "shot.png"},
+                               "--frames", "5", "--dt", "0.5", "--bench", "7", "--out", "shot.png"},
                               error))
         << error;
     EXPECT_EQ(std::vector<bool>(options.effects, options.effects + 3), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(glm::ivec2(options.windowWidth, options.windowHeight), glm::ivec2(640, 360));
-    EXPECT_TRUE(options.freeCamera && options.timing);
+    EXPECT_TRUE(options.freeCamera);
+    EXPECT_EQ(options.benchFrames, 7);
     EXPECT_EQ(options.eye, glm::vec3(1.0f, 2.5f, -3.0f));
     EXPECT_EQ(std::make_tuple(options.frames, options.dt, options.outPath),
               std::make_tuple(5, 0.5f, std::string("shot.png")));
