@@ -34,14 +34,21 @@ void main()
     int taps = int(clamp(ceil(radius), 1.0, float(maxTaps)));
     vec2 stepUv = blurDirection * targetTexel * (radius / float(taps));
 
-    vec3 sum = vec3(0.0);
-    float weightSum = 0.0;
-    for (int i = -taps; i <= taps; ++i) {
-        float x = float(i) / float(taps);
-        // Gaussian with sigma = radius / 2, cut at 2 sigma.
-        float weight = exp(-2.0 * x * x);
-        sum += weight * texture(colorTexture, texCoord + float(i) * stepUv).rgb;
-        weightSum += weight;
+    // Gaussian with sigma = radius / 2, cut at 2 sigma: tap i weighs
+    // exp(-2 (i / taps)^2) = a^(i^2). The weights come by recurrence, one
+    // exponential a pixel instead of one a tap, and the two taps at +-i share
+    // theirs.
+    float a = exp(-2.0 / float(taps * taps));
+    float weight = 1.0;
+    float ratio = a;
+    vec3 sum = texture(colorTexture, texCoord).rgb;
+    float weightSum = 1.0;
+    for (int i = 1; i <= taps; ++i) {
+        weight *= ratio;
+        ratio *= a * a;
+        vec2 offset = float(i) * stepUv;
+        sum += weight * (texture(colorTexture, texCoord - offset).rgb + texture(colorTexture, texCoord + offset).rgb);
+        weightSum += 2.0 * weight;
     }
     fragColor = vec4(sum / weightSum, 1.0);
 }
