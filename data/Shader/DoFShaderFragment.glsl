@@ -26,12 +26,17 @@ float focusScale(float depth)
 // The same weight the layer separation gave the near layer. The depth texture
 // repeats (it keeps the GL's default wrap), so taps past the border are held
 // at the edge: otherwise a foreground along the bottom would cover the top.
+float nearWeightOf(float f)
+{
+    float weight = 1.0 - smoothstep(range.x, range.y, f);
+    return weight * weight;
+}
+
 float nearWeight(vec2 uv)
 {
     vec2 halfTexel = 0.5 / vec2(textureSize(depthTexture, 0));
     uv = clamp(uv, halfTexel, 1.0 - halfTexel);
-    float weight = 1.0 - smoothstep(range.x, range.y, focusScale(texture(depthTexture, uv).r));
-    return weight * weight;
+    return nearWeightOf(focusScale(texture(depthTexture, uv).r));
 }
 
 // The near layer's blurred coverage, gathered from the depth over about the
@@ -43,14 +48,16 @@ float nearWeight(vec2 uv)
 // so the ring sits three of them out whatever the render size; a reach in
 // full-size pixels would cut the spread short on small targets and gather
 // coverage the blur never reached on large ones.
-float nearCoverage()
+// The centre's weight comes from the caller, which has read that depth already.
+const vec2 ring[8] = vec2[](vec2(1.0, 0.0), vec2(0.7071068, 0.7071068), vec2(0.0, 1.0), vec2(-0.7071068, 0.7071068),
+                            vec2(-1.0, 0.0), vec2(-0.7071068, -0.7071068), vec2(0.0, -1.0), vec2(0.7071068, -0.7071068));
+
+float nearCoverage(float centreWeight)
 {
     vec2 reach = 3.0 / vec2(textureSize(nearTexture, 0));
-    float sum = nearWeight(texCoord);
-    for (int k = 0; k < 8; ++k) {
-        float angle = float(k) * 0.785398;
-        sum += nearWeight(texCoord + reach * vec2(cos(angle), sin(angle)));
-    }
+    float sum = centreWeight;
+    for (int k = 0; k < 8; ++k)
+        sum += nearWeight(texCoord + reach * ring[k]);
     return sum / 9.0;
 }
 
@@ -61,13 +68,14 @@ void main()
     float farAmount = smoothstep(range.z, range.w, f);
     vec3 color = mix(sharp, texture(farTexture, texCoord).rgb, farAmount);
 
-    float coverage = nearCoverage();
+    float centreWeight = nearWeightOf(f);
+    float coverage = nearCoverage(centreWeight);
     if (coverage > 0.002) {
         vec3 nearColor = texture(nearTexture, texCoord).rgb / coverage;
         // A blurred foreground edge is as transparent as its coverage, the way
         // a lens shows it, so the blurred object fades over what lies behind
         // it instead of ending in an outline.
-        float amount = max(nearWeight(texCoord), coverage);
+        float amount = max(centreWeight, coverage);
         color = mix(color, clamp(nearColor, 0.0, 1.0), amount);
     }
     fragColor = vec4(color, 1.0);
