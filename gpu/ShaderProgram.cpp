@@ -32,9 +32,23 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
     fatalExit(1);
 }
 
+// The definitions go after the #version line, which must stay first, and
+// "#line 2" gives the file's own second line its number back.
+std::string withDefinitions(const std::string& text, const std::string& definitions)
+{
+    if (definitions.empty())
+        return text;
+    const size_t versionEnd = text.rfind("#version", 0) == 0 ? text.find('\n') : std::string::npos;
+    if (versionEnd == std::string::npos)
+        return definitions + "#line 1\n" + text;
+    return text.substr(0, versionEnd + 1) + definitions + "#line 2\n" + text.substr(versionEnd + 1);
+}
+
 } // namespace
 
-ShaderProgram::ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath)
+ShaderProgram::ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath,
+                             const std::string& definitions)
+    : definitions(definitions)
 {
     const StartupClock clock(startupTimes.programBuilds);
     program = glCreateProgram();
@@ -71,6 +85,7 @@ void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& sha
         failToLoad(path, errno != 0 ? errno : EIO);
     }
     file.close();
+    text = withDefinitions(text, definitions);
 
     shader = glCreateShader(type);
     if (shader == 0)

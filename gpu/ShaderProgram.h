@@ -11,7 +11,12 @@ public:
     GLuint fragmentShader = 0;
 
     // Returns only with a linked program; any failure ends the process.
-    ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath);
+    // definitions: preprocessor lines ("#define NAME value\n" each) both
+    // stages see right after their #version line, for the numbers a shader
+    // needs at compile time (a loop's trip count); line numbers in compile
+    // errors still match the files.
+    ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath,
+                  const std::string& definitions = std::string());
     ~ShaderProgram();
 
     ShaderProgram(const ShaderProgram&) = delete;
@@ -19,4 +24,7 @@ public:
 
     void loadShader(const std::string& path, GLenum type, GLuint& shader);
     void link();
+
+private:
+    std::string definitions;
 };

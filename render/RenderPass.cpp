@@ -4,6 +4,9 @@
 #include "app/Fatal.h"
 #include "gpu/ShaderProgram.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
 #include <vector>
 
 bool fitsRenderTarget(int width, int height)
@@ -63,10 +66,23 @@ ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath)
     return program;
 }
 
-ShaderProgram* buildBlurProgram(bool horizontal, float blurSize)
+int blurTapCount(float blurSize)
 {
-    ShaderProgram* program = buildProgram(
-        horizontal ? "Shader/BlurHorizontalVertex.glsl" : "Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl");
+    const float radius = std::max(8.0f * std::sqrt(std::max(blurSize, 0.0f)), 0.5f);
+    return static_cast<int>(std::clamp(std::floor(radius), 1.0f, 12.0f));
+}
+
+ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource source)
+{
+    // The tap count and the source's size are compile-time facts: a loop
+    // whose length comes from a uniform, or a branch on one, costs the
+    // software rasterizer about twice the taps, since it runs every path.
+    const std::string definitions = "#define BLUR_TAPS " + std::to_string(blurTapCount(blurSize)) + "\n" +
+                                    "#define BLUR_SOURCE_LARGER " + (source == BlurSource::Larger ? "1" : "0") + "\n";
+    auto* program = new ShaderProgram(
+        horizontal ? "Shader/BlurHorizontalVertex.glsl" : "Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl",
+        definitions);
+    glUseProgram(program->program);
     setUniform(program->program, "blurSize", blurSize);
     return program;
 }

@@ -33,8 +33,16 @@ void deleteRenderTarget(GLuint& fbo, std::initializer_list<GLuint*> textures);
 // Builds a program and leaves it current, ready for its constant uniforms.
 ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath);
 
+// The blur's taps on each side of the centre, one target pixel apart out to
+// its radius of 8 sqrt(blurSize) pixels: at least 1, at most 12.
+int blurTapCount(float blurSize);
+
+// What a blur pass reads: an image of its target's size, or a larger one
+// that it downsamples on the way.
+enum class BlurSource { TargetSize, Larger };
+
 // One axis of the separable blur, with its constant "blurSize" written.
-ShaderProgram* buildBlurProgram(bool horizontal, float blurSize);
+ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource source = BlurSource::TargetSize);
 
 // Binds `fbo`, clears it, runs `program` over the screen quad with the
 // inputs on units 0..n-1 and the uniforms `setUniforms` writes, then unbinds

@@ -21,7 +21,10 @@ in vec2 texCoord;
 flat in vec2 blurDirection;
 out vec4 fragColor;
 
-const int maxTaps = 12;
+// Defined by the program's builder, at compile time so that the loop
+// unrolls and nothing branches:
+// BLUR_TAPS: the taps on each side of the centre, from blurSize (1 to 12).
+// BLUR_SOURCE_LARGER: 1 where the source is larger than the target.
 
 void main()
 {
@@ -29,26 +32,47 @@ void main()
     // texCoord spans [0, 1] across whatever target is bound.
     vec2 targetTexel = vec2(abs(dFdx(texCoord.x)), abs(dFdy(texCoord.y)));
     float radius = max(8.0 * sqrt(blurSize), 0.5);
-    // Taps at most about a pixel apart, so no ghost copies appear between
-    // them; linear filtering fills the gaps.
-    int taps = int(clamp(ceil(radius), 1.0, float(maxTaps)));
-    vec2 stepUv = blurDirection * targetTexel * (radius / float(taps));
+    // Taps one target pixel apart, out to the radius: a Gaussian with
+    // sigma = radius / 2, cut at 2 sigma, so a tap at d pixels weighs
+    // exp(-2 (d / radius)^2). The weights come by recurrence, one exponential
+    // a pixel instead of one a tap: w(d + 1) = w(d) r(d), r(d + 1) = r(d) a^2.
+    const int taps = BLUR_TAPS;
+    vec2 stepUv = blurDirection * targetTexel;
+    float a = exp(-2.0 / (radius * radius));
 
-    // Gaussian with sigma = radius / 2, cut at 2 sigma: tap i weighs
-    // exp(-2 (i / taps)^2) = a^(i^2). The weights come by recurrence, one
-    // exponential a pixel instead of one a tap, and the two taps at +-i share
-    // theirs.
-    float a = exp(-2.0 / float(taps * taps));
-    float weight = 1.0;
-    float ratio = a;
     vec3 sum = texture(colorTexture, texCoord).rgb;
     float weightSum = 1.0;
-    for (int i = 1; i <= taps; ++i) {
+    float weight = 1.0;
+    float ratio = a;
+    // A source of the target's own size lets linear filtering read two
+    // neighbouring taps in one fetch, placed between them by their weights.
+    // A larger source is being downsampled: there every tap lands on a
+    // corner between source texels and averages them, so each stays its own
+    // fetch (this also keeps the occlusion's two-by-two interleaving whole).
+#if BLUR_SOURCE_LARGER
+    for (int d = 1; d <= taps; ++d) {
         weight *= ratio;
         ratio *= a * a;
-        vec2 offset = float(i) * stepUv;
+        vec2 offset = float(d) * stepUv;
         sum += weight * (texture(colorTexture, texCoord - offset).rgb + texture(colorTexture, texCoord + offset).rgb);
         weightSum += 2.0 * weight;
     }
+#else
+    for (int d = 1; d <= taps; d += 2) {
+        weight *= ratio;
+        ratio *= a * a;
+        float near = weight;
+        float far = 0.0;
+        if (d + 1 <= taps) {
+            weight *= ratio;
+            ratio *= a * a;
+            far = weight;
+        }
+        float pair = near + far;
+        vec2 offset = (float(d) + far / pair) * stepUv;
+        sum += pair * (texture(colorTexture, texCoord - offset).rgb + texture(colorTexture, texCoord + offset).rgb);
+        weightSum += 2.0 * pair;
+    }
+#endif
     fragColor = vec4(sum / weightSum, 1.0);
 }

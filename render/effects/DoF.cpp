@@ -32,7 +32,8 @@ DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
     setUniform(layerProgram->program, "far_plane", Camera::farPlane);
     setUniform(layerProgram->program, "clear_color", 0.0f, 0.0f, 0.0f, 1.0f);
 
-    blurHorizontalProgram = buildBlurProgram(true, blurSize);
+    // The horizontal pass reads the full-size image into a smaller target.
+    blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
     blurVerticalProgram = buildBlurProgram(false, blurSize);
 
     compositeProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");

@@ -24,7 +24,8 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
                static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
                static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight));
 
-    blurHorizontalProgram = buildBlurProgram(true, blurSize);
+    // The horizontal pass reads the full-size image into a smaller target.
+    blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
     blurVerticalProgram = buildBlurProgram(false, blurSize);
     blendProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BlendSSAOFragment.glsl");
     setUniform(blendProgram->program, "ssaoFactor", ssaoFactor);
