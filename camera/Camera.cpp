@@ -2,10 +2,10 @@
 #include "camera/Camera.h"
 
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 
 #include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 
 const glm::vec3 sceneTarget(0.0f, 7.0f, 0.0f);
 
@@ -57,7 +57,7 @@ void Camera::setCameraUniforms(const ShaderProgram& program) const
 {
     glUseProgram(program.program);
     const glm::vec4 eye = transform[3];
-    glUniform4f(glGetUniformLocation(program.program, "cameraPosition"), eye.x, eye.y, eye.z, 1.0f);
-    glUniform1f(glGetUniformLocation(program.program, "near_plane"), nearPlane);
-    glUniform1f(glGetUniformLocation(program.program, "far_plane"), farPlane);
+    setUniform(program.program, "cameraPosition", glm::vec4(eye.x, eye.y, eye.z, 1.0f));
+    setUniform(program.program, "near_plane", nearPlane);
+    setUniform(program.program, "far_plane", farPlane);
 }

@@ -3,6 +3,7 @@
 
 #include "app/Fatal.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,17 +22,16 @@ bool fitsRenderTarget(int width, int height)
            height <= maxRenderbuffer && width <= maxViewport[0] && height <= maxViewport[1];
 }
 
-void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
-                       std::initializer_list<GLuint*> textures)
+void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo)
 {
     if (!fitsRenderTarget(width, height))
         fatal({"Failed to initialize FBO!"}, -1);
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     std::vector<GLenum> drawBuffers;
-    auto texture = textures.begin();
-    for (GLenum format : formats) {
-        GLuint& name = **texture++;
+    for (const TargetTexture& texture : textures) {
+        const GLenum format = texture.format;
+        GLuint& name = *texture.texture;
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
         glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
@@ -87,12 +87,9 @@ ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource sour
     return program;
 }
 
-void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
-                        GLuint quadVao, GLsizei quadIndexCount,
-                        const std::function<void(GLuint program)>& setUniforms)
+void drawQuad(const ShaderProgram& program, std::initializer_list<PassInput> inputs, GLuint quadVao,
+              GLsizei quadIndexCount, const std::function<void(GLuint program)>& setUniforms)
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glUseProgram(program.program);
     if (setUniforms)
         setUniforms(program.program);
@@ -100,7 +97,7 @@ void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializ
     for (const PassInput& input : inputs) {
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
         glBindTexture(GL_TEXTURE_2D, input.texture);
-        glUniform1i(glGetUniformLocation(program.program, input.sampler), unit);
+        setUniform(program.program, input.sampler, unit);
         ++unit;
     }
     glBindVertexArray(quadVao);
@@ -112,32 +109,11 @@ void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializ
     glUseProgram(0);
 }
 
-void setUniform(GLuint program, const char* name, float value)
+void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
+                        GLuint quadVao, GLsizei quadIndexCount,
+                        const std::function<void(GLuint program)>& setUniforms)
 {
-    glUniform1f(glGetUniformLocation(program, name), value);
-}
-
-void setUniform(GLuint program, const char* name, int value)
-{
-    glUniform1i(glGetUniformLocation(program, name), value);
-}
-
-void setUniform(GLuint program, const char* name, float x, float y)
-{
-    glUniform2f(glGetUniformLocation(program, name), x, y);
-}
-
-void setUniform(GLuint program, const char* name, float x, float y, float z)
-{
-    glUniform3f(glGetUniformLocation(program, name), x, y, z);
-}
-
-void setUniform(GLuint program, const char* name, float x, float y, float z, float w)
-{
-    glUniform4f(glGetUniformLocation(program, name), x, y, z, w);
-}
-
-void setUniformMatrix(GLuint program, const char* name, const float* columnMajor)
-{
-    glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, columnMajor);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawQuad(program, inputs, quadVao, quadIndexCount, setUniforms);
 }

@@ -20,12 +20,18 @@ struct PassInput {
 // target without ever being allocated.
 bool fitsRenderTarget(int width, int height);
 
-// Builds a framebuffer with one colour texture per entry of `formats`
-// (unsized GL_RGB or GL_RGBA, 8 bits per channel, linear, clamped) on
-// attachments 0, 1...; an incomplete result, or a size that cannot fit, ends
-// the process with "Failed to initialize FBO!". Leaves framebuffer and texture 0 bound.
-void buildRenderTarget(int width, int height, std::initializer_list<GLenum> formats, GLuint& fbo,
-                       std::initializer_list<GLuint*> textures);
+// One colour texture of a render target: its format (unsized GL_RGB or
+// GL_RGBA, 8 bits per channel) and where its name goes.
+struct TargetTexture {
+    GLenum format;
+    GLuint* texture;
+};
+
+// Builds a framebuffer with the given colour textures (linear, clamped) on
+// attachments 0, 1... in order; an incomplete result, or a size that cannot
+// fit, ends the process with "Failed to initialize FBO!". Leaves framebuffer
+// and texture 0 bound.
+void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo);
 
 // Releases what buildRenderTarget made: the textures, then the framebuffer.
 void deleteRenderTarget(GLuint& fbo, std::initializer_list<GLuint*> textures);
@@ -44,6 +50,13 @@ enum class BlurSource { TargetSize, Larger };
 // One axis of the separable blur, with its constant "blurSize" written.
 ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource source = BlurSource::TargetSize);
 
+// Runs `program` over the screen quad into whatever framebuffer is bound,
+// with the inputs on units 0..n-1 and the uniforms `setUniforms` writes,
+// then unbinds the program, the vertex array and the texture of the last
+// unit.
+void drawQuad(const ShaderProgram& program, std::initializer_list<PassInput> inputs, GLuint quadVao,
+              GLsizei quadIndexCount, const std::function<void(GLuint program)>& setUniforms = {});
+
 // Binds `fbo`, clears it, runs `program` over the screen quad with the
 // inputs on units 0..n-1 and the uniforms `setUniforms` writes, then unbinds
 // the program, the vertex array and the texture of the last unit. The
@@ -51,12 +64,3 @@ ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource sour
 void drawFullScreenPass(GLuint fbo, const ShaderProgram& program, std::initializer_list<PassInput> inputs,
                         GLuint quadVao, GLsizei quadIndexCount,
                         const std::function<void(GLuint program)>& setUniforms = {});
-
-// The uniform-by-name writes every pass needs, with the location looked up
-// at each call as the program's state may be replaced at any time.
-void setUniform(GLuint program, const char* name, float value);
-void setUniform(GLuint program, const char* name, int value);
-void setUniform(GLuint program, const char* name, float x, float y);
-void setUniform(GLuint program, const char* name, float x, float y, float z);
-void setUniform(GLuint program, const char* name, float x, float y, float z, float w);
-void setUniformMatrix(GLuint program, const char* name, const float* columnMajor);

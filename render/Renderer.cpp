@@ -119,15 +119,7 @@ GLuint Renderer::applyEffects()
 
 void Renderer::drawScreenQuad(GLuint texture)
 {
-    glUseProgram(screenQuadProgram->program);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glUniform1i(glGetUniformLocation(screenQuadProgram->program, "colorTexture"), 0);
-    glBindVertexArray(quadVao);
-    glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glUseProgram(0);
+    drawQuad(*screenQuadProgram, {{texture, "colorTexture"}}, quadVao, quadIndexCount);
 }
 
 void renderGeometryPass()

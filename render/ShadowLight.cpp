@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 #include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/ShadowMapTarget.h"
@@ -10,7 +11,6 @@
 #include "scene/SceneObject.h"
 
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 
 const glm::mat4 biasMatrix(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
                            1.0f);
@@ -54,7 +54,7 @@ void renderShadowMap()
         for (const scene::SceneObject* object : sceneObjects) {
             const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
             glUseProgram(target.depthProgram->program);
-            setUniformMatrix(target.depthProgram->program, "lightMVP", glm::value_ptr(lightMVP));
+            setUniform(target.depthProgram->program, "lightMVP", lightMVP);
             glBindVertexArray(object->vao);
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object->indexCount), GL_UNSIGNED_INT, nullptr);
             glBindVertexArray(0);

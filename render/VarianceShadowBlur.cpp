@@ -13,9 +13,9 @@ VarianceShadowBlur::VarianceShadowBlur()
     blurHorizontalProgram = buildBlurProgram(true, blurSize);
     blurVerticalProgram = buildBlurProgram(false, blurSize);
 
-    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, momentsFbo, {&momentsTexture});
-    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, blurFbo, {&blurTexture});
-    buildRenderTarget(shadowMapWidth, shadowMapHeight, {GL_RGB}, resultFbo, {&resultTexture});
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {{GL_RGB, &momentsTexture}}, momentsFbo);
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {{GL_RGB, &blurTexture}}, blurFbo);
+    buildRenderTarget(shadowMapWidth, shadowMapHeight, {{GL_RGB, &resultTexture}}, resultFbo);
 }
 
 VarianceShadowBlur::~VarianceShadowBlur()

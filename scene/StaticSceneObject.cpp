@@ -5,12 +5,11 @@
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
-#include "render/RenderPass.h"
+#include "gpu/Uniforms.h"
 #include "render/ShadowLight.h"
 #include "render/VarianceShadowBlur.h"
 #include "scene/Material.h"
 
-#include <glm/gtc/type_ptr.hpp>
 
 namespace scene {
 
@@ -29,21 +28,21 @@ void StaticSceneObject::draw()
     const glm::mat4 modelView = view * model;
 
     glUseProgram(program);
-    setUniformMatrix(program, "modelMatrix", glm::value_ptr(model));
-    setUniformMatrix(program, "normalMatrix", glm::value_ptr(glm::transpose(glm::inverse(model))));
-    setUniformMatrix(program, "NormalMVMatrix", glm::value_ptr(glm::transpose(glm::inverse(modelView))));
-    setUniformMatrix(program, "MVMatrix", glm::value_ptr(modelView));
-    setUniformMatrix(program, "MVPMatrix", glm::value_ptr((camera->projection * view) * model));
-    setUniformMatrix(program, "lightMVP", glm::value_ptr(shadowLight->computeLightMVP(true, model)));
+    setUniform(program, "modelMatrix", model);
+    setUniform(program, "normalMatrix", glm::transpose(glm::inverse(model)));
+    setUniform(program, "NormalMVMatrix", glm::transpose(glm::inverse(modelView)));
+    setUniform(program, "MVMatrix", modelView);
+    setUniform(program, "MVPMatrix", (camera->projection * view) * model);
+    setUniform(program, "lightMVP", shadowLight->computeLightMVP(true, model));
     // Leaves the program bound, which the sampler writes below rely on.
     camera->setCameraUniforms(*material->shaderProgram);
 
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, material->texture->id);
-    glUniform1i(glGetUniformLocation(program, "colorTexture"), 0);
+    setUniform(program, "colorTexture", 0);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, shadowLight->shadowBlur->resultTexture);
-    glUniform1i(glGetUniformLocation(program, "shadowMap"), 1);
+    setUniform(program, "shadowMap", 1);
 
     glBindVertexArray(vao);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);

@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 #include "render/RenderPass.h"
 
 namespace render {
@@ -18,10 +19,10 @@ Bloom::Bloom()
 
     const int smallWidth = renderWidth / sizeDivisor;
     const int smallHeight = renderHeight / sizeDivisor;
-    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, brightFbo, {&brightTexture});
-    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, blurHorizontalFbo, {&blurHorizontalTexture});
-    buildRenderTarget(smallWidth, smallHeight, {GL_RGB}, blurVerticalFbo, {&blurVerticalTexture});
-    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+    buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &brightTexture}}, brightFbo);
+    buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &blurHorizontalTexture}}, blurHorizontalFbo);
+    buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &blurVerticalTexture}}, blurVerticalFbo);
+    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 Bloom::~Bloom()

@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 #include "render/RenderPass.h"
 
 #include <cmath>
@@ -27,28 +28,28 @@ glm::vec4 computeFocusRange(const glm::vec3& cameraPosition)
 DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
 {
     layerProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFLayerSeparationFragment.glsl");
-    setUniform(layerProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
+    setUniform(layerProgram->program, "range", glm::vec4(rangeX, rangeY, rangeZ, rangeW));
     setUniform(layerProgram->program, "near_plane", Camera::nearPlane);
     setUniform(layerProgram->program, "far_plane", Camera::farPlane);
-    setUniform(layerProgram->program, "clear_color", 0.0f, 0.0f, 0.0f, 1.0f);
+    setUniform(layerProgram->program, "clear_color", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
 
     // The horizontal pass reads the full-size image into a smaller target.
     blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
     blurVerticalProgram = buildBlurProgram(false, blurSize);
 
     compositeProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");
-    setUniform(compositeProgram->program, "range", rangeX, rangeY, rangeZ, rangeW);
+    setUniform(compositeProgram->program, "range", glm::vec4(rangeX, rangeY, rangeZ, rangeW));
     setUniform(compositeProgram->program, "near_plane", Camera::nearPlane);
     setUniform(compositeProgram->program, "far_plane", Camera::farPlane);
 
     const int blurWidth = renderWidth / blurDivisor;
     const int blurHeight = renderHeight / blurDivisor;
-    buildRenderTarget(renderWidth, renderHeight, {GL_RGBA, GL_RGBA}, layerFbo, {&nearLayerTexture, &farLayerTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, nearBlurHorizontalFbo, {&nearBlurHorizontalTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, farBlurHorizontalFbo, {&farBlurHorizontalTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, nearBlurVerticalFbo, {&nearBlurVerticalTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, farBlurVerticalFbo, {&farBlurVerticalTexture});
-    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+    buildRenderTarget(renderWidth, renderHeight, {{GL_RGBA, &nearLayerTexture}, {GL_RGBA, &farLayerTexture}}, layerFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &nearBlurHorizontalTexture}}, nearBlurHorizontalFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &farBlurHorizontalTexture}}, farBlurHorizontalFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &nearBlurVerticalTexture}}, nearBlurVerticalFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &farBlurVerticalTexture}}, farBlurVerticalFbo);
+    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 DoF::~DoF()
@@ -70,7 +71,7 @@ GLuint DoF::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint, GLui
 {
     const glm::vec4 range = computeFocusRange(camera->position());
     const auto setRange = [&range](GLuint program) {
-        setUniform(program, "range", range.x, range.y, range.z, range.w);
+        setUniform(program, "range", range);
     };
 
     glViewport(0, 0, renderWidth, renderHeight);

@@ -4,10 +4,10 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Uniforms.h"
 #include "gpu/Texture.h"
 #include "render/RenderPass.h"
 
-#include <glm/gtc/type_ptr.hpp>
 
 namespace render {
 
@@ -21,8 +21,8 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
     const unsigned noiseWidth = static_cast<unsigned>(randomTexture->width);
     const unsigned noiseHeight = static_cast<unsigned>(randomTexture->height);
     setUniform(ssaoProgram->program, "noiseScale",
-               static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
-               static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight));
+               glm::vec2(static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
+                         static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight)));
 
     // The horizontal pass reads the full-size image into a smaller target.
     blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
@@ -32,10 +32,10 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
 
     const int blurWidth = renderWidth / blurDivisor;
     const int blurHeight = renderHeight / blurDivisor;
-    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, occlusionFbo, {&occlusionTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, blurHorizontalFbo, {&blurHorizontalTexture});
-    buildRenderTarget(blurWidth, blurHeight, {GL_RGB}, blurVerticalFbo, {&blurVerticalTexture});
-    buildRenderTarget(renderWidth, renderHeight, {GL_RGB}, outputFbo, {&outputTexture});
+    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &occlusionTexture}}, occlusionFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &blurHorizontalTexture}}, blurHorizontalFbo);
+    buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &blurVerticalTexture}}, blurVerticalFbo);
+    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 SSAO::~SSAO()
@@ -68,7 +68,7 @@ GLuint SSAO::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint norm
                         {positionTexture, "positionTexture"},
                         {normalTexture, "normTexture"}},
                        quadVao, quadIndexCount, [](GLuint program) {
-                           setUniformMatrix(program, "PMatrix", glm::value_ptr(camera->projection));
+                           setUniform(program, "PMatrix", camera->projection);
                        });
 
     glViewport(0, 0, renderWidth / blurDivisor, renderHeight / blurDivisor);
