@@ -4,9 +4,9 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "app/ResolutionSettings.h"
-#include "app/StartupTimes.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/StartupTimes.h"
 #include "gpu/Texture.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
@@ -162,13 +162,19 @@ void registerCallbacks()
     glfwSetMouseButtonCallback(window, onMouseButton);
 }
 
-void runFrame(float dt)
+void advanceFrame(float dt, bool pollInput)
 {
     totalTime += dt;
-    glfwPollEvents();
+    if (pollInput)
+        glfwPollEvents();
     for (scene::SceneObject* object : sceneObjects)
         object->update(dt);
     controlCamera(dt);
+}
+
+void runFrame(float dt)
+{
+    advanceFrame(dt, true);
     renderFrame();
     glfwSwapBuffers(window);
     reportGlError();

@@ -14,7 +14,13 @@ void initScene();
 // Installs the input callbacks on the window.
 void registerCallbacks();
 
-// One turn of the frame loop after the clock was read.
+// The frame loop's steps before drawing, in its order: the time moves on by
+// `dt`, the input is polled (where asked), the objects and the camera
+// follow. Tools replay the tour through it without input.
+void advanceFrame(float dt, bool pollInput);
+
+// One turn of the frame loop after the clock was read: advanceFrame, then
+// the drawing and the swap.
 void runFrame(float dt);
 
 // Polls one pending GL error and prints it when it is one of the known codes.

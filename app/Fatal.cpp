@@ -44,8 +44,10 @@ void waitForKey()
     }
 }
 
-} // namespace
-
+// Waits for one key press when standard input is a terminal and this process
+// is in its foreground; returns at once otherwise, so a launcher, a pipe, CI or
+// a background job never hangs or stops on a fatal error. The terminal's modes
+// come back even when SIGINT, SIGTERM or SIGHUP ends the wait.
 void consolePause()
 {
     if (!isatty(STDIN_FILENO))
@@ -96,6 +98,8 @@ void consolePause()
     std::cout << std::endl;
     sigprocmask(SIG_SETMASK, &previousMask, nullptr);
 }
+
+} // namespace
 
 void fatalExit(int status)
 {

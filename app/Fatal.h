@@ -11,9 +11,3 @@
 
 // The pause and the exit alone, for callers that wrote their own lines.
 [[noreturn]] void fatalExit(int status);
-
-// Waits for one key press when standard input is a terminal and this process
-// is in its foreground; returns at once otherwise, so a launcher, a pipe, CI or
-// a background job never hangs or stops on a fatal error. The terminal's modes
-// come back even when SIGINT, SIGTERM or SIGHUP ends the wait.
-void consolePause();

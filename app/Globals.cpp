@@ -1,6 +1,6 @@
 // Storage of the process-wide state, with its values before start-up.
 #include "app/Globals.h"
-#include "app/StartupTimes.h"
+#include "gpu/StartupTimes.h"
 
 GLFWwindow* window = nullptr;
 int windowWidth = 900;

@@ -21,13 +21,13 @@ public:
     // Applies every line of `in`, as the constructor does with the file.
     void read(std::istream& in);
 
-    // Applies one line of the file; exposed so the line rules can be tested
-    // without files.
+    static constexpr const char* path = "Settings/resolution.txt";
+
+private:
+    // Applies one line of the file.
     void applyLine(const std::string& line);
 
     // Decimal conversion that tolerates trailing text ("1280px" is 1280) and
     // clamps to the 32-bit range instead of overflowing.
     static int parseInteger(const std::string& text);
-
-    static constexpr const char* path = "Settings/resolution.txt";
 };

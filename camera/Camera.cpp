@@ -8,6 +8,15 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 const glm::vec3 sceneTarget(0.0f, 7.0f, 0.0f);
+const glm::vec3 startEye(0.0f, 20.0f, 25.0f);
+
+namespace {
+
+// One wheel step moves the camera this fraction of its distance to the
+// target, so zooming feels the same near and far.
+constexpr float zoomStepsToTarget = 20.0f;
+
+} // namespace
 
 void Camera::setProjection(float fovy, float width, float height, float near, float far)
 {
@@ -45,7 +54,7 @@ void Camera::zoom(float amount)
     // which is what the zoom limits are expressed in.
     const glm::vec4 offset = transform[3] - glm::vec4(sceneTarget, 0.0f);
     const float distance = glm::length(offset);
-    float step = distance * amount / 20.0f;
+    float step = distance * amount / zoomStepsToTarget;
     if (step < 0.0f)
         step = std::max(step, minDistance - distance);
     else if (step > 0.0f)

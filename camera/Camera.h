@@ -7,6 +7,8 @@ class ShaderProgram;
 
 // The fixed point the camera aims at, zooms toward and measures focus from.
 extern const glm::vec3 sceneTarget;
+// Where the camera stands at start-up and after the tour, looking at sceneTarget.
+extern const glm::vec3 startEye;
 
 class Camera {
 public:

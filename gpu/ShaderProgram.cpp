@@ -2,7 +2,8 @@
 #include "gpu/ShaderProgram.h"
 
 #include "app/Fatal.h"
-#include "app/StartupTimes.h"
+#include "gpu/ShaderConstants.h"
+#include "gpu/StartupTimes.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,8 +37,6 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
 // "#line 2" gives the file's own second line its number back.
 std::string withDefinitions(const std::string& text, const std::string& definitions)
 {
-    if (definitions.empty())
-        return text;
     const size_t versionEnd = text.rfind("#version", 0) == 0 ? text.find('\n') : std::string::npos;
     if (versionEnd == std::string::npos)
         return definitions + "#line 1\n" + text;
@@ -85,7 +84,7 @@ void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& sha
         failToLoad(path, errno != 0 ? errno : EIO);
     }
     file.close();
-    text = withDefinitions(text, definitions);
+    text = withDefinitions(text, shaderConstantDefinitions() + definitions);
 
     shader = glCreateShader(type);
     if (shader == 0)

@@ -12,9 +12,10 @@ public:
 
     // Returns only with a linked program; any failure ends the process.
     // definitions: preprocessor lines ("#define NAME value\n" each) both
-    // stages see right after their #version line, for the numbers a shader
-    // needs at compile time (a loop's trip count); line numbers in compile
-    // errors still match the files.
+    // stages see right after their #version line, after the shared constants
+    // (ShaderConstants.h) every program sees, for the numbers a shader needs
+    // at compile time (a loop's trip count); line numbers in compile errors
+    // still match the files.
     ShaderProgram(const std::string& vertexPath, const std::string& fragmentPath,
                   const std::string& definitions = std::string());
     ~ShaderProgram();

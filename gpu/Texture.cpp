@@ -2,8 +2,8 @@
 #include "gpu/Texture.h"
 
 #include "app/Fatal.h"
-#include "app/StartupTimes.h"
 #include "gpu/ImageHeader.h"
+#include "gpu/StartupTimes.h"
 
 #include <IL/il.h>
 #include <cstdlib>
@@ -84,6 +84,11 @@ Texture::Texture(const std::string& path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     // The GL holds its own copy now; keeping the decoded image would only
     // double the memory of every scene texture.
+    releaseLoadedImage();
+}
+
+void Texture::releaseLoadedImage()
+{
     ILuint image = static_cast<ILuint>(ilGetInteger(IL_CUR_IMAGE));
     ilDeleteImages(1, &image);
 }

@@ -17,5 +17,11 @@ public:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
+private:
+    // Decodes the file into a new image library image and returns its RGBA8
+    // pixels, storing the size in the two out-arguments. The pixels belong to
+    // that image, which stays the library's current image until
+    // releaseLoadedImage: the constructor uploads them in between.
     static unsigned char* loadImage(const std::string& path, int& width, int& height);
+    static void releaseLoadedImage();
 };

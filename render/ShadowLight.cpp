@@ -2,6 +2,7 @@
 #include "render/ShadowLight.h"
 
 #include "app/Globals.h"
+#include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
 #include "render/PassObserver.h"
@@ -30,7 +31,7 @@ ShadowLight::~ShadowLight()
 
 glm::mat4 ShadowLight::lightProjection()
 {
-    return glm::ortho(-45.0f, 45.0f, -25.0f, 50.0f, -50.0f, 50.0f);
+    return glm::ortho(lightBoxLeft, lightBoxRight, lightBoxBottom, lightBoxTop, lightBoxNear, lightBoxFar);
 }
 
 glm::mat4 ShadowLight::computeLightMVP(bool withBias, const glm::mat4& model) const

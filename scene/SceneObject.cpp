@@ -1,8 +1,8 @@
 // Mesh upload into per-attribute buffers, and the release of everything an object owns.
 #include "scene/SceneObject.h"
 
-#include "app/StartupTimes.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/StartupTimes.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <assimp/IOSystem.hpp>
+#include <assimp/postprocess.h>
 #include <string>
 
 struct aiScene;
@@ -12,7 +13,7 @@ class Importer;
 
 namespace scene {
 
-constexpr unsigned sceneImportFlags = 0x79ACB; // the real-time quality preset
+constexpr unsigned sceneImportFlags = aiProcessPreset_TargetRealtime_Quality;
 
 // Files as `files` has them, except that every file but the scene itself
 // starts with a material of its own. Assimp 5.2.5 writes a material

@@ -1,9 +1,9 @@
 // brassfern-capture: renders the viewer's real frame off screen and saves the window's picture.
 #include "app/Application.h"
 #include "app/Globals.h"
-#include "app/StartupTimes.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/StartupTimes.h"
 #include "render/Renderer.h"
 #include "tools/CaptureOptions.h"
 #include "tools/PassTimer.h"
@@ -127,11 +127,8 @@ int main(int argc, char** argv)
         camera->setPosition(options.eye.x, options.eye.y, options.eye.z);
         camera->lookAtTarget(options.at);
     } else if (options.tourTime >= 0.0f) {
-        // The frame loop's own order: time first, then the camera control.
-        while (totalTime < options.tourTime) {
-            totalTime += options.dt;
-            controlCamera(options.dt);
-        }
+        while (totalTime < options.tourTime)
+            advanceFrame(options.dt, false);
     } else {
         tourActive = false;
     }

@@ -3,11 +3,13 @@
 // filterable shadow map (an RGB texture with 8 bits per channel, blurred
 // linearly afterwards).
 // shadowMap (unit 0): the light's depth texture, [0, 1] over the light box's
-//   100 units of depth (orthographic, so depth is linear in distance).
+//   LIGHT_BOX_DEPTH units (100; orthographic, so depth is linear in
+//   distance).
 // texCoord: [0, 1] position in the map.
 // fragColor, what the channels hold:
 //   r = depth itself, coarse: 8 bits resolve only 0.4 units;
-//   g = the depth's position inside one of 16 equal depth bands, [0, 1);
+//   g = the depth's position inside one of SHADOW_BAND_COUNT (16) equal depth
+//   bands, [0, 1);
 //   b = the same for bands shifted by half a band.
 //
 // Why not depth and depth squared, as variance maps usually store: every blur
@@ -27,7 +29,9 @@ uniform sampler2D shadowMap;
 in vec2 texCoord;
 out vec4 fragColor;
 
-const float bandCount = 16.0;
+// LIGHT_BOX_DEPTH and SHADOW_BAND_COUNT come from the program's loader, the
+// same numbers the light's C++ side uses.
+const float bandCount = SHADOW_BAND_COUNT;
 
 void main()
 {

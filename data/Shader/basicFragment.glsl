@@ -32,8 +32,10 @@ layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 viewNormalOut;
 layout(location = 2) out vec4 viewPositionOut;
 
-const float bandCount = 16.0;
-const float depthRangeUnits = 100.0; // the light box's depth
+// Both from the program's loader, the numbers the light's C++ side uses: the
+// moments shader's band count and the light box's depth in units.
+const float bandCount = SHADOW_BAND_COUNT;
+const float depthRangeUnits = LIGHT_BOX_DEPTH;
 // Receivers up to this far behind the blurred caster depth count as lit: the
 // decoded mean is good to 0.03 units, the rest covers curved surfaces.
 const float biasUnits = 0.12;
