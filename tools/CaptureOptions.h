@@ -6,9 +6,11 @@
 #include <vector>
 
 struct CaptureOptions {
-    bool freeCamera = false; // --eye/--at given: no tour
-    glm::vec3 eye{0.0f, 20.0f, 25.0f};
-    glm::vec3 at{0.0f, 7.0f, 0.0f};
+    // --eye and --at, given together: this pose and no tour. Without them
+    // and without --tour-time the picture shows the start view.
+    bool freeCamera = false;
+    glm::vec3 eye{0.0f};
+    glm::vec3 at{0.0f};
     int frames = 3;
     std::string outPath = "capture.png";
     int windowWidth = 0; // 0: from the settings

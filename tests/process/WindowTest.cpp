@@ -26,7 +26,7 @@ bool drawn(const Picture& p)
 // The start pose as the capture tool draws it, to compare the window with.
 Picture captureStartView(const Sandbox& sandbox)
 {
-    sandbox.run({BRASSFERN_CAPTURE_EXE, "--out", "start.png", "--frames", "1", "--eye", "0,20,25", "--at", "0,7,0"});
+    sandbox.run({BRASSFERN_CAPTURE_EXE, "--out", "start.png", "--frames", "1"});
     return readPicture(sandbox.root / "start.png");
 }
 
