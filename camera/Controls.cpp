@@ -7,39 +7,56 @@
 
 #include <GLFW/glfw3.h>
 #include <cmath>
+#include <iterator>
 
 bool tourActive = true;
 bool tourStarted = false;
 bool stageOneStarted = false;
 bool stageTwoStarted = false;
 bool stageThreeStarted = false;
-float tourMoveSpeed = 0.0f;
-glm::vec3 tourMoveDirection(0.0f);
-float tourTurnSpeed = 0.0f;
-float tourZoomSpeed = 0.0f;
 bool mouseCaptured = false;
 
 namespace {
 
 constexpr glm::vec3 upAxis(0.0f, 1.0f, 0.0f);
-constexpr float stageOneSeconds = 5.0f;
-constexpr float stageTwoSeconds = 12.0f;
-constexpr float stageThreeSeconds = 16.0f;
 constexpr float tourEndSeconds = 30.0f;
 constexpr double turnVelocityRestDegrees = 0.0001;
 
+// A cut to a new pose, then a steady drift until the next cut.
+struct TourShot {
+    float startSeconds;
+    glm::vec3 eye;
+    glm::vec3 target;
+    // Wheel steps per second, as Camera::zoom takes them; negative closes in.
+    float zoomWheelStepsPerSecond;
+    // About the world's vertical axis, which passes through the scene target.
+    float orbitDegreesPerSecond;
+    float moveUnitsPerSecond;
+    glm::vec3 moveDirection; // any length: the move normalises it
+};
+
+// startEye and sceneTarget are constant-initialised, so copying them here is
+// safe whichever file's globals start first.
+const TourShot tourShots[] = {
+    // The opening shot starts on the tour's first frame, whatever the clock says.
+    {0.0f, startEye, sceneTarget, -2.5f, 0.0f, 0.0f, glm::vec3(0.0f)},
+    {5.0f, glm::vec3(-10.0f, 15.0f, 15.0f), sceneTarget, 0.0f, 8.0f, 0.0f, glm::vec3(0.0f)},
+    {12.0f, glm::vec3(10.0f, 25.0f, 25.0f), glm::vec3(10.0f, 25.0f, 20.0f), 0.0f, 0.0f, 3.5f,
+     glm::vec3(-1.0f, 0.0f, 0.0f)},
+    {16.0f, glm::vec3(-2.5f, 13.0f, 15.0f), glm::vec3(-1.5f, 11.0f, 10.0f), 0.0f, 0.0f, 0.75f,
+     glm::vec3(1.0f, 0.0f, -1.0f)},
+};
+constexpr size_t tourShotCount = std::size(tourShots);
+
+// Whether each shot has begun; one whose time a long frame skipped over never does.
+bool* const shotStarted[tourShotCount] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
+
+const TourShot* currentShot = nullptr;
+
 void showStartView()
 {
-    camera->setPosition(0.0f, 20.0f, 25.0f);
+    camera->setPosition(startEye.x, startEye.y, startEye.z);
     camera->lookAtTarget(sceneTarget);
-}
-
-void setTourSpeeds(float move, const glm::vec3& direction, float turn, float zoom)
-{
-    tourMoveSpeed = move;
-    tourMoveDirection = direction;
-    tourTurnSpeed = turn;
-    tourZoomSpeed = zoom;
 }
 
 void toggleEffect(size_t index)
@@ -53,54 +70,51 @@ void centreCursor(GLFWwindow* target)
     glfwSetCursorPos(target, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
 }
 
+// A shot cuts in on the first frame at or past its start, unless the clock
+// has already reached the next shot's start.
+bool shotBegins(size_t index, float t)
+{
+    if (*shotStarted[index])
+        return false;
+    if (index == 0)
+        return true;
+    const bool beforeNextShot = index + 1 == tourShotCount || t < tourShots[index + 1].startSeconds;
+    return t >= tourShots[index].startSeconds && beforeNextShot;
+}
+
+// Only the drifts the shot has: one at zero speed would still rewrite the pose.
+void driftWithShot(const TourShot& shot, float dt)
+{
+    if (shot.moveUnitsPerSecond != 0.0f)
+        camera->move(shot.moveUnitsPerSecond, dt, shot.moveDirection);
+    if (shot.orbitDegreesPerSecond != 0.0f)
+        camera->turn(shot.orbitDegreesPerSecond, dt, upAxis);
+    if (shot.zoomWheelStepsPerSecond != 0.0f)
+        camera->zoom(shot.zoomWheelStepsPerSecond * dt);
+}
+
+// A shot's first frame already drifts by one step after the cut.
 void tourStep(float dt)
 {
     const float t = totalTime;
-    if (!tourStarted) {
-        tourStarted = true;
-        showStartView();
-        setTourSpeeds(0.0f, tourMoveDirection, 0.0f, -2.5f);
-        camera->zoom(-2.5f * dt);
-        return;
-    }
-    if (t >= stageOneSeconds && t < stageTwoSeconds && !stageOneStarted) {
-        stageOneStarted = true;
-        camera->setPosition(-10.0f, 15.0f, 15.0f);
-        camera->lookAtTarget(sceneTarget);
-        setTourSpeeds(0.0f, tourMoveDirection, 8.0f, 0.0f);
-        camera->turn(8.0f, dt, upAxis);
-        return;
-    }
-    if (t >= stageTwoSeconds && t < stageThreeSeconds && !stageTwoStarted) {
-        stageTwoStarted = true;
-        camera->setPosition(10.0f, 25.0f, 25.0f);
-        camera->lookAtTarget(glm::vec3(10.0f, 25.0f, 20.0f));
-        setTourSpeeds(3.5f, glm::vec3(-1.0f, 0.0f, 0.0f), 0.0f, 0.0f);
-        camera->move(3.5f, dt, glm::vec3(-1.0f, 0.0f, 0.0f));
-        return;
-    }
-    if (t >= stageThreeSeconds && !stageThreeStarted) {
-        stageThreeStarted = true;
-        camera->setPosition(-2.5f, 13.0f, 15.0f);
-        camera->lookAtTarget(glm::vec3(-1.5f, 11.0f, 10.0f));
-        setTourSpeeds(0.75f, glm::vec3(1.0f, 0.0f, -1.0f), 0.0f, 0.0f);
-        camera->move(0.75f, dt, glm::vec3(1.0f, 0.0f, -1.0f));
-        return;
+    for (size_t index = 0; index < tourShotCount; ++index) {
+        if (shotBegins(index, t)) {
+            *shotStarted[index] = true;
+            currentShot = &tourShots[index];
+            camera->setPosition(currentShot->eye.x, currentShot->eye.y, currentShot->eye.z);
+            camera->lookAtTarget(currentShot->target);
+            driftWithShot(*currentShot, dt);
+            return;
+        }
     }
     if (t >= tourEndSeconds) {
         showStartView();
-        tourMoveSpeed = 0.0f;
-        tourTurnSpeed = 0.0f;
-        tourZoomSpeed = 0.0f;
+        currentShot = nullptr;
         tourActive = false;
         return;
     }
-    if (tourMoveSpeed != 0.0f)
-        camera->move(tourMoveSpeed, dt, tourMoveDirection);
-    if (tourTurnSpeed != 0.0f)
-        camera->turn(tourTurnSpeed, dt, upAxis);
-    if (tourZoomSpeed != 0.0f)
-        camera->zoom(tourZoomSpeed * dt);
+    if (currentShot != nullptr)
+        driftWithShot(*currentShot, dt);
 }
 
 } // namespace
@@ -190,6 +204,6 @@ void resetControls()
     stageOneStarted = false;
     stageTwoStarted = false;
     stageThreeStarted = false;
-    setTourSpeeds(0.0f, glm::vec3(0.0f), 0.0f, 0.0f);
+    currentShot = nullptr;
     mouseCaptured = false;
 }

@@ -10,10 +10,6 @@ extern bool tourStarted;
 extern bool stageOneStarted;
 extern bool stageTwoStarted;
 extern bool stageThreeStarted;
-extern float tourMoveSpeed;
-extern glm::vec3 tourMoveDirection;
-extern float tourTurnSpeed;
-extern float tourZoomSpeed;
 extern bool mouseCaptured;
 
 void onCursorPos(GLFWwindow* window, double x, double y);
