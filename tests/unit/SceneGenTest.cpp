@@ -231,7 +231,7 @@ TEST(TextureTest, SameSeedGivesIdenticalPixels)
 
 TEST(TextureTest, SkyMappingRoundTripsAndPlacesZenithAtCentre)
 {
-    for (float elevation = kSkyLowestElevationDegrees + 0.5f; elevation < 89.5f; elevation += 7.3f) {
+    for (float elevation = skyLowestElevationDegrees + 0.5f; elevation < 89.5f; elevation += 7.3f) {
         for (float azimuth = 0.0f; azimuth < 360.0f; azimuth += 23.0f) {
             const float e = glm::radians(elevation), a = glm::radians(azimuth);
             const glm::vec3 d(std::cos(e) * std::sin(a), std::sin(e), std::cos(e) * std::cos(a));
@@ -707,7 +707,7 @@ TEST_F(ShowcaseSceneTest, SolidsFaceOutwardAndTheSkyFacesIn)
             EXPECT_EQ(countTrianglesNotFacing(group.mesh, glm::vec3(0.0f)), 0u);
             for (const Vertex& v : group.mesh.vertices) {
                 EXPECT_LT(glm::length(v.normal - lightDirection()), 1e-5f);
-                EXPECT_NEAR(glm::length(v.position), kSkyDomeRadius, 0.01f);
+                EXPECT_NEAR(glm::length(v.position), skyDomeRadius, 0.01f);
             }
             continue;
         }
@@ -755,8 +755,8 @@ TEST_F(ShowcaseSceneTest, GroundReachesTheDomeWithoutGaps)
     float reach = 0.0f;
     for (const Vertex& v : scene_->mesh("DistantHills").vertices)
         reach = std::max(reach, std::hypot(v.position.x, v.position.z));
-    EXPECT_GT(reach, 0.75f * kSkyDomeRadius);
-    EXPECT_LT(reach, kSkyDomeRadius);
+    EXPECT_GT(reach, 0.75f * skyDomeRadius);
+    EXPECT_LT(reach, skyDomeRadius);
     // The shadowed lawn and the far lawn share their boundary ring vertex for vertex.
     const Mesh& lawn = scene_->mesh("Lawn");
     const Mesh& outer = scene_->mesh("OuterLawn");

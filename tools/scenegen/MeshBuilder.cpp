@@ -17,10 +17,10 @@ namespace scenegen {
 
 namespace {
 
-static constexpr float kTwoPi = 6.28318530718f;
-static constexpr float kPi = 3.14159265359f;
-static constexpr float kDegenerateArea = 1e-9f;
-static constexpr float kMinimumEarArea = 1e-5f;
+constexpr float twoPi = 6.28318530718f;
+constexpr float pi = 3.14159265359f;
+constexpr float degenerateArea = 1e-9f;
+constexpr float minimumEarArea = 1e-5f;
 
 glm::vec3 safeNormalize(const glm::vec3& v, const glm::vec3& fallback)
 {
@@ -28,7 +28,7 @@ glm::vec3 safeNormalize(const glm::vec3& v, const glm::vec3& fallback)
     return length > 1e-12f ? v / length : fallback;
 }
 
-float cosineOfDegrees(float degrees) { return std::cos(degrees * kPi / 180.0f); }
+float cosineOfDegrees(float degrees) { return std::cos(degrees * pi / 180.0f); }
 
 } // namespace
 
@@ -52,7 +52,7 @@ void Mesh::addTriangleFacing(uint32_t a, uint32_t b, uint32_t c)
     const glm::vec3& pc = vertices[c].position;
     const glm::vec3 faceNormal = glm::cross(pb - pa, pc - pa);
     // Slivers at poles and folded seams carry no area; emitting them only adds shading noise.
-    if (glm::length(faceNormal) < kDegenerateArea)
+    if (glm::length(faceNormal) < degenerateArea)
         return;
     const glm::vec3 vertexNormal = vertices[a].normal + vertices[b].normal + vertices[c].normal;
     if (glm::dot(faceNormal, vertexNormal) >= 0.0f)
@@ -96,7 +96,7 @@ glm::mat4 alongSegment(const glm::vec3& from, const glm::vec3& to)
     if (glm::length(axis) > 1e-6f)
         transform = glm::rotate(transform, angle, glm::normalize(axis));
     else if (direction.y < 0.0f)
-        transform = glm::rotate(transform, kPi, glm::vec3(1.0f, 0.0f, 0.0f));
+        transform = glm::rotate(transform, pi, glm::vec3(1.0f, 0.0f, 0.0f));
     return transform;
 }
 
@@ -164,9 +164,9 @@ Mesh makeLathe(const std::vector<glm::vec2>& profile, int segments, float tileSi
     for (const glm::vec2& p : profile)
         maxRadius = std::max(maxRadius, p.x);
 
-    const bool fullTurn = std::fabs((angleEnd - angleBegin) - kTwoPi) < 1e-4f;
+    const bool fullTurn = std::fabs((angleEnd - angleBegin) - twoPi) < 1e-4f;
     // Whole turns get an integer number of texture repeats so the seam is invisible.
-    const float uScale = fullTurn ? std::max(1.0f, std::round(kTwoPi * maxRadius / tileSize)) / kTwoPi
+    const float uScale = fullTurn ? std::max(1.0f, std::round(twoPi * maxRadius / tileSize)) / twoPi
                                   : maxRadius / tileSize;
     const float creaseCos = cosineOfDegrees(creaseDegrees);
 
@@ -220,7 +220,7 @@ Mesh makeSphere(float radius, int segments, int rings, float tileSize)
 {
     std::vector<glm::vec2> profile;
     for (int i = 0; i <= rings; ++i) {
-        const float a = kPi * float(i) / float(rings);
+        const float a = pi * float(i) / float(rings);
         profile.push_back({radius * std::sin(a), -radius * std::cos(a)});
     }
     profile.front().x = 0.0f;
@@ -240,10 +240,10 @@ Mesh makeFlutedShaft(float radiusBottom, float radiusTop, float height, int flut
                      float tileSize)
 {
     Mesh mesh;
-    static constexpr int kSamplesPerFlute = 4;
-    const int columns = flutes * kSamplesPerFlute;
+    constexpr int samplesPerFlute = 4;
+    const int columns = flutes * samplesPerFlute;
     auto groove = [&](float angle) {
-        const float s = angle * float(flutes) / kTwoPi;
+        const float s = angle * float(flutes) / twoPi;
         const float f = s - std::floor(s);
         // Semicircular grooves separated by narrow flat fillets, as on a classical shaft.
         const float t = (f - 0.5f) / 0.42f;
@@ -253,16 +253,16 @@ Mesh makeFlutedShaft(float radiusBottom, float radiusTop, float height, int flut
         const float radius = (radiusBottom + (radiusTop - radiusBottom) * (y / height)) * (1.0f - fluteDepth * groove(angle));
         return glm::vec3(radius * std::sin(angle), y, radius * std::cos(angle));
     };
-    const float uScale = std::max(1.0f, std::round(kTwoPi * radiusBottom / tileSize)) / kTwoPi;
-    static constexpr float kAngleStep = 1e-3f;
-    static constexpr float kHeightStep = 1e-2f;
+    const float uScale = std::max(1.0f, std::round(twoPi * radiusBottom / tileSize)) / twoPi;
+    constexpr float angleStep = 1e-3f;
+    constexpr float heightStep = 1e-2f;
     for (int row = 0; row <= rows; ++row) {
         const float y = height * float(row) / float(rows);
         for (int column = 0; column <= columns; ++column) {
-            const float angle = kTwoPi * float(column) / float(columns);
+            const float angle = twoPi * float(column) / float(columns);
             const glm::vec3 p = surface(angle, y);
-            const glm::vec3 dAngle = surface(angle + kAngleStep, y) - surface(angle - kAngleStep, y);
-            const glm::vec3 dHeight = surface(angle, y + kHeightStep) - surface(angle, y - kHeightStep);
+            const glm::vec3 dAngle = surface(angle + angleStep, y) - surface(angle - angleStep, y);
+            const glm::vec3 dHeight = surface(angle, y + heightStep) - surface(angle, y - heightStep);
             mesh.addVertex(p, glm::normalize(glm::cross(dAngle, dHeight)), {angle * uScale, y / tileSize});
         }
     }
@@ -280,15 +280,15 @@ Mesh makeSweptSurface(const std::function<glm::vec3(float, float)>& surface, int
                       float uPerRadian, float vPerUnitT)
 {
     Mesh mesh;
-    static constexpr float kAngleStep = 1e-3f;
-    static constexpr float kParameterStep = 1e-3f;
+    constexpr float angleStep = 1e-3f;
+    constexpr float parameterStep = 1e-3f;
     for (int row = 0; row <= rows; ++row) {
         const float t = float(row) / float(rows);
         for (int column = 0; column <= angleSegments; ++column) {
-            const float angle = kTwoPi * float(column) / float(angleSegments);
+            const float angle = twoPi * float(column) / float(angleSegments);
             const glm::vec3 p = surface(angle, t);
-            const glm::vec3 dAngle = surface(angle + kAngleStep, t) - surface(angle - kAngleStep, t);
-            const glm::vec3 dT = surface(angle, std::min(1.0f, t + kParameterStep)) - surface(angle, std::max(0.0f, t - kParameterStep));
+            const glm::vec3 dAngle = surface(angle + angleStep, t) - surface(angle - angleStep, t);
+            const glm::vec3 dT = surface(angle, std::min(1.0f, t + parameterStep)) - surface(angle, std::max(0.0f, t - parameterStep));
             const glm::vec3 fallback(0.0f, t < 0.5f ? -1.0f : 1.0f, 0.0f);
             mesh.addVertex(p, safeNormalize(glm::cross(dAngle, dT), fallback), {angle * uPerRadian, t * vPerUnitT});
         }
@@ -347,12 +347,12 @@ Mesh makePyramid(float baseWidth, float height, float tileSize)
 Mesh makeTorus(float majorRadius, float minorRadius, int majorSegments, int minorSegments, float tileSize)
 {
     Mesh mesh;
-    const float uScale = std::max(1.0f, std::round(kTwoPi * majorRadius / tileSize));
-    const float vScale = std::max(1.0f, std::round(kTwoPi * minorRadius / tileSize));
+    const float uScale = std::max(1.0f, std::round(twoPi * majorRadius / tileSize));
+    const float vScale = std::max(1.0f, std::round(twoPi * minorRadius / tileSize));
     for (int i = 0; i <= majorSegments; ++i) {
-        const float alpha = kTwoPi * float(i) / float(majorSegments);
+        const float alpha = twoPi * float(i) / float(majorSegments);
         for (int j = 0; j <= minorSegments; ++j) {
-            const float beta = kTwoPi * float(j) / float(minorSegments);
+            const float beta = twoPi * float(j) / float(minorSegments);
             const glm::vec3 normal(std::cos(beta) * std::sin(alpha), std::sin(beta), std::cos(beta) * std::cos(alpha));
             const glm::vec3 centre(majorRadius * std::sin(alpha), 0.0f, majorRadius * std::cos(alpha));
             mesh.addVertex(centre + minorRadius * normal, normal,
@@ -458,7 +458,7 @@ std::vector<uint32_t> triangulatePolygon(const std::vector<glm::vec2>& polygon)
             const glm::vec2& b = polygon[ib];
             const glm::vec2& c = polygon[ic];
             // Float products of coordinates a few units large are only good to about 1e-6.
-            if (cross2(a, b, c) <= kMinimumEarArea)
+            if (cross2(a, b, c) <= minimumEarArea)
                 continue;
             bool blocked = false;
             for (uint32_t other : remaining) {
@@ -477,7 +477,7 @@ std::vector<uint32_t> triangulatePolygon(const std::vector<glm::vec2>& polygon)
         if (!clipped)
             return result;
     }
-    if (remaining.size() == 3 && cross2(polygon[remaining[0]], polygon[remaining[1]], polygon[remaining[2]]) > kMinimumEarArea)
+    if (remaining.size() == 3 && cross2(polygon[remaining[0]], polygon[remaining[1]], polygon[remaining[2]]) > minimumEarArea)
         result.insert(result.end(), {remaining[0], remaining[1], remaining[2]});
     return result;
 }
@@ -599,18 +599,18 @@ Mesh makeRadialSheet(int angleCount, int ringCount, const std::function<float(in
                      const std::function<float(float, float)>& height, float tileSize, const SheetUv& uv)
 {
     Mesh mesh;
-    static constexpr float kSlopeStep = 0.25f;
+    constexpr float slopeStep = 0.25f;
     for (int ring = 0; ring <= ringCount; ++ring) {
         for (int a = 0; a <= angleCount; ++a) {
-            const float angle = kTwoPi * float(a) / float(angleCount);
+            const float angle = twoPi * float(a) / float(angleCount);
             // The doubled seam vertex must sit exactly on the first one.
             const float placedAngle = a == angleCount ? 0.0f : angle;
             const float r = radius(ring, placedAngle);
             const float x = r * std::sin(placedAngle);
             const float z = r * std::cos(placedAngle);
-            const float dx = height(x + kSlopeStep, z) - height(x - kSlopeStep, z);
-            const float dz = height(x, z + kSlopeStep) - height(x, z - kSlopeStep);
-            const glm::vec3 normal = glm::normalize(glm::vec3(-dx, 2.0f * kSlopeStep, -dz));
+            const float dx = height(x + slopeStep, z) - height(x - slopeStep, z);
+            const float dz = height(x, z + slopeStep) - height(x, z - slopeStep);
+            const glm::vec3 normal = glm::normalize(glm::vec3(-dx, 2.0f * slopeStep, -dz));
             const glm::vec2 texcoord = uv ? uv(x, z, angle, ring) : glm::vec2(x, z) / tileSize;
             mesh.addVertex({x, height(x, z), z}, normal, texcoord);
         }

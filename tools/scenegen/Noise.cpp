@@ -11,16 +11,16 @@ namespace scenegen {
 
 namespace {
 
-static constexpr double kTwoPi = 6.283185307179586;
-static constexpr int kGradientCount = 256;
+constexpr double twoPi = 6.283185307179586;
+constexpr int gradientCount = 256;
 
 struct GradientTable {
-    std::array<double, kGradientCount> x{};
-    std::array<double, kGradientCount> y{};
+    std::array<double, gradientCount> x{};
+    std::array<double, gradientCount> y{};
     GradientTable()
     {
-        for (int i = 0; i < kGradientCount; ++i) {
-            const double angle = kTwoPi * (i + 0.5) / kGradientCount;
+        for (int i = 0; i < gradientCount; ++i) {
+            const double angle = twoPi * (i + 0.5) / gradientCount;
             x[i] = std::cos(angle);
             y[i] = std::sin(angle);
         }
@@ -45,7 +45,7 @@ double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 // The twelve cube-edge directions give isotropic-enough 3D gradient noise without a table build.
-static constexpr double kEdgeDirections[12][3] = {
+constexpr double edgeDirections[12][3] = {
     {1, 1, 0}, {-1, 1, 0}, {1, -1, 0}, {-1, -1, 0}, {1, 0, 1}, {-1, 0, 1},
     {1, 0, -1}, {-1, 0, -1}, {0, 1, 1}, {0, -1, 1}, {0, 1, -1}, {0, -1, -1}};
 
@@ -68,7 +68,7 @@ double gradientNoise(double x, double y, int periodX, int periodY, uint32_t seed
     const double fy = y - floorY;
 
     auto corner = [&](int ix, int iy, double dx, double dy) {
-        const uint32_t h = hashCell(wrapIndex(ix, periodX), wrapIndex(iy, periodY), seed) & (kGradientCount - 1);
+        const uint32_t h = hashCell(wrapIndex(ix, periodX), wrapIndex(iy, periodY), seed) & (gradientCount - 1);
         return table.x[h] * dx + table.y[h] * dy;
     };
     const double n00 = corner(x0, y0, fx, fy);
@@ -111,7 +111,7 @@ double gradientNoise3(double x, double y, double z, uint32_t seed)
     const double fz = z - floorZ;
 
     auto corner = [&](int dx, int dy, int dz) {
-        const double* g = kEdgeDirections[hashCell3(x0 + dx, y0 + dy, z0 + dz, seed) % 12u];
+        const double* g = edgeDirections[hashCell3(x0 + dx, y0 + dy, z0 + dz, seed) % 12u];
         return g[0] * (fx - dx) + g[1] * (fy - dy) + g[2] * (fz - dz);
     };
     const double u = fade(fx);

@@ -12,31 +12,31 @@ namespace scenegen {
 
 namespace {
 
-static constexpr float kLightBoxLeft = -45.0f;
-static constexpr float kLightBoxRight = 45.0f;
-static constexpr float kLightBoxBottom = -25.0f;
-static constexpr float kLightBoxTop = 50.0f;
-static constexpr float kLightBoxNear = -50.0f;
-static constexpr float kLightBoxFar = 50.0f;
-static constexpr float kClipTolerance = 1e-4f;
+constexpr float lightBoxLeft = -45.0f;
+constexpr float lightBoxRight = 45.0f;
+constexpr float lightBoxBottom = -25.0f;
+constexpr float lightBoxTop = 50.0f;
+constexpr float lightBoxNear = -50.0f;
+constexpr float lightBoxFar = 50.0f;
+constexpr float clipTolerance = 1e-4f;
 
-const glm::vec3 kLightEye(4.0f, 7.0f, -1.0f);
+const glm::vec3 lightEye(4.0f, 7.0f, -1.0f);
 
 } // namespace
 
 glm::mat4 lightBoxTransform()
 {
-    const glm::mat4 view = glm::lookAt(kLightEye, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
-    return glm::ortho(kLightBoxLeft, kLightBoxRight, kLightBoxBottom, kLightBoxTop, kLightBoxNear, kLightBoxFar) * view;
+    const glm::mat4 view = glm::lookAt(lightEye, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
+    return glm::ortho(lightBoxLeft, lightBoxRight, lightBoxBottom, lightBoxTop, lightBoxNear, lightBoxFar) * view;
 }
 
-glm::vec3 lightDirection() { return glm::normalize(kLightEye); }
+glm::vec3 lightDirection() { return glm::normalize(lightEye); }
 
 bool insideLightBox(const glm::vec3& position, float limit)
 {
     static const glm::mat4 transform = lightBoxTransform();
     const glm::vec4 clip = transform * glm::vec4(position, 1.0f);
-    const float bound = limit + kClipTolerance;
+    const float bound = limit + clipTolerance;
     return std::fabs(clip.x) <= bound && std::fabs(clip.y) <= bound && std::fabs(clip.z) <= bound;
 }
 
@@ -44,9 +44,9 @@ float lightBoxOverhang(const glm::vec3& position, float limit)
 {
     static const glm::mat4 transform = lightBoxTransform();
     const glm::vec4 clip = transform * glm::vec4(position, 1.0f);
-    const float halfWidth = 0.5f * (kLightBoxRight - kLightBoxLeft);
-    const float halfHeight = 0.5f * (kLightBoxTop - kLightBoxBottom);
-    const float halfDepth = 0.5f * (kLightBoxFar - kLightBoxNear);
+    const float halfWidth = 0.5f * (lightBoxRight - lightBoxLeft);
+    const float halfHeight = 0.5f * (lightBoxTop - lightBoxBottom);
+    const float halfDepth = 0.5f * (lightBoxFar - lightBoxNear);
     return std::max({(std::fabs(clip.x) - limit) * halfWidth, (std::fabs(clip.y) - limit) * halfHeight,
                      (std::fabs(clip.z) - limit) * halfDepth});
 }

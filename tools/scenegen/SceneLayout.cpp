@@ -23,35 +23,35 @@ namespace scenegen {
 
 namespace {
 
-static constexpr float kPi = 3.14159265359f;
-static constexpr float kTwoPi = 6.28318530718f;
+constexpr float pi = 3.14159265359f;
+constexpr float twoPi = 6.28318530718f;
 
 // World size of one texture repeat; each must match how the texture was painted.
-static constexpr float kGrassTileUnits = 12.0f;
-static constexpr float kSandTileUnits = 8.0f;
-static constexpr float kPavingTileUnits = 8.0f;
-static constexpr float kStoneTileUnits = 6.0f;
-static constexpr float kMarbleTileUnits = 4.0f;
-static constexpr float kGraniteTileUnits = 2.0f;
-static constexpr float kBrassTileUnits = 2.0f;
-static constexpr float kWaterTileUnits = 6.0f;
-static constexpr float kBarkTileUnits = 2.0f;
-static constexpr float kLeavesTileUnits = 3.0f;
+constexpr float grassTileUnits = 12.0f;
+constexpr float sandTileUnits = 8.0f;
+constexpr float pavingTileUnits = 8.0f;
+constexpr float stoneTileUnits = 6.0f;
+constexpr float marbleTileUnits = 4.0f;
+constexpr float graniteTileUnits = 2.0f;
+constexpr float brassTileUnits = 2.0f;
+constexpr float waterTileUnits = 6.0f;
+constexpr float barkTileUnits = 2.0f;
+constexpr float leavesTileUnits = 3.0f;
 
-static constexpr float kPlazaRadius = 24.0f;
-static constexpr float kPlazaTopY = 0.2f;
-static constexpr float kSandOuterRadius = 26.5f;
-static constexpr float kPlatformTopY = 1.1f;
-static constexpr float kArcadeRadius = 7.6f;
-static constexpr float kTerraceTopY = 3.0f;
-static constexpr float kTerraceFrontZ = -18.0f;
-static constexpr float kTerraceBackZ = -30.0f;
-static constexpr float kTerraceHalfWidth = 20.0f;
-static constexpr float kHillsStartRadius = 85.0f;
-static constexpr float kTerrainOuterRadius = 200.0f;
+constexpr float plazaRadius = 24.0f;
+constexpr float plazaTopY = 0.2f;
+constexpr float sandOuterRadius = 26.5f;
+constexpr float platformTopY = 1.1f;
+constexpr float arcadeRadius = 7.6f;
+constexpr float terraceTopY = 3.0f;
+constexpr float terraceFrontZ = -18.0f;
+constexpr float terraceBackZ = -30.0f;
+constexpr float terraceHalfWidth = 20.0f;
+constexpr float hillsStartRadius = 85.0f;
+constexpr float terrainOuterRadius = 200.0f;
 // Clip-space limit for the shadow-receiving lawn, leaving about half a unit to the box edge.
-static constexpr float kLawnBoxLimit = 0.985f;
-static constexpr int kGroundAngleSteps = 256;
+constexpr float lawnBoxLimit = 0.985f;
+constexpr int groundAngleSteps = 256;
 
 glm::vec3 polar(float radius, float angleDegrees, float y)
 {
@@ -68,9 +68,9 @@ std::vector<glm::vec2> scaled(const std::vector<glm::vec2>& profile, float radiu
 }
 
 // Attic base moulding and Doric echinus, in units of the shaft radius and moulding height.
-const std::vector<glm::vec2> kColumnBase = {{1.42f, 0.0f}, {1.42f, 0.24f}, {1.40f, 0.40f}, {1.30f, 0.52f},
+const std::vector<glm::vec2> columnBase = {{1.42f, 0.0f}, {1.42f, 0.24f}, {1.40f, 0.40f}, {1.30f, 0.52f},
                                             {1.12f, 0.58f}, {1.16f, 0.78f}, {1.02f, 0.92f}, {1.0f, 1.0f}, {0.8f, 1.0f}};
-const std::vector<glm::vec2> kColumnCapital = {{0.9f, 0.0f}, {1.0f, 0.0f}, {1.08f, 0.14f}, {1.02f, 0.24f},
+const std::vector<glm::vec2> columnCapital = {{0.9f, 0.0f}, {1.0f, 0.0f}, {1.08f, 0.14f}, {1.02f, 0.24f},
                                                {1.18f, 0.46f}, {1.38f, 0.70f}, {1.46f, 0.86f}, {1.46f, 1.0f}, {1.1f, 1.0f}};
 
 struct ColumnStyle {
@@ -95,14 +95,14 @@ Mesh makeBrokenShaft(float radius, float height, float jaggedness, int segments,
     for (int s = 0; s < segments; ++s)
         tops[size_t(s)] = height + jaggedness * float(rng.uniform(-1.0, 1.0));
     tops[size_t(segments)] = tops[0];
-    const float uScale = std::max(1.0f, std::round(kTwoPi * radius / kMarbleTileUnits)) / kTwoPi;
+    const float uScale = std::max(1.0f, std::round(twoPi * radius / marbleTileUnits)) / twoPi;
     std::vector<uint32_t> bottomRing, topRing, capRing;
     for (int s = 0; s <= segments; ++s) {
-        const float a = kTwoPi * float(s) / float(segments);
+        const float a = twoPi * float(s) / float(segments);
         const glm::vec3 radial(std::sin(a), 0.0f, std::cos(a));
         bottomRing.push_back(mesh.addVertex(radial * radius, radial, {a * uScale, 0.0f}));
         topRing.push_back(mesh.addVertex(radial * radius + glm::vec3(0.0f, tops[size_t(s)], 0.0f), radial,
-                                         {a * uScale, tops[size_t(s)] / kMarbleTileUnits}));
+                                         {a * uScale, tops[size_t(s)] / marbleTileUnits}));
     }
     for (int s = 0; s < segments; ++s)
         mesh.addQuadFacing(bottomRing[size_t(s)], bottomRing[size_t(s) + 1], topRing[size_t(s) + 1], topRing[size_t(s)]);
@@ -113,8 +113,8 @@ Mesh makeBrokenShaft(float radius, float height, float jaggedness, int segments,
         glm::vec3 n = glm::normalize(glm::cross(b - a, centre - a));
         if (n.y < 0.0f)
             n = -n;
-        const uint32_t ia = mesh.addVertex(a, n, glm::vec2(a.x, a.z) / kMarbleTileUnits);
-        const uint32_t ib = mesh.addVertex(b, n, glm::vec2(b.x, b.z) / kMarbleTileUnits);
+        const uint32_t ia = mesh.addVertex(a, n, glm::vec2(a.x, a.z) / marbleTileUnits);
+        const uint32_t ib = mesh.addVertex(b, n, glm::vec2(b.x, b.z) / marbleTileUnits);
         const uint32_t ic = mesh.addVertex(centre, n, glm::vec2(0.0f));
         mesh.addTriangleFacing(ia, ib, ic);
     }
@@ -126,7 +126,7 @@ void addColumn(Mesh& marble, const glm::vec3& foot, float yaw, const ColumnStyle
                uint32_t seed = 0)
 {
     const glm::mat4 at = placement(foot, yaw);
-    marble.append(makeLathe(scaled(kColumnBase, style.radius, style.baseHeight), style.segments, kMarbleTileUnits), at);
+    marble.append(makeLathe(scaled(columnBase, style.radius, style.baseHeight), style.segments, marbleTileUnits), at);
     const glm::mat4 shaftAt = glm::translate(at, glm::vec3(0.0f, style.baseHeight, 0.0f));
     if (brokenHeight > 0.0f) {
         marble.append(makeBrokenShaft(style.radius, brokenHeight, 0.35f, style.segments, seed), shaftAt);
@@ -134,13 +134,13 @@ void addColumn(Mesh& marble, const glm::vec3& foot, float yaw, const ColumnStyle
     }
     const float topRadius = style.radius * style.taper;
     if (style.flutes > 0)
-        marble.append(makeFlutedShaft(style.radius, topRadius, style.shaftHeight, style.flutes, 0.07f, 4, kMarbleTileUnits), shaftAt);
+        marble.append(makeFlutedShaft(style.radius, topRadius, style.shaftHeight, style.flutes, 0.07f, 4, marbleTileUnits), shaftAt);
     else
-        marble.append(makeCylinder(style.radius, topRadius, style.shaftHeight, style.segments, kMarbleTileUnits, false), shaftAt);
+        marble.append(makeCylinder(style.radius, topRadius, style.shaftHeight, style.segments, marbleTileUnits, false), shaftAt);
     const glm::mat4 capitalAt = glm::translate(shaftAt, glm::vec3(0.0f, style.shaftHeight, 0.0f));
-    marble.append(makeLathe(scaled(kColumnCapital, topRadius, style.capitalHeight), style.segments, kMarbleTileUnits), capitalAt);
+    marble.append(makeLathe(scaled(columnCapital, topRadius, style.capitalHeight), style.segments, marbleTileUnits), capitalAt);
     const float abacusWidth = 2.0f * 1.52f * topRadius;
-    marble.append(makeBox({abacusWidth, style.abacusHeight, abacusWidth}, kMarbleTileUnits),
+    marble.append(makeBox({abacusWidth, style.abacusHeight, abacusWidth}, marbleTileUnits),
                   glm::translate(capitalAt, glm::vec3(0.0f, style.capitalHeight, 0.0f)));
 }
 
@@ -149,9 +149,9 @@ void addFallenDrum(Mesh& marble, const glm::vec3& centreOnGround, float radius, 
 {
     const std::vector<glm::vec2> profile = {{0.0f, 0.0f}, {radius, 0.0f}, {radius, length}, {0.0f, length}};
     glm::mat4 at = placement(centreOnGround + glm::vec3(0.0f, radius * 0.92f, 0.0f), yaw);
-    at = glm::rotate(at, kPi * 0.5f, glm::vec3(0.0f, 0.0f, 1.0f));
+    at = glm::rotate(at, pi * 0.5f, glm::vec3(0.0f, 0.0f, 1.0f));
     at = glm::translate(at, glm::vec3(0.0f, -0.5f * length, 0.0f));
-    marble.append(makeLathe(profile, 20, kMarbleTileUnits), at);
+    marble.append(makeLathe(profile, 20, marbleTileUnits), at);
 }
 
 // Loose blocks and fragments scattered around a collapse.
@@ -159,7 +159,7 @@ void addRubble(Mesh& stone, const glm::vec3& centre, float spread, int count, fl
 {
     Prng rng(seed);
     for (int i = 0; i < count; ++i) {
-        const float angle = float(rng.uniform(0.0, kTwoPi));
+        const float angle = float(rng.uniform(0.0, twoPi));
         const float distance = spread * float(std::sqrt(rng.uniform()));
         // One draw per statement: argument evaluation order differs between compilers.
         const float width = float(rng.uniform(0.35, 0.95));
@@ -167,12 +167,12 @@ void addRubble(Mesh& stone, const glm::vec3& centre, float spread, int count, fl
         const float depth = float(rng.uniform(0.3, 0.7));
         const glm::vec3 size(width, height, depth);
         const glm::vec3 where = centre + glm::vec3(distance * std::sin(angle), 0.0f, distance * std::cos(angle));
-        glm::mat4 at = placement({where.x, groundY - 0.06f, where.z}, float(rng.uniform(0.0, kTwoPi)));
+        glm::mat4 at = placement({where.x, groundY - 0.06f, where.z}, float(rng.uniform(0.0, twoPi)));
         at = glm::rotate(at, float(rng.uniform(-0.35, 0.35)), glm::vec3(1.0f, 0.0f, 0.0f));
         const float offsetU = float(rng.uniform(0.0, 6.0));
         const float offsetV = float(rng.uniform(0.0, 6.0));
         const glm::vec2 offset(offsetU, offsetV);
-        stone.append(makeBox(size, kStoneTileUnits, offset, true), at);
+        stone.append(makeBox(size, stoneTileUnits, offset, true), at);
     }
 }
 
@@ -232,7 +232,7 @@ std::vector<glm::vec2> archOutline(float halfWidth, float springY, float archRad
     if (springY > bottomY)
         outline.push_back({-archRadius, springY});
     for (int i = 1; i < arcSegments; ++i) {
-        const float t = kPi * (1.0f - float(i) / float(arcSegments));
+        const float t = pi * (1.0f - float(i) / float(arcSegments));
         outline.push_back({archRadius * std::cos(t), springY + archRadius * std::sin(t)});
     }
     if (springY > bottomY)
@@ -250,14 +250,14 @@ void addStatue(Mesh& marble, const glm::vec3& foot, float height, float yaw)
                                          {0.115f, 0.81f}, {0.06f, 0.83f}, {0.04f, 0.845f}, {0.042f, 0.86f},
                                          {0.055f, 0.88f}, {0.06f, 0.92f}, {0.055f, 0.955f}, {0.035f, 0.985f}, {0.0f, 0.995f}};
     glm::mat4 at = placement(foot, yaw);
-    marble.append(makeLathe(scaled(robe, height, height), 28, kMarbleTileUnits, 50.0f),
+    marble.append(makeLathe(scaled(robe, height, height), 28, marbleTileUnits, 50.0f),
                   glm::scale(at, glm::vec3(1.0f, 1.0f, 0.72f)));
     for (int side = -1; side <= 1; side += 2) {
         const glm::vec3 shoulder = glm::vec3(at * glm::vec4(0.118f * height * float(side), 0.785f * height, 0.0f, 1.0f));
         const glm::vec3 hand = glm::vec3(at * glm::vec4(0.128f * height * float(side), 0.50f * height, 0.03f * height, 1.0f));
-        marble.append(makeCylinder(0.032f * height, 0.026f * height, glm::length(hand - shoulder), 12, kMarbleTileUnits, true),
+        marble.append(makeCylinder(0.032f * height, 0.026f * height, glm::length(hand - shoulder), 12, marbleTileUnits, true),
                       alongSegment(shoulder, hand));
-        marble.append(makeSphere(0.036f * height, 12, 6, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), shoulder));
+        marble.append(makeSphere(0.036f * height, 12, 6, marbleTileUnits), glm::translate(glm::mat4(1.0f), shoulder));
     }
 }
 
@@ -266,7 +266,7 @@ void addUrn(Mesh& marble, const glm::vec3& foot, float height)
     const std::vector<glm::vec2> urn = {{0.28f, 0.0f}, {0.28f, 0.06f}, {0.17f, 0.10f}, {0.12f, 0.18f}, {0.21f, 0.25f},
                                         {0.38f, 0.40f}, {0.45f, 0.55f}, {0.41f, 0.71f}, {0.25f, 0.83f}, {0.20f, 0.90f},
                                         {0.30f, 0.95f}, {0.30f, 1.0f}, {0.18f, 1.0f}, {0.16f, 0.93f}, {0.0f, 0.93f}};
-    marble.append(makeLathe(scaled(urn, height, height), 14, kMarbleTileUnits, 45.0f), glm::translate(glm::mat4(1.0f), foot));
+    marble.append(makeLathe(scaled(urn, height, height), 14, marbleTileUnits, 45.0f), glm::translate(glm::mat4(1.0f), foot));
 }
 
 void addLamp(Mesh& brass, Mesh& glass, const glm::vec3& foot, float postHeight)
@@ -275,25 +275,25 @@ void addLamp(Mesh& brass, Mesh& glass, const glm::vec3& foot, float postHeight)
                                          {0.06f, postHeight - 0.15f}, {0.11f, postHeight - 0.08f},
                                          {0.11f, postHeight}, {0.0f, postHeight}};
     const glm::mat4 at = glm::translate(glm::mat4(1.0f), foot);
-    brass.append(makeLathe(post, 14, kBrassTileUnits, 45.0f), at);
+    brass.append(makeLathe(post, 14, brassTileUnits, 45.0f), at);
     const float plateY = foot.y + postHeight;
-    brass.append(makeBox({0.56f, 0.06f, 0.56f}, kBrassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, plateY, foot.z}));
-    static constexpr float kPaneWidth = 0.42f;
-    static constexpr float kPaneHeight = 0.56f;
+    brass.append(makeBox({0.56f, 0.06f, 0.56f}, brassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, plateY, foot.z}));
+    constexpr float paneWidth = 0.42f;
+    constexpr float paneHeight = 0.56f;
     const float y = plateY + 0.06f;
-    const float h = kPaneWidth * 0.5f;
-    const glm::vec3 up(0.0f, kPaneHeight, 0.0f);
-    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(-h, y, h), {kPaneWidth, 0, 0}, up);
-    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(h, y, h), {0, 0, -kPaneWidth}, up);
-    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(h, y, -h), {-kPaneWidth, 0, 0}, up);
-    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(-h, y, -h), {0, 0, kPaneWidth}, up);
+    const float h = paneWidth * 0.5f;
+    const glm::vec3 up(0.0f, paneHeight, 0.0f);
+    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(-h, y, h), {paneWidth, 0, 0}, up);
+    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(h, y, h), {0, 0, -paneWidth}, up);
+    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(h, y, -h), {-paneWidth, 0, 0}, up);
+    addUnitFace(glass, foot * glm::vec3(1, 0, 1) + glm::vec3(-h, y, -h), {0, 0, paneWidth}, up);
     for (int corner = 0; corner < 4; ++corner) {
         const float cx = (corner & 1) ? h : -h;
         const float cz = (corner & 2) ? h : -h;
-        brass.append(makeBox({0.05f, kPaneHeight, 0.05f}, kBrassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x + cx, y, foot.z + cz}));
+        brass.append(makeBox({0.05f, paneHeight, 0.05f}, brassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x + cx, y, foot.z + cz}));
     }
-    brass.append(makePyramid(0.62f, 0.34f, kBrassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, y + kPaneHeight, foot.z}));
-    brass.append(makeSphere(0.07f, 10, 5, kBrassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, y + kPaneHeight + 0.38f, foot.z}));
+    brass.append(makePyramid(0.62f, 0.34f, brassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, y + paneHeight, foot.z}));
+    brass.append(makeSphere(0.07f, 10, 5, brassTileUnits), glm::translate(glm::mat4(1.0f), {foot.x, y + paneHeight + 0.38f, foot.z}));
 }
 
 void addCrateStack(Mesh& wood, const glm::vec3& base, float yaw, const std::vector<glm::vec4>& crates, uint32_t seed)
@@ -311,16 +311,16 @@ void addCrateStack(Mesh& wood, const glm::vec3& base, float yaw, const std::vect
 
 void addCypress(Mesh& bark, Mesh& foliage, const glm::vec3& foot, float height, float radius, uint32_t seed)
 {
-    bark.append(makeCylinder(0.26f, 0.16f, 1.8f, 10, kBarkTileUnits, false), glm::translate(glm::mat4(1.0f), foot));
+    bark.append(makeCylinder(0.26f, 0.16f, 1.8f, 10, barkTileUnits, false), glm::translate(glm::mat4(1.0f), foot));
     const float crownBottom = 0.9f;
     auto surface = [=](float angle, float t) {
-        const float swell = t < 0.2f ? std::pow(std::sin(t / 0.2f * kPi * 0.5f), 0.6f) : std::pow(1.0f - (t - 0.2f) / 0.8f, 0.8f);
+        const float swell = t < 0.2f ? std::pow(std::sin(t / 0.2f * pi * 0.5f), 0.6f) : std::pow(1.0f - (t - 0.2f) / 0.8f, 0.8f);
         const float y = crownBottom + t * (height - crownBottom);
         const float lump = 1.0f + 0.24f * float(fbm3(std::sin(angle) * 1.3, y * 0.55, std::cos(angle) * 1.3, 3, 0.5, seed));
         const float r = radius * swell * lump;
         return foot + glm::vec3(r * std::sin(angle), y, r * std::cos(angle));
     };
-    foliage.append(makeSweptSurface(surface, 16, 22, radius / kLeavesTileUnits, (height - crownBottom) / kLeavesTileUnits));
+    foliage.append(makeSweptSurface(surface, 16, 22, radius / leavesTileUnits, (height - crownBottom) / leavesTileUnits));
 }
 
 void addBroadleaf(Mesh& bark, Mesh& foliage, const glm::vec3& foot, float height, float crownRadius, uint32_t seed)
@@ -330,33 +330,33 @@ void addBroadleaf(Mesh& bark, Mesh& foliage, const glm::vec3& foot, float height
     const float leanZ = float(rng.uniform(-0.5, 0.5));
     const glm::vec3 lean(leanX, 0.0f, leanZ);
     const glm::vec3 fork = foot + glm::vec3(0.0f, height * 0.42f, 0.0f) + lean;
-    bark.append(makeCylinder(0.42f, 0.3f, glm::length(fork - foot), 12, kBarkTileUnits, false), alongSegment(foot, fork));
+    bark.append(makeCylinder(0.42f, 0.3f, glm::length(fork - foot), 12, barkTileUnits, false), alongSegment(foot, fork));
     const glm::vec3 crownCentre = foot + glm::vec3(0.0f, height - crownRadius * 0.85f, 0.0f) + lean * 1.5f;
     const int blobs = 6;
     for (int i = 0; i < blobs; ++i) {
         glm::vec3 centre = crownCentre;
         float size = crownRadius * 0.62f;
         if (i > 0) {
-            const float angle = kTwoPi * (float(i) + float(rng.uniform(-0.3, 0.3))) / float(blobs - 1);
+            const float angle = twoPi * (float(i) + float(rng.uniform(-0.3, 0.3))) / float(blobs - 1);
             const float reach = crownRadius * float(rng.uniform(0.45, 0.62));
             centre += glm::vec3(reach * std::sin(angle), crownRadius * float(rng.uniform(-0.35, 0.2)), reach * std::cos(angle));
             size = crownRadius * float(rng.uniform(0.42, 0.55));
             if (i % 2 == 1) {
                 const glm::vec3 branchEnd = glm::mix(fork, centre, 0.8f);
-                bark.append(makeCylinder(0.2f, 0.09f, glm::length(branchEnd - fork), 8, kBarkTileUnits, false),
+                bark.append(makeCylinder(0.2f, 0.09f, glm::length(branchEnd - fork), 8, barkTileUnits, false),
                             alongSegment(fork, branchEnd));
             }
         } else {
             centre.y += crownRadius * 0.25f;
         }
-        foliage.append(makeBlob({size, size * 0.78f, size}, 2, 0.28f, 1.6f, seed * 31u + uint32_t(i), kLeavesTileUnits),
+        foliage.append(makeBlob({size, size * 0.78f, size}, 2, 0.28f, 1.6f, seed * 31u + uint32_t(i), leavesTileUnits),
                        glm::translate(glm::mat4(1.0f), centre));
     }
 }
 
 void addShrub(Mesh& foliage, const glm::vec3& foot, float radius, uint32_t seed)
 {
-    foliage.append(makeBlob({radius, radius * 0.75f, radius}, 1, 0.3f, 1.8f, seed, kLeavesTileUnits),
+    foliage.append(makeBlob({radius, radius * 0.75f, radius}, 1, 0.3f, 1.8f, seed, leavesTileUnits),
                    glm::translate(glm::mat4(1.0f), foot + glm::vec3(0.0f, radius * 0.45f, 0.0f)));
 }
 
@@ -365,9 +365,9 @@ void addShrub(Mesh& foliage, const glm::vec3& foot, float radius, uint32_t seed)
 float terrainHeight(float x, float z)
 {
     const float r = std::hypot(x, z);
-    if (r < kSandOuterRadius)
+    if (r < sandOuterRadius)
         return 0.0f;
-    const float beyond = lightBoxOverhang({x, 0.0f, z}, kLawnBoxLimit);
+    const float beyond = lightBoxOverhang({x, 0.0f, z}, lawnBoxLimit);
     if (beyond <= 0.0f)
         return 0.0f;
     const float angle = std::atan2(x, z);
@@ -375,7 +375,7 @@ float terrainHeight(float x, float z)
     const float rise = float(smoothstep(0.0, 35.0, beyond));
     const float swell = 5.0f * (0.5f + 0.5f * float(fbm(x / 28.0, z / 28.0, 0, 0, 3, 0.5, 71)));
     const float ridge = 0.5f + 0.5f * float(fbm(std::sin(angle) * 2.2 + 5.0, std::cos(angle) * 2.2, 0, 0, 4, 0.5, 72));
-    const float hills = std::pow(float(smoothstep(kHillsStartRadius - 20.0f, kTerrainOuterRadius - 5.0f, r)), 1.3f) *
+    const float hills = std::pow(float(smoothstep(hillsStartRadius - 20.0f, terrainOuterRadius - 5.0f, r)), 1.3f) *
                         (7.0f + 14.0f * ridge + 3.0f * float(fbm(x / 18.0, z / 18.0, 0, 0, 3, 0.5, 73)));
     return rise * (swell + hills);
 }
@@ -383,79 +383,79 @@ float terrainHeight(float x, float z)
 void buildGround(Scene& scene)
 {
     auto flat = [](float, float) { return 0.0f; };
-    auto reach = [](float angle) { return lightBoxGroundReach(angle, kLawnBoxLimit); };
+    auto reach = [](float angle) { return lightBoxGroundReach(angle, lawnBoxLimit); };
 
     // Plaza paving, the platform top and the sand border share their ring radii where they meet.
-    scene.mesh("Paving").append(makeRadialSheet(kGroundAngleSteps, 4, [](int ring, float) { return 10.8f + (kPlazaRadius - 10.8f) * float(ring) / 4.0f; },
-                                                [](float, float) { return kPlazaTopY; }, kPavingTileUnits));
+    scene.mesh("Paving").append(makeRadialSheet(groundAngleSteps, 4, [](int ring, float) { return 10.8f + (plazaRadius - 10.8f) * float(ring) / 4.0f; },
+                                                [](float, float) { return plazaTopY; }, pavingTileUnits));
     scene.mesh("Paving").append(makeRadialSheet(128, 2, [](int ring, float) { return 4.1f + (9.3f - 4.1f) * float(ring) / 2.0f; },
-                                                [](float, float) { return kPlatformTopY; }, kPavingTileUnits));
-    scene.mesh("Masonry").append(makeLathe({{kPlazaRadius, -0.1f}, {kPlazaRadius, kPlazaTopY}}, kGroundAngleSteps, kStoneTileUnits));
-    scene.mesh("Sand").append(makeRadialSheet(kGroundAngleSteps, 2, [](int ring, float) { return kPlazaRadius + (kSandOuterRadius - kPlazaRadius) * float(ring) / 2.0f; },
-                                              flat, kSandTileUnits));
+                                                [](float, float) { return platformTopY; }, pavingTileUnits));
+    scene.mesh("Masonry").append(makeLathe({{plazaRadius, -0.1f}, {plazaRadius, plazaTopY}}, groundAngleSteps, stoneTileUnits));
+    scene.mesh("Sand").append(makeRadialSheet(groundAngleSteps, 2, [](int ring, float) { return plazaRadius + (sandOuterRadius - plazaRadius) * float(ring) / 2.0f; },
+                                              flat, sandTileUnits));
 
-    static constexpr int kLawnRings = 6;
-    scene.mesh("Lawn").append(makeRadialSheet(kGroundAngleSteps, kLawnRings,
+    constexpr int lawnRings = 6;
+    scene.mesh("Lawn").append(makeRadialSheet(groundAngleSteps, lawnRings,
                                               [&](int ring, float angle) {
-                                                  const float t = float(ring) / float(kLawnRings);
-                                                  return kSandOuterRadius + (reach(angle) - kSandOuterRadius) * t;
+                                                  const float t = float(ring) / float(lawnRings);
+                                                  return sandOuterRadius + (reach(angle) - sandOuterRadius) * t;
                                               },
-                                              flat, kGrassTileUnits));
+                                              flat, grassTileUnits));
 
-    static constexpr int kOuterLawnRings = 10;
-    scene.mesh("OuterLawn").append(makeRadialSheet(kGroundAngleSteps, kOuterLawnRings,
+    constexpr int outerLawnRings = 10;
+    scene.mesh("OuterLawn").append(makeRadialSheet(groundAngleSteps, outerLawnRings,
                                                    [&](int ring, float angle) {
-                                                       const float t = float(ring) / float(kOuterLawnRings);
+                                                       const float t = float(ring) / float(outerLawnRings);
                                                        const float inner = reach(angle);
-                                                       return inner * std::pow(kHillsStartRadius / inner, t);
+                                                       return inner * std::pow(hillsStartRadius / inner, t);
                                                    },
-                                                   terrainHeight, kGrassTileUnits));
+                                                   terrainHeight, grassTileUnits));
 
-    static constexpr int kHillRings = 16;
-    static constexpr float kHillTextureRepeats = 6.0f;
-    scene.mesh("DistantHills").append(makeRadialSheet(kGroundAngleSteps, kHillRings,
+    constexpr int hillRings = 16;
+    constexpr float hillTextureRepeats = 6.0f;
+    scene.mesh("DistantHills").append(makeRadialSheet(groundAngleSteps, hillRings,
                                                       [](int ring, float) {
-                                                          const float t = float(ring) / float(kHillRings);
-                                                          return kHillsStartRadius + (kTerrainOuterRadius - kHillsStartRadius) * t;
+                                                          const float t = float(ring) / float(hillRings);
+                                                          return hillsStartRadius + (terrainOuterRadius - hillsStartRadius) * t;
                                                       },
                                                       terrainHeight, 1.0f,
                                                       [](float, float, float angle, int ring) {
-                                                          return glm::vec2(angle / kTwoPi * kHillTextureRepeats, float(ring) / float(kHillRings));
+                                                          return glm::vec2(angle / twoPi * hillTextureRepeats, float(ring) / float(hillRings));
                                                       }));
 }
 
 void buildSky(Scene& scene)
 {
     Mesh& sky = scene.mesh("SkyDome");
-    static constexpr int kSegments = 72;
-    static constexpr int kRings = 22;
+    constexpr int segmentCount = 72;
+    constexpr int ringCount = 22;
     // Uniform lighting: every sky normal points at the sun, so N.L is 1 everywhere.
     const glm::vec3 normal = lightDirection();
-    const float lowest = glm::radians(kSkyLowestElevationDegrees);
+    const float lowest = glm::radians(skyLowestElevationDegrees);
     std::vector<uint32_t> rings;
-    for (int ring = 0; ring < kRings; ++ring) {
-        const float elevation = lowest + (kPi * 0.5f - lowest) * float(ring) / float(kRings);
-        for (int s = 0; s < kSegments; ++s) {
-            const float azimuth = kTwoPi * float(s) / float(kSegments);
+    for (int ring = 0; ring < ringCount; ++ring) {
+        const float elevation = lowest + (pi * 0.5f - lowest) * float(ring) / float(ringCount);
+        for (int s = 0; s < segmentCount; ++s) {
+            const float azimuth = twoPi * float(s) / float(segmentCount);
             const glm::vec3 d(std::cos(elevation) * std::sin(azimuth), std::sin(elevation), std::cos(elevation) * std::cos(azimuth));
-            sky.addVertex(d * kSkyDomeRadius, normal, skyDomeUv(d));
+            sky.addVertex(d * skyDomeRadius, normal, skyDomeUv(d));
         }
     }
-    const uint32_t zenith = sky.addVertex({0.0f, kSkyDomeRadius, 0.0f}, normal, {0.5f, 0.5f});
+    const uint32_t zenith = sky.addVertex({0.0f, skyDomeRadius, 0.0f}, normal, {0.5f, 0.5f});
     // Wound clockwise as seen from outside, i.e. counter-clockwise from within the dome.
-    for (int ring = 0; ring + 1 < kRings; ++ring) {
-        for (int s = 0; s < kSegments; ++s) {
-            const uint32_t a = uint32_t(ring * kSegments + s);
-            const uint32_t b = uint32_t(ring * kSegments + (s + 1) % kSegments);
-            const uint32_t c = b + kSegments;
-            const uint32_t d = a + kSegments;
+    for (int ring = 0; ring + 1 < ringCount; ++ring) {
+        for (int s = 0; s < segmentCount; ++s) {
+            const uint32_t a = uint32_t(ring * segmentCount + s);
+            const uint32_t b = uint32_t(ring * segmentCount + (s + 1) % segmentCount);
+            const uint32_t c = b + segmentCount;
+            const uint32_t d = a + segmentCount;
             sky.addTriangle(a, c, b);
             sky.addTriangle(a, d, c);
         }
     }
-    for (int s = 0; s < kSegments; ++s) {
-        const uint32_t a = uint32_t((kRings - 1) * kSegments + s);
-        const uint32_t b = uint32_t((kRings - 1) * kSegments + (s + 1) % kSegments);
+    for (int s = 0; s < segmentCount; ++s) {
+        const uint32_t a = uint32_t((ringCount - 1) * segmentCount + s);
+        const uint32_t b = uint32_t((ringCount - 1) * segmentCount + (s + 1) % segmentCount);
         sky.addTriangle(a, zenith, b);
     }
 }
@@ -469,19 +469,19 @@ void buildCentrePiece(Scene& scene)
 
     // Steps all round lift the centre piece and give the ambient occlusion a run of crevices.
     stone.append(makeLathe({{11.0f, 0.1f}, {11.0f, 0.47f}, {10.45f, 0.47f}, {10.45f, 0.79f}, {9.9f, 0.79f},
-                            {9.9f, kPlatformTopY}, {9.3f, kPlatformTopY}},
-                           128, kStoneTileUnits));
+                            {9.9f, platformTopY}, {9.3f, platformTopY}},
+                           128, stoneTileUnits));
 
     // The moulded rim and bright water mark the orbit centre from every angle.
-    marble.append(makeLathe({{4.3f, kPlatformTopY - 0.05f}, {4.3f, 1.72f}, {4.46f, 1.78f}, {4.46f, 1.95f}, {4.26f, 2.03f},
+    marble.append(makeLathe({{4.3f, platformTopY - 0.05f}, {4.3f, 1.72f}, {4.46f, 1.78f}, {4.46f, 1.95f}, {4.26f, 2.03f},
                              {3.86f, 2.03f}, {3.76f, 1.95f}, {3.76f, 1.55f}},
-                            96, kMarbleTileUnits));
+                            96, marbleTileUnits));
     scene.mesh("Water").append(makeRadialSheet(96, 3, [](int ring, float) { return 1.0f + 2.8f * float(ring) / 3.0f; },
-                                               [](float, float) { return 1.8f; }, kWaterTileUnits));
+                                               [](float, float) { return 1.8f; }, waterTileUnits));
 
     // Dark granite sets off the white column and the brass above it.
-    granite.append(makeBox({3.2f, 1.3f, 3.2f}, kGraniteTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, kPlatformTopY, 0.0f}));
-    granite.append(makeBox({2.3f, 0.5f, 2.3f}, kGraniteTileUnits, {0.3f, 0.7f}), glm::translate(glm::mat4(1.0f), {0.0f, 2.4f, 0.0f}));
+    granite.append(makeBox({3.2f, 1.3f, 3.2f}, graniteTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, platformTopY, 0.0f}));
+    granite.append(makeBox({2.3f, 0.5f, 2.3f}, graniteTileUnits, {0.3f, 0.7f}), glm::translate(glm::mat4(1.0f), {0.0f, 2.4f, 0.0f}));
     for (int corner = 0; corner < 4; ++corner) {
         const float cx = (corner & 1) ? 1.38f : -1.38f;
         const float cz = (corner & 2) ? 1.38f : -1.38f;
@@ -496,64 +496,64 @@ void buildCentrePiece(Scene& scene)
     // and catch specular highlights from any side.
     brass.append(makeLathe({{0.56f, 0.0f}, {0.56f, 0.08f}, {0.3f, 0.16f}, {0.16f, 0.3f}, {0.12f, 0.46f}, {0.22f, 0.52f},
                             {0.22f, 0.58f}, {0.0f, 0.58f}},
-                           24, kBrassTileUnits, 45.0f),
+                           24, brassTileUnits, 45.0f),
                  glm::translate(glm::mat4(1.0f), {0.0f, columnTop, 0.0f}));
     const glm::vec3 centre(0.0f, columnTop + 0.58f + 1.9f, 0.0f);
     const glm::mat4 atCentre = glm::translate(glm::mat4(1.0f), centre);
     const float tilt = glm::radians(23.4f);
     const glm::mat4 polarFrame = glm::rotate(glm::rotate(atCentre, glm::radians(30.0f), {0, 1, 0}), tilt, {0, 0, 1});
-    brass.append(makeTorus(2.05f, 0.09f, 56, 8, kBrassTileUnits), atCentre);
-    brass.append(makeTorus(1.9f, 0.075f, 56, 7, kBrassTileUnits), glm::rotate(polarFrame, kPi * 0.5f, {1, 0, 0}));
-    brass.append(makeTorus(1.9f, 0.075f, 56, 7, kBrassTileUnits), glm::rotate(glm::rotate(polarFrame, kPi * 0.5f, {0, 1, 0}), kPi * 0.5f, {1, 0, 0}));
-    brass.append(makeTorus(1.82f, 0.07f, 56, 7, kBrassTileUnits), polarFrame);
-    brass.append(makeTorus(1.75f, 0.11f, 56, 6, kBrassTileUnits), glm::rotate(polarFrame, 2.0f * tilt, {1, 0, 0}));
+    brass.append(makeTorus(2.05f, 0.09f, 56, 8, brassTileUnits), atCentre);
+    brass.append(makeTorus(1.9f, 0.075f, 56, 7, brassTileUnits), glm::rotate(polarFrame, pi * 0.5f, {1, 0, 0}));
+    brass.append(makeTorus(1.9f, 0.075f, 56, 7, brassTileUnits), glm::rotate(glm::rotate(polarFrame, pi * 0.5f, {0, 1, 0}), pi * 0.5f, {1, 0, 0}));
+    brass.append(makeTorus(1.82f, 0.07f, 56, 7, brassTileUnits), polarFrame);
+    brass.append(makeTorus(1.75f, 0.11f, 56, 6, brassTileUnits), glm::rotate(polarFrame, 2.0f * tilt, {1, 0, 0}));
     const glm::vec3 axis = glm::vec3(polarFrame * glm::vec4(0.0f, 1.0f, 0.0f, 0.0f));
-    brass.append(makeCylinder(0.05f, 0.05f, 4.5f, 8, kBrassTileUnits, true), alongSegment(centre - axis * 2.25f, centre + axis * 2.25f));
-    brass.append(makeSphere(0.14f, 12, 6, kBrassTileUnits), glm::translate(glm::mat4(1.0f), centre + axis * 2.3f));
-    brass.append(makeSphere(0.6f, 24, 12, kBrassTileUnits), atCentre);
+    brass.append(makeCylinder(0.05f, 0.05f, 4.5f, 8, brassTileUnits, true), alongSegment(centre - axis * 2.25f, centre + axis * 2.25f));
+    brass.append(makeSphere(0.14f, 12, 6, brassTileUnits), glm::translate(glm::mat4(1.0f), centre + axis * 2.3f));
+    brass.append(makeSphere(0.6f, 24, 12, brassTileUnits), atCentre);
 }
 
 void buildArcade(Scene& scene)
 {
     Mesh& marble = scene.mesh("Marble");
     Mesh& stone = scene.mesh("Masonry");
-    static constexpr int kColumns = 12;
-    static constexpr float kSpacingDegrees = 360.0f / kColumns;
-    static constexpr int kBrokenColumn = 6; // at 195 degrees, at the back
+    constexpr int columns = 12;
+    constexpr float spacingDegrees = 360.0f / columns;
+    constexpr int brokenColumn = 6; // at 195 degrees, at the back
     const ColumnStyle style{0.40f, 0.87f, 0.35f, 5.7f, 0.45f, 0.12f, 0, 20};
-    const float springY = kPlatformTopY + columnHeight(style);
+    const float springY = platformTopY + columnHeight(style);
     const float topY = springY + 2.05f;
 
-    for (int i = 0; i < kColumns; ++i) {
-        const float angle = 15.0f + kSpacingDegrees * float(i);
-        const glm::vec3 foot = polar(kArcadeRadius, angle, kPlatformTopY);
-        if (i == kBrokenColumn) {
+    for (int i = 0; i < columns; ++i) {
+        const float angle = 15.0f + spacingDegrees * float(i);
+        const glm::vec3 foot = polar(arcadeRadius, angle, platformTopY);
+        if (i == brokenColumn) {
             addColumn(marble, foot, glm::radians(angle), style, 2.6f, 405);
-            addFallenDrum(marble, polar(kArcadeRadius + 1.3f, angle - 4.0f, kPlatformTopY), 0.38f, 1.2f, glm::radians(angle + 70.0f));
-            addFallenDrum(marble, polar(kArcadeRadius + 3.2f, angle + 3.0f, kPlatformTopY - 0.63f), 0.37f, 1.0f, glm::radians(angle + 20.0f));
-            addRubble(stone, polar(kArcadeRadius + 4.8f, angle - 2.0f, 0.0f), 2.2f, 9, kPlazaTopY, 406);
+            addFallenDrum(marble, polar(arcadeRadius + 1.3f, angle - 4.0f, platformTopY), 0.38f, 1.2f, glm::radians(angle + 70.0f));
+            addFallenDrum(marble, polar(arcadeRadius + 3.2f, angle + 3.0f, platformTopY - 0.63f), 0.37f, 1.0f, glm::radians(angle + 20.0f));
+            addRubble(stone, polar(arcadeRadius + 4.8f, angle - 2.0f, 0.0f), 2.2f, 9, plazaTopY, 406);
             continue;
         }
         addColumn(marble, foot, glm::radians(angle), style);
     }
 
-    const float chord = 2.0f * kArcadeRadius * std::sin(glm::radians(kSpacingDegrees * 0.5f));
+    const float chord = 2.0f * arcadeRadius * std::sin(glm::radians(spacingDegrees * 0.5f));
     const float archRadius = chord * 0.5f - 0.55f;
-    for (int i = 0; i < kColumns; ++i) {
-        const int next = (i + 1) % kColumns;
+    for (int i = 0; i < columns; ++i) {
+        const int next = (i + 1) % columns;
         // The front span is the entrance; the two spans at the broken column have fallen.
-        if (i == kColumns - 1 || i == kBrokenColumn || next == kBrokenColumn)
+        if (i == columns - 1 || i == brokenColumn || next == brokenColumn)
             continue;
-        const float middle = 15.0f + kSpacingDegrees * (float(i) + 0.5f);
-        const PointMap map = ringSpanMap(kArcadeRadius, middle, kSpacingDegrees * 0.5f);
+        const float middle = 15.0f + spacingDegrees * (float(i) + 0.5f);
+        const PointMap map = ringSpanMap(arcadeRadius, middle, spacingDegrees * 0.5f);
         stone.append(makeExtrusion(archOutline(chord * 0.5f, springY, archRadius, topY, 14, springY), -0.4f, 0.4f,
-                                   kStoneTileUnits, 30.0f, map));
+                                   stoneTileUnits, 30.0f, map));
         const std::vector<glm::vec2> cornice = {{-chord * 0.5f, topY}, {chord * 0.5f, topY}, {chord * 0.5f, topY + 0.24f}, {-chord * 0.5f, topY + 0.24f}};
-        marble.append(makeExtrusion(cornice, -0.55f, 0.55f, kMarbleTileUnits, 30.0f, map));
+        marble.append(makeExtrusion(cornice, -0.55f, 0.55f, marbleTileUnits, 30.0f, map));
         // Keystones stand proud of the face so each arch gets a small cast shadow.
         const std::vector<glm::vec2> key = {{-0.2f, springY + archRadius - 0.05f}, {0.2f, springY + archRadius - 0.05f},
                                             {0.26f, springY + archRadius + 0.55f}, {-0.26f, springY + archRadius + 0.55f}};
-        marble.append(makeExtrusion(key, 0.3f, 0.5f, kMarbleTileUnits, 30.0f, map));
+        marble.append(makeExtrusion(key, 0.3f, 0.5f, marbleTileUnits, 30.0f, map));
     }
 }
 
@@ -567,25 +567,25 @@ void buildColonnades(Scene& scene)
     for (int side = -1; side <= 1; side += 2) {
         const float x = 17.0f * float(side);
         for (int i = 0; i < 4; ++i) {
-            const glm::vec3 foot(x, kPlazaTopY, zs[i]);
-            marble.append(makeBox({1.9f, plinthHeight, 1.9f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), foot));
+            const glm::vec3 foot(x, plazaTopY, zs[i]);
+            marble.append(makeBox({1.9f, plinthHeight, 1.9f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), foot));
             const glm::vec3 columnFoot = foot + glm::vec3(0.0f, plinthHeight, 0.0f);
             if (side < 0 && i == 0) {
                 addColumn(marble, columnFoot, 0.0f, style, 4.2f, 501);
-                addFallenDrum(marble, {x - 2.3f, kPlazaTopY, zs[i] - 1.6f}, 0.6f, 1.6f, 0.5f);
-                addFallenDrum(marble, {x - 4.6f, kPlazaTopY, zs[i] + 0.4f}, 0.58f, 1.5f, 1.4f);
-                addRubble(stone, {x - 2.5f, 0.0f, zs[i] - 3.5f}, 2.0f, 7, kPlazaTopY, 502);
+                addFallenDrum(marble, {x - 2.3f, plazaTopY, zs[i] - 1.6f}, 0.6f, 1.6f, 0.5f);
+                addFallenDrum(marble, {x - 4.6f, plazaTopY, zs[i] + 0.4f}, 0.58f, 1.5f, 1.4f);
+                addRubble(stone, {x - 2.5f, 0.0f, zs[i] - 3.5f}, 2.0f, 7, plazaTopY, 502);
                 continue;
             }
             addColumn(marble, columnFoot, 0.0f, style);
         }
         // Architraves survive over only three columns a side, so the ruin reads as one from every angle.
-        const float beamY = kPlazaTopY + plinthHeight + columnHeight(style);
+        const float beamY = plazaTopY + plinthHeight + columnHeight(style);
         const float z0 = side > 0 ? zs[0] : zs[1];
         const float z1 = side > 0 ? zs[2] : zs[3];
         const glm::vec3 beamFoot(x, beamY, 0.5f * (z0 + z1));
-        marble.append(makeBox({1.55f, 0.9f, z1 - z0 + 1.7f}, kMarbleTileUnits, {0.37f, 0.11f}), glm::translate(glm::mat4(1.0f), beamFoot));
-        marble.append(makeBox({1.8f, 0.22f, z1 - z0 + 1.95f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), beamFoot + glm::vec3(0.0f, 0.9f, 0.0f)));
+        marble.append(makeBox({1.55f, 0.9f, z1 - z0 + 1.7f}, marbleTileUnits, {0.37f, 0.11f}), glm::translate(glm::mat4(1.0f), beamFoot));
+        marble.append(makeBox({1.8f, 0.22f, z1 - z0 + 1.95f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), beamFoot + glm::vec3(0.0f, 0.9f, 0.0f)));
     }
 }
 
@@ -602,7 +602,7 @@ void addStairFlight(Mesh& mesh, float wallZ, float x0, float x1, float baseY, in
     profile.push_back({0.0f, rise * float(steps)});
     // Profile x runs forward from the wall; extrusion z runs across the flight toward -X.
     const PointMap forward = [=](const glm::vec3& p) { return glm::vec3(-p.z, baseY + p.y, wallZ + p.x); };
-    mesh.append(makeExtrusion(profile, -x1, -x0, kStoneTileUnits, 20.0f, forward));
+    mesh.append(makeExtrusion(profile, -x1, -x0, stoneTileUnits, 20.0f, forward));
 }
 
 void buildTerrace(Scene& scene)
@@ -610,11 +610,11 @@ void buildTerrace(Scene& scene)
     Mesh& stone = scene.mesh("Masonry");
     Mesh& marble = scene.mesh("Marble");
     Mesh& sand = scene.mesh("Sand");
-    const float w = kTerraceHalfWidth;
-    const float depth = kTerraceFrontZ - kTerraceBackZ;
-    static constexpr float kStairHalfWidth = 5.5f;
-    static constexpr float kCheekWidth = 0.8f;
-    const float cheekOuter = kStairHalfWidth + kCheekWidth;
+    const float w = terraceHalfWidth;
+    const float depth = terraceFrontZ - terraceBackZ;
+    constexpr float stairHalfWidth = 5.5f;
+    constexpr float cheekWidth = 0.8f;
+    const float cheekOuter = stairHalfWidth + cheekWidth;
 
     // Niches give the long terrace wall depth and pockets of occlusion.
     const float nicheCentres[] = {10.5f, 14.5f, 18.0f};
@@ -622,42 +622,42 @@ void buildTerrace(Scene& scene)
     for (float c : nicheCentres) {
         leftNiches.push_back({-c + w - 0.7f, 0.6f, -c + w + 0.7f, 2.5f, 0.75f});
         rightNiches.push_back({c - cheekOuter - 0.7f, 0.6f, c - cheekOuter + 0.7f, 2.5f, 0.75f});
-        addUrn(marble, {-c, 0.6f, kTerraceFrontZ - 0.38f}, 0.8f);
-        addUrn(marble, {c, 0.6f, kTerraceFrontZ - 0.38f}, 0.8f);
+        addUrn(marble, {-c, 0.6f, terraceFrontZ - 0.38f}, 0.8f);
+        addUrn(marble, {c, 0.6f, terraceFrontZ - 0.38f}, 0.8f);
     }
-    addPanel(stone, {-w, 0.0f, kTerraceFrontZ}, {1, 0, 0}, {0, 1, 0}, w - cheekOuter, kTerraceTopY, leftNiches, kStoneTileUnits);
-    addPanel(stone, {cheekOuter, 0.0f, kTerraceFrontZ}, {1, 0, 0}, {0, 1, 0}, w - cheekOuter, kTerraceTopY, rightNiches, kStoneTileUnits);
-    addPanel(stone, {-w, 0.0f, kTerraceBackZ}, {0, 0, 1}, {0, 1, 0}, depth, kTerraceTopY, {}, kStoneTileUnits);
-    addPanel(stone, {w, 0.0f, kTerraceFrontZ}, {0, 0, -1}, {0, 1, 0}, depth, kTerraceTopY, {}, kStoneTileUnits);
-    addPanel(stone, {w, 0.0f, kTerraceBackZ}, {-1, 0, 0}, {0, 1, 0}, 2.0f * w, kTerraceTopY, {}, kStoneTileUnits);
+    addPanel(stone, {-w, 0.0f, terraceFrontZ}, {1, 0, 0}, {0, 1, 0}, w - cheekOuter, terraceTopY, leftNiches, stoneTileUnits);
+    addPanel(stone, {cheekOuter, 0.0f, terraceFrontZ}, {1, 0, 0}, {0, 1, 0}, w - cheekOuter, terraceTopY, rightNiches, stoneTileUnits);
+    addPanel(stone, {-w, 0.0f, terraceBackZ}, {0, 0, 1}, {0, 1, 0}, depth, terraceTopY, {}, stoneTileUnits);
+    addPanel(stone, {w, 0.0f, terraceFrontZ}, {0, 0, -1}, {0, 1, 0}, depth, terraceTopY, {}, stoneTileUnits);
+    addPanel(stone, {w, 0.0f, terraceBackZ}, {-1, 0, 0}, {0, 1, 0}, 2.0f * w, terraceTopY, {}, stoneTileUnits);
 
     // Light sand on top catches the sun for bloom; the coping lip draws a thin shadow line.
-    addFace(sand, {-w, kTerraceTopY, kTerraceFrontZ}, {2.0f * w, 0, 0}, {0, 0, -depth}, kSandTileUnits);
+    addFace(sand, {-w, terraceTopY, terraceFrontZ}, {2.0f * w, 0, 0}, {0, 0, -depth}, sandTileUnits);
     const float lip = 0.18f;
-    const float copingY = kTerraceTopY - 0.12f;
-    marble.append(makeBox({w - kStairHalfWidth + lip, 0.3f, 0.6f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {-(w + kStairHalfWidth + lip) * 0.5f, copingY, kTerraceFrontZ - 0.3f + lip}));
-    marble.append(makeBox({w - kStairHalfWidth + lip, 0.3f, 0.6f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {(w + kStairHalfWidth + lip) * 0.5f, copingY, kTerraceFrontZ - 0.3f + lip}));
-    marble.append(makeBox({2.0f * w + 2.0f * lip, 0.3f, 0.6f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, copingY, kTerraceBackZ + 0.3f - lip}));
-    marble.append(makeBox({0.6f, 0.3f, depth - 1.2f + 2.0f * lip}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {-w + 0.3f - lip, copingY, 0.5f * (kTerraceFrontZ + kTerraceBackZ)}));
-    marble.append(makeBox({0.6f, 0.3f, depth - 1.2f + 2.0f * lip}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {w - 0.3f + lip, copingY, 0.5f * (kTerraceFrontZ + kTerraceBackZ)}));
+    const float copingY = terraceTopY - 0.12f;
+    marble.append(makeBox({w - stairHalfWidth + lip, 0.3f, 0.6f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {-(w + stairHalfWidth + lip) * 0.5f, copingY, terraceFrontZ - 0.3f + lip}));
+    marble.append(makeBox({w - stairHalfWidth + lip, 0.3f, 0.6f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {(w + stairHalfWidth + lip) * 0.5f, copingY, terraceFrontZ - 0.3f + lip}));
+    marble.append(makeBox({2.0f * w + 2.0f * lip, 0.3f, 0.6f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, copingY, terraceBackZ + 0.3f - lip}));
+    marble.append(makeBox({0.6f, 0.3f, depth - 1.2f + 2.0f * lip}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {-w + 0.3f - lip, copingY, 0.5f * (terraceFrontZ + terraceBackZ)}));
+    marble.append(makeBox({0.6f, 0.3f, depth - 1.2f + 2.0f * lip}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {w - 0.3f + lip, copingY, 0.5f * (terraceFrontZ + terraceBackZ)}));
 
-    static constexpr int kSteps = 10;
-    static constexpr float kRun = 0.55f;
-    addStairFlight(stone, kTerraceFrontZ, -kStairHalfWidth, kStairHalfWidth, 0.0f, kSteps, kTerraceTopY / kSteps, kRun);
-    const PointMap forward = [](const glm::vec3& p) { return glm::vec3(-p.z, p.y, kTerraceFrontZ + p.x); };
-    const float cheekLength = kRun * kSteps + 0.4f;
-    const std::vector<glm::vec2> cheek = {{0.0f, 0.0f}, {cheekLength, 0.0f}, {cheekLength, 0.9f}, {0.0f, kTerraceTopY + 0.55f}};
-    marble.append(makeExtrusion(cheek, -cheekOuter, -kStairHalfWidth, kMarbleTileUnits, 20.0f, forward));
-    marble.append(makeExtrusion(cheek, kStairHalfWidth, cheekOuter, kMarbleTileUnits, 20.0f, forward));
+    constexpr int stepCount = 10;
+    constexpr float stepRun = 0.55f;
+    addStairFlight(stone, terraceFrontZ, -stairHalfWidth, stairHalfWidth, 0.0f, stepCount, terraceTopY / stepCount, stepRun);
+    const PointMap forward = [](const glm::vec3& p) { return glm::vec3(-p.z, p.y, terraceFrontZ + p.x); };
+    const float cheekLength = stepRun * stepCount + 0.4f;
+    const std::vector<glm::vec2> cheek = {{0.0f, 0.0f}, {cheekLength, 0.0f}, {cheekLength, 0.9f}, {0.0f, terraceTopY + 0.55f}};
+    marble.append(makeExtrusion(cheek, -cheekOuter, -stairHalfWidth, marbleTileUnits, 20.0f, forward));
+    marble.append(makeExtrusion(cheek, stairHalfWidth, cheekOuter, marbleTileUnits, 20.0f, forward));
     for (int side = -1; side <= 1; side += 2) {
-        const float x = (kStairHalfWidth + kCheekWidth * 0.5f) * float(side);
-        marble.append(makeBox({1.15f, 1.3f, 1.15f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {x, 0.0f, kTerraceFrontZ + cheekLength + 0.2f}));
-        addLamp(scene.mesh("Brass"), scene.mesh("Lanterns"), {x, 1.3f, kTerraceFrontZ + cheekLength + 0.2f}, 1.7f);
+        const float x = (stairHalfWidth + cheekWidth * 0.5f) * float(side);
+        marble.append(makeBox({1.15f, 1.3f, 1.15f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {x, 0.0f, terraceFrontZ + cheekLength + 0.2f}));
+        addLamp(scene.mesh("Brass"), scene.mesh("Lanterns"), {x, 1.3f, terraceFrontZ + cheekLength + 0.2f}, 1.7f);
         // Tall statues flank the stair and throw long shadows across the terrace wall.
         const float sx = 8.4f * float(side);
-        const float sz = kTerraceFrontZ + 1.6f;
-        stone.append(makeBox({1.9f, 2.4f, 1.9f}, kStoneTileUnits, {0.2f, 0.5f}), glm::translate(glm::mat4(1.0f), {sx, 0.0f, sz}));
-        marble.append(makeBox({2.15f, 0.25f, 2.15f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {sx, 2.4f, sz}));
+        const float sz = terraceFrontZ + 1.6f;
+        stone.append(makeBox({1.9f, 2.4f, 1.9f}, stoneTileUnits, {0.2f, 0.5f}), glm::translate(glm::mat4(1.0f), {sx, 0.0f, sz}));
+        marble.append(makeBox({2.15f, 0.25f, 2.15f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {sx, 2.4f, sz}));
         addStatue(marble, {sx, 2.65f, sz}, 4.1f, glm::radians(-12.0f * float(side)));
     }
 }
@@ -666,31 +666,31 @@ void buildGate(Scene& scene)
 {
     Mesh& stone = scene.mesh("Masonry");
     Mesh& marble = scene.mesh("Marble");
-    const float baseY = kTerraceTopY;
+    const float baseY = terraceTopY;
     const float z = -24.0f;
     const float halfDepth = 1.5f;
     const float bodyTop = 11.5f;
     const PointMap onTerrace = [=](const glm::vec3& p) { return glm::vec3(p.x, baseY + p.y, z + p.z); };
-    stone.append(makeExtrusion(archOutline(6.0f, 6.2f, 2.4f, bodyTop, 20, 0.0f), -halfDepth, halfDepth, kStoneTileUnits, 30.0f, onTerrace));
+    stone.append(makeExtrusion(archOutline(6.0f, 6.2f, 2.4f, bodyTop, 20, 0.0f), -halfDepth, halfDepth, stoneTileUnits, 30.0f, onTerrace));
 
     // Engaged columns on both faces, so the gate also reads from orbits behind the terrace.
     const ColumnStyle style{0.42f, 0.86f, 0.35f, 7.6f, 0.5f, 0.15f, 0, 18};
     for (int face = -1; face <= 1; face += 2) {
         const float columnZ = z + float(face) * (halfDepth + 0.05f);
         for (float x : {-5.1f, -3.4f, 3.4f, 5.1f}) {
-            marble.append(makeBox({1.1f, 1.2f, 1.1f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {x, baseY, columnZ}));
+            marble.append(makeBox({1.1f, 1.2f, 1.1f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {x, baseY, columnZ}));
             addColumn(marble, {x, baseY + 1.2f, columnZ}, 0.0f, style);
         }
     }
     const float bandY = baseY + 1.2f + columnHeight(style);
-    marble.append(makeBox({12.6f, bodyTop + baseY - bandY, 2.0f * halfDepth + 1.2f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, bandY, z}));
-    marble.append(makeBox({13.2f, 0.35f, 2.0f * halfDepth + 1.7f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, baseY + bodyTop, z}));
+    marble.append(makeBox({12.6f, bodyTop + baseY - bandY, 2.0f * halfDepth + 1.2f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, bandY, z}));
+    marble.append(makeBox({13.2f, 0.35f, 2.0f * halfDepth + 1.7f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, baseY + bodyTop, z}));
     const float atticY = baseY + bodyTop + 0.35f;
-    stone.append(makeBox({9.6f, 2.1f, 2.0f * halfDepth + 0.4f}, kStoneTileUnits, {0.4f, 0.1f}), glm::translate(glm::mat4(1.0f), {0.0f, atticY, z}));
-    marble.append(makeBox({10.2f, 0.3f, 2.0f * halfDepth + 0.9f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, atticY + 2.1f, z}));
-    marble.append(makeBox({5.0f, 1.2f, 0.12f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, atticY + 0.45f, z + halfDepth + 0.24f}));
+    stone.append(makeBox({9.6f, 2.1f, 2.0f * halfDepth + 0.4f}, stoneTileUnits, {0.4f, 0.1f}), glm::translate(glm::mat4(1.0f), {0.0f, atticY, z}));
+    marble.append(makeBox({10.2f, 0.3f, 2.0f * halfDepth + 0.9f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, atticY + 2.1f, z}));
+    marble.append(makeBox({5.0f, 1.2f, 0.12f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, atticY + 0.45f, z + halfDepth + 0.24f}));
     for (int face = -1; face <= 1; face += 2)
-        marble.append(makeBox({0.7f, 1.0f, 0.3f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, baseY + 8.1f, z + float(face) * (halfDepth + 0.05f)}));
+        marble.append(makeBox({0.7f, 1.0f, 0.3f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {0.0f, baseY + 8.1f, z + float(face) * (halfDepth + 0.05f)}));
 }
 
 // Square shaft from y0 to y1 with niches or windows, faces built as panels.
@@ -710,20 +710,20 @@ void buildTower(Scene& scene)
     Mesh& stone = scene.mesh("Masonry");
     Mesh& marble = scene.mesh("Marble");
     const glm::vec3 centre(-14.0f, 0.0f, -25.2f);
-    const float y0 = kTerraceTopY;
-    stone.append(makeBox({6.4f, 1.2f, 6.4f}, kStoneTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, y0, 0.0f)));
+    const float y0 = terraceTopY;
+    stone.append(makeBox({6.4f, 1.2f, 6.4f}, stoneTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, y0, 0.0f)));
     const float lowerWidth = 5.5f;
     const float lowerTop = y0 + 13.0f;
     const std::vector<Recess> door = {{2.05f, 0.0f, 3.45f, 2.6f, 0.8f}, {2.4f, 5.0f, 3.1f, 7.0f, 0.7f}, {2.4f, 9.0f, 3.1f, 11.0f, 0.7f}};
     const std::vector<Recess> slit = {{2.4f, 4.0f, 3.1f, 6.2f, 0.7f}, {2.4f, 8.6f, 3.1f, 10.8f, 0.7f}};
-    addSquareShaft(stone, centre, lowerWidth, y0 + 1.2f, lowerTop, door, slit, kStoneTileUnits);
-    marble.append(makeBox({lowerWidth + 0.5f, 0.35f, lowerWidth + 0.5f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, lowerTop, 0.0f)));
+    addSquareShaft(stone, centre, lowerWidth, y0 + 1.2f, lowerTop, door, slit, stoneTileUnits);
+    marble.append(makeBox({lowerWidth + 0.5f, 0.35f, lowerWidth + 0.5f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, lowerTop, 0.0f)));
     const float upperWidth = 5.1f;
     const float upperBottom = lowerTop + 0.35f;
     const float upperTop = upperBottom + 8.0f;
     const std::vector<Recess> windows = {{0.95f, 3.6f, 1.85f, 6.0f, 0.6f}, {3.25f, 3.6f, 4.15f, 6.0f, 0.6f}};
-    addSquareShaft(stone, centre, upperWidth, upperBottom, upperTop, windows, windows, kStoneTileUnits);
-    marble.append(makeBox({upperWidth + 0.6f, 0.4f, upperWidth + 0.6f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, upperTop, 0.0f)));
+    addSquareShaft(stone, centre, upperWidth, upperBottom, upperTop, windows, windows, stoneTileUnits);
+    marble.append(makeBox({upperWidth + 0.6f, 0.4f, upperWidth + 0.6f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), centre + glm::vec3(0.0f, upperTop, 0.0f)));
     // Merlons break the tower's silhouette against the sky.
     const float rimY = upperTop + 0.4f;
     const float half = (upperWidth + 0.6f) * 0.5f - 0.3f;
@@ -731,7 +731,7 @@ void buildTower(Scene& scene)
         for (int k = 0; k < 4; ++k) {
             const float t = -half + 2.0f * half * float(k) / 3.0f;
             const glm::vec3 offset = side == 0 ? glm::vec3(t, 0, half) : side == 1 ? glm::vec3(half, 0, -t) : side == 2 ? glm::vec3(-t, 0, -half) : glm::vec3(-half, 0, t);
-            stone.append(makeBox({0.6f, 0.9f, 0.6f}, kStoneTileUnits, {0.2f * float(k), 0.1f * float(side)}), glm::translate(glm::mat4(1.0f), centre + offset + glm::vec3(0.0f, rimY, 0.0f)));
+            stone.append(makeBox({0.6f, 0.9f, 0.6f}, stoneTileUnits, {0.2f * float(k), 0.1f * float(side)}), glm::translate(glm::mat4(1.0f), centre + offset + glm::vec3(0.0f, rimY, 0.0f)));
         }
     }
 }
@@ -742,80 +742,80 @@ void buildTemple(Scene& scene)
 {
     Mesh& stone = scene.mesh("Masonry");
     Mesh& marble = scene.mesh("Marble");
-    static constexpr float kCentreX = 12.5f;
-    static constexpr float kFrontZ = -36.6f;
-    static constexpr float kBackZ = -41.4f;
-    static constexpr float kPodiumHalfWidth = 6.0f;
-    static constexpr float kPodiumHeight = 1.5f;
-    const glm::vec3 podiumCentre(kCentreX, 0.0f, 0.5f * (kFrontZ + kBackZ));
-    stone.append(makeBox({2.0f * kPodiumHalfWidth, kPodiumHeight, kFrontZ - kBackZ}, kStoneTileUnits, {0.2f, 0.3f}),
+    constexpr float centreX = 12.5f;
+    constexpr float frontZ = -36.6f;
+    constexpr float backZ = -41.4f;
+    constexpr float podiumHalfWidth = 6.0f;
+    constexpr float podiumHeight = 1.5f;
+    const glm::vec3 podiumCentre(centreX, 0.0f, 0.5f * (frontZ + backZ));
+    stone.append(makeBox({2.0f * podiumHalfWidth, podiumHeight, frontZ - backZ}, stoneTileUnits, {0.2f, 0.3f}),
                  glm::translate(glm::mat4(1.0f), podiumCentre));
-    addStairFlight(stone, kFrontZ, kCentreX - 4.2f, kCentreX + 4.2f, 0.0f, 3, kPodiumHeight / 3.0f, 0.5f);
+    addStairFlight(stone, frontZ, centreX - 4.2f, centreX + 4.2f, 0.0f, 3, podiumHeight / 3.0f, 0.5f);
 
     const ColumnStyle style{0.5f, 0.86f, 0.4f, 10.0f, 0.65f, 0.22f, 16, 20};
-    const float columnZ = kFrontZ - 0.75f;
+    const float columnZ = frontZ - 0.75f;
     for (int i = 0; i < 4; ++i)
-        addColumn(marble, {kCentreX - 3.9f + 2.6f * float(i), kPodiumHeight, columnZ}, 0.0f, style);
-    const float beamY = kPodiumHeight + columnHeight(style);
+        addColumn(marble, {centreX - 3.9f + 2.6f * float(i), podiumHeight, columnZ}, 0.0f, style);
+    const float beamY = podiumHeight + columnHeight(style);
 
     // A cella wall behind the columns gives the porch a deep, shaded background.
     const float cellaFront = columnZ - 1.6f;
     const float cellaHalfWidth = 4.6f;
-    const float cellaDepth = cellaFront - (kBackZ + 0.3f);
-    const float wallHeight = beamY - kPodiumHeight;
+    const float cellaDepth = cellaFront - (backZ + 0.3f);
+    const float wallHeight = beamY - podiumHeight;
     const std::vector<Recess> doorway = {{cellaHalfWidth - 1.1f, 0.0f, cellaHalfWidth + 1.1f, 5.2f, 0.9f}};
-    addPanel(stone, {kCentreX - cellaHalfWidth, kPodiumHeight, cellaFront}, {1, 0, 0}, {0, 1, 0}, 2.0f * cellaHalfWidth, wallHeight, doorway, kStoneTileUnits);
-    addPanel(stone, {kCentreX + cellaHalfWidth, kPodiumHeight, cellaFront}, {0, 0, -1}, {0, 1, 0}, cellaDepth, wallHeight, {}, kStoneTileUnits);
-    addPanel(stone, {kCentreX - cellaHalfWidth, kPodiumHeight, cellaFront - cellaDepth}, {0, 0, 1}, {0, 1, 0}, cellaDepth, wallHeight, {}, kStoneTileUnits);
-    addPanel(stone, {kCentreX + cellaHalfWidth, kPodiumHeight, cellaFront - cellaDepth}, {-1, 0, 0}, {0, 1, 0}, 2.0f * cellaHalfWidth, wallHeight, {}, kStoneTileUnits);
+    addPanel(stone, {centreX - cellaHalfWidth, podiumHeight, cellaFront}, {1, 0, 0}, {0, 1, 0}, 2.0f * cellaHalfWidth, wallHeight, doorway, stoneTileUnits);
+    addPanel(stone, {centreX + cellaHalfWidth, podiumHeight, cellaFront}, {0, 0, -1}, {0, 1, 0}, cellaDepth, wallHeight, {}, stoneTileUnits);
+    addPanel(stone, {centreX - cellaHalfWidth, podiumHeight, cellaFront - cellaDepth}, {0, 0, 1}, {0, 1, 0}, cellaDepth, wallHeight, {}, stoneTileUnits);
+    addPanel(stone, {centreX + cellaHalfWidth, podiumHeight, cellaFront - cellaDepth}, {-1, 0, 0}, {0, 1, 0}, 2.0f * cellaHalfWidth, wallHeight, {}, stoneTileUnits);
 
     // Entablature and a gabled roof whose front is the pediment.
-    const float roofDepth = columnZ + 0.7f - (kBackZ + 0.1f);
-    const float roofZ = 0.5f * (columnZ + 0.7f + kBackZ + 0.1f);
-    marble.append(makeBox({9.6f, 0.8f, roofDepth}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {kCentreX, beamY, roofZ}));
-    stone.append(makeBox({9.6f, 0.7f, roofDepth - 0.1f}, kStoneTileUnits, {0.1f, 0.4f}), glm::translate(glm::mat4(1.0f), {kCentreX, beamY + 0.8f, roofZ}));
-    marble.append(makeBox({10.3f, 0.3f, roofDepth + 0.5f}, kMarbleTileUnits), glm::translate(glm::mat4(1.0f), {kCentreX, beamY + 1.5f, roofZ}));
+    const float roofDepth = columnZ + 0.7f - (backZ + 0.1f);
+    const float roofZ = 0.5f * (columnZ + 0.7f + backZ + 0.1f);
+    marble.append(makeBox({9.6f, 0.8f, roofDepth}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {centreX, beamY, roofZ}));
+    stone.append(makeBox({9.6f, 0.7f, roofDepth - 0.1f}, stoneTileUnits, {0.1f, 0.4f}), glm::translate(glm::mat4(1.0f), {centreX, beamY + 0.8f, roofZ}));
+    marble.append(makeBox({10.3f, 0.3f, roofDepth + 0.5f}, marbleTileUnits), glm::translate(glm::mat4(1.0f), {centreX, beamY + 1.5f, roofZ}));
     const float gableY = beamY + 1.8f;
     const std::vector<glm::vec2> gable = {{-5.15f, 0.0f}, {5.15f, 0.0f}, {0.0f, 2.6f}};
-    const PointMap overPorch = [=](const glm::vec3& p) { return glm::vec3(kCentreX + p.x, gableY + p.y, roofZ + p.z); };
-    marble.append(makeExtrusion(gable, -0.5f * roofDepth - 0.25f, 0.5f * roofDepth + 0.25f, kMarbleTileUnits, 20.0f, overPorch));
-    addUrn(marble, {kCentreX, gableY + 2.45f, roofZ + 0.5f * roofDepth}, 1.0f);
+    const PointMap overPorch = [=](const glm::vec3& p) { return glm::vec3(centreX + p.x, gableY + p.y, roofZ + p.z); };
+    marble.append(makeExtrusion(gable, -0.5f * roofDepth - 0.25f, 0.5f * roofDepth + 0.25f, marbleTileUnits, 20.0f, overPorch));
+    addUrn(marble, {centreX, gableY + 2.45f, roofZ + 0.5f * roofDepth}, 1.0f);
 }
 
 void buildWallRing(Scene& scene)
 {
     Mesh& stone = scene.mesh("Masonry");
     Mesh& marble = scene.mesh("Marble");
-    static constexpr float kInner = 24.85f;
-    static constexpr float kOuter = 25.5f;
-    static constexpr int kChunks = 48;
+    constexpr float inner = 24.85f;
+    constexpr float outer = 25.5f;
+    constexpr int chunks = 48;
     Prng rng(808);
-    for (int c = 0; c < kChunks; ++c) {
-        const float a0 = 360.0f * float(c) / kChunks;
-        const float a1 = 360.0f * float(c + 1) / kChunks;
+    for (int c = 0; c < chunks; ++c) {
+        const float a0 = 360.0f * float(c) / chunks;
+        const float a1 = 360.0f * float(c + 1) / chunks;
         const float middle = 0.5f * (a0 + a1);
-        const glm::vec3 mid = polar(0.5f * (kInner + kOuter), middle, 0.0f);
+        const glm::vec3 mid = polar(0.5f * (inner + outer), middle, 0.0f);
         const float height = float(rng.uniform(0.85, 1.2));
         const float roll = float(rng.uniform());
         const bool entrance = middle < 14.0f || middle > 346.0f;
         const bool sideGate = std::fabs(middle - 90.0f) < 4.0f || std::fabs(middle - 270.0f) < 4.0f;
-        const bool underTerrace = mid.z < kTerraceFrontZ + 1.0f && std::fabs(mid.x) < kTerraceHalfWidth + 1.0f;
+        const bool underTerrace = mid.z < terraceFrontZ + 1.0f && std::fabs(mid.x) < terraceHalfWidth + 1.0f;
         if (entrance || sideGate || underTerrace || roll < 0.08f)
             continue;
         if (roll < 0.22f) {
             // Collapsed stretch: a low stump and its blocks.
-            addWallArc(stone, kInner, kOuter, 0.0f, 0.35f, a0 + 0.3f, a1 - 0.3f, kStoneTileUnits);
-            addRubble(stone, polar(kOuter + 1.2f, middle, 0.0f), 0.9f, 3, 0.0f, 900u + uint32_t(c));
+            addWallArc(stone, inner, outer, 0.0f, 0.35f, a0 + 0.3f, a1 - 0.3f, stoneTileUnits);
+            addRubble(stone, polar(outer + 1.2f, middle, 0.0f), 0.9f, 3, 0.0f, 900u + uint32_t(c));
             continue;
         }
-        addWallArc(stone, kInner, kOuter, 0.0f, height, a0, a1, kStoneTileUnits);
-        addWallArc(marble, kInner - 0.1f, kOuter + 0.1f, height, height + 0.14f, a0 + 0.05f, a1 - 0.05f, kMarbleTileUnits);
+        addWallArc(stone, inner, outer, 0.0f, height, a0, a1, stoneTileUnits);
+        addWallArc(marble, inner - 0.1f, outer + 0.1f, height, height + 0.14f, a0 + 0.05f, a1 - 0.05f, marbleTileUnits);
     }
     // Piers mark the entrance gap that keeps the first camera move clear.
     for (int side = -1; side <= 1; side += 2) {
         const glm::vec3 pier = polar(25.2f, 16.0f * float(side), 0.0f);
-        stone.append(makeBox({1.3f, 1.9f, 1.3f}, kStoneTileUnits), placement(pier, glm::radians(16.0f * float(side))));
-        marble.append(makeBox({1.5f, 0.2f, 1.5f}, kMarbleTileUnits), placement(pier + glm::vec3(0.0f, 1.9f, 0.0f), glm::radians(16.0f * float(side))));
+        stone.append(makeBox({1.3f, 1.9f, 1.3f}, stoneTileUnits), placement(pier, glm::radians(16.0f * float(side))));
+        marble.append(makeBox({1.5f, 0.2f, 1.5f}, marbleTileUnits), placement(pier + glm::vec3(0.0f, 1.9f, 0.0f), glm::radians(16.0f * float(side))));
         addUrn(marble, pier + glm::vec3(0.0f, 2.1f, 0.0f), 1.1f);
     }
 }
@@ -826,14 +826,14 @@ void buildObelisks(Scene& scene)
     Mesh& granite = scene.mesh("Granite");
     Mesh& brass = scene.mesh("Brass");
     for (int side = -1; side <= 1; side += 2) {
-        const glm::vec3 foot(11.0f * float(side), kPlazaTopY, 19.0f);
+        const glm::vec3 foot(11.0f * float(side), plazaTopY, 19.0f);
         const glm::mat4 at = glm::translate(glm::mat4(1.0f), foot);
-        marble.append(makeBox({2.6f, 0.5f, 2.6f}, kMarbleTileUnits), at);
-        marble.append(makeBox({2.1f, 0.4f, 2.1f}, kMarbleTileUnits), glm::translate(at, {0, 0.5f, 0}));
-        granite.append(makeBox({1.6f, 1.5f, 1.6f}, kGraniteTileUnits), glm::translate(at, {0, 0.9f, 0}));
-        marble.append(makeBox({1.85f, 0.22f, 1.85f}, kMarbleTileUnits), glm::translate(at, {0, 2.4f, 0}));
-        granite.append(makeSquareFrustum(1.15f, 0.72f, 10.2f, kGraniteTileUnits), glm::translate(at, {0, 2.62f, 0}));
-        brass.append(makePyramid(0.72f, 0.85f, kBrassTileUnits), glm::translate(at, {0, 12.82f, 0}));
+        marble.append(makeBox({2.6f, 0.5f, 2.6f}, marbleTileUnits), at);
+        marble.append(makeBox({2.1f, 0.4f, 2.1f}, marbleTileUnits), glm::translate(at, {0, 0.5f, 0}));
+        granite.append(makeBox({1.6f, 1.5f, 1.6f}, graniteTileUnits), glm::translate(at, {0, 0.9f, 0}));
+        marble.append(makeBox({1.85f, 0.22f, 1.85f}, marbleTileUnits), glm::translate(at, {0, 2.4f, 0}));
+        granite.append(makeSquareFrustum(1.15f, 0.72f, 10.2f, graniteTileUnits), glm::translate(at, {0, 2.62f, 0}));
+        brass.append(makePyramid(0.72f, 0.85f, brassTileUnits), glm::translate(at, {0, 12.82f, 0}));
     }
 }
 
@@ -843,34 +843,34 @@ void buildPlazaProps(Scene& scene)
     Mesh& glass = scene.mesh("Lanterns");
     for (int side = -1; side <= 1; side += 2) {
         for (float z : {13.0f, 20.5f})
-            addLamp(brass, glass, {3.8f * float(side), kPlazaTopY, z}, 3.3f);
+            addLamp(brass, glass, {3.8f * float(side), plazaTopY, z}, 3.3f);
     }
-    addLamp(brass, glass, {13.6f, kPlazaTopY, -13.2f}, 3.3f);
-    addLamp(brass, glass, {-13.6f, kPlazaTopY, 13.2f}, 3.3f);
+    addLamp(brass, glass, {13.6f, plazaTopY, -13.2f}, 3.3f);
+    addLamp(brass, glass, {-13.6f, plazaTopY, 13.2f}, 3.3f);
 
     Mesh& wood = scene.mesh("Crates");
-    addCrateStack(wood, {12.6f, kPlazaTopY, 13.4f}, glm::radians(25.0f),
+    addCrateStack(wood, {12.6f, plazaTopY, 13.4f}, glm::radians(25.0f),
                   {{0.0f, 0.0f, 0.0f, 1.1f}, {1.15f, 0.0f, 0.1f, 1.1f}, {0.1f, 0.0f, 1.2f, 1.05f}, {0.55f, 1.1f, 0.1f, 1.05f},
                    {0.2f, 1.05f, 1.15f, 0.9f}, {0.5f, 2.15f, 0.3f, 0.9f}},
                   61);
-    addCrateStack(wood, {14.2f, kPlazaTopY, -13.6f}, glm::radians(-30.0f),
+    addCrateStack(wood, {14.2f, plazaTopY, -13.6f}, glm::radians(-30.0f),
                   {{0.0f, 0.0f, 0.0f, 1.2f}, {1.25f, 0.0f, -0.1f, 1.1f}, {0.6f, 1.2f, 0.0f, 1.0f}, {-1.0f, 0.0f, 0.9f, 0.85f}},
                   62);
-    addCrateStack(wood, {-17.0f, kTerraceTopY, -20.2f}, glm::radians(10.0f),
+    addCrateStack(wood, {-17.0f, terraceTopY, -20.2f}, glm::radians(10.0f),
                   {{0.0f, 0.0f, 0.0f, 1.1f}, {1.15f, 0.0f, 0.0f, 1.1f}, {0.55f, 1.1f, 0.05f, 1.05f}}, 63);
-    addCrateStack(wood, {-21.0f, kPlazaTopY, 5.0f}, glm::radians(-15.0f),
+    addCrateStack(wood, {-21.0f, plazaTopY, 5.0f}, glm::radians(-15.0f),
                   {{0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.05f, 1.0f}, {0.1f, 1.0f, 0.5f, 0.95f}}, 64);
 
     // Benches break up the open paving between arcade and colonnades with small shadowed shapes.
     Mesh& stone = scene.mesh("Masonry");
     for (float angle : {62.0f, 118.0f, 242.0f, 298.0f}) {
-        const glm::vec3 centre = polar(13.3f, angle, kPlazaTopY);
+        const glm::vec3 centre = polar(13.3f, angle, plazaTopY);
         const float yaw = glm::radians(angle);
         for (float offset : {-0.9f, 0.9f}) {
             const glm::vec3 leg = centre + glm::vec3(std::cos(yaw) * offset, 0.0f, -std::sin(yaw) * offset);
-            stone.append(makeBox({0.3f, 0.45f, 0.55f}, kStoneTileUnits), placement(leg, yaw));
+            stone.append(makeBox({0.3f, 0.45f, 0.55f}, stoneTileUnits), placement(leg, yaw));
         }
-        scene.mesh("Marble").append(makeBox({2.5f, 0.14f, 0.75f}, kMarbleTileUnits), placement(centre + glm::vec3(0.0f, 0.45f, 0.0f), yaw));
+        scene.mesh("Marble").append(makeBox({2.5f, 0.14f, 0.75f}, marbleTileUnits), placement(centre + glm::vec3(0.0f, 0.45f, 0.0f), yaw));
     }
 }
 

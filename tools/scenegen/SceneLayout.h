@@ -22,7 +22,7 @@ struct Scene {
     size_t triangleCount() const;
 };
 
-static constexpr float kSkyDomeRadius = 240.0f;
+constexpr float skyDomeRadius = 240.0f;
 
 Scene buildScene();
 

@@ -15,8 +15,8 @@ namespace scenegen {
 
 namespace {
 
-static constexpr double kPi = 3.14159265358979;
-static constexpr double kTwoPi = 6.28318530717959;
+constexpr double pi = 3.14159265358979;
+constexpr double twoPi = 6.28318530717959;
 
 glm::vec3 mix(const glm::vec3& a, const glm::vec3& b, double t) { return a + (b - a) * float(t); }
 double clamp01(double x) { return std::clamp(x, 0.0, 1.0); }
@@ -128,7 +128,7 @@ Image makeBond(int size, const BondStyle& style, uint32_t seed)
             const double warm = style.warmth * rng.uniform(-1.0, 1.0);
             row.tints.push_back(glm::vec3(float(brightness * (1.0 + warm)), float(brightness), float(brightness * (1.0 - warm))));
             row.cracked.push_back(rng.uniform() < style.crackChance);
-            row.crackAngle.push_back(rng.uniform(0.0, kPi));
+            row.crackAngle.push_back(rng.uniform(0.0, pi));
             row.crackOffset.push_back(rng.uniform(-0.3, 0.3));
         }
         row.starts.push_back(style.tileUnits);
@@ -202,17 +202,17 @@ Image makeBond(int size, const BondStyle& style, uint32_t seed)
 
 Image makeGrassTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 6;
+    constexpr int period = 6;
     Image image(size, size);
     const glm::vec3 dark(0.15f, 0.25f, 0.07f);
     const glm::vec3 lush(0.29f, 0.42f, 0.12f);
     const glm::vec3 dry(0.47f, 0.45f, 0.22f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            const double patches = fbm(x, y, kPeriod, kPeriod, 5, 0.5, seed);
-            const double dryness = smoothstep(0.12, 0.45, fbm(x * 0.5 + 3.1, y * 0.5, kPeriod / 2, kPeriod / 2, 4, 0.5, seed + 1) + 0.1);
-            const double clumps = fbm(x * 8, y * 8, kPeriod * 8, kPeriod * 8, 3, 0.5, seed + 2);
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            const double patches = fbm(x, y, period, period, 5, 0.5, seed);
+            const double dryness = smoothstep(0.12, 0.45, fbm(x * 0.5 + 3.1, y * 0.5, period / 2, period / 2, 4, 0.5, seed + 1) + 0.1);
+            const double clumps = fbm(x * 8, y * 8, period * 8, period * 8, 3, 0.5, seed + 2);
             glm::vec3 c = mix(dark, lush, clamp01(0.5 + 1.2 * patches));
             c = mix(c, dry, 0.55 * dryness);
             c *= float(0.85 + 0.25 * clumps);
@@ -222,16 +222,16 @@ Image makeGrassTexture(int size, uint32_t seed)
     // Blades: darker ones first so lighter tips end up on top, as in real turf seen from above.
     // Stroke counts are per tile and stroke sizes scale with the image, so the look does not
     // depend on the resolution it is rendered at.
-    static constexpr int kBladesPerTile = 75000;
-    static constexpr int kFlowersPerTile = 340;
+    constexpr int bladesPerTile = 75000;
+    constexpr int flowersPerTile = 340;
     const double scale = size / 1024.0;
     Prng rng(seed + 100);
-    const int bladeCount = kBladesPerTile;
+    const int bladeCount = bladesPerTile;
     for (int i = 0; i < bladeCount; ++i) {
         const double x = rng.uniform(0.0, size), y = rng.uniform(0.0, size);
         const double layer = double(i) / bladeCount;
         const double length = rng.uniform(4.0, 11.0) * scale;
-        const double angle = rng.uniform(0.0, kTwoPi);
+        const double angle = rng.uniform(0.0, twoPi);
         const glm::vec3 under = image.atWrapped(int(x), int(y));
         const double lift = 0.65 + 0.7 * layer + rng.uniform(-0.1, 0.15);
         glm::vec3 colour = under * float(lift);
@@ -240,7 +240,7 @@ Image makeGrassTexture(int size, uint32_t seed)
         drawStroke(image, x, y, x + length * std::cos(angle), y + length * std::sin(angle), 1.6 * scale, colour, 0.8);
     }
     // A sprinkle of small flowers.
-    for (int i = 0; i < kFlowersPerTile; ++i) {
+    for (int i = 0; i < flowersPerTile; ++i) {
         const double x = rng.uniform(0.0, size), y = rng.uniform(0.0, size);
         const glm::vec3 petal = rng.uniform() < 0.6 ? glm::vec3(0.85f, 0.84f, 0.78f) : glm::vec3(0.88f, 0.74f, 0.25f);
         stampLeaf(image, x, y, 1.8 * scale, 1.8 * scale, 0.0, 0.5, [&](double, double) { return petal; }, 0.9);
@@ -250,18 +250,18 @@ Image makeGrassTexture(int size, uint32_t seed)
 
 Image makeSandTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 4;
-    static constexpr int kRippleCycles = 18;
+    constexpr int period = 4;
+    constexpr int rippleCycles = 18;
     Image image(size, size);
     const glm::vec3 sand(0.80f, 0.72f, 0.55f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            const double mottling = fbm(x, y, kPeriod, kPeriod, 6, 0.55, seed);
-            const double warp = fbm(x * 0.5, y * 0.5, kPeriod / 2, kPeriod / 2, 4, 0.5, seed + 1);
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            const double mottling = fbm(x, y, period, period, 6, 0.55, seed);
+            const double warp = fbm(x * 0.5, y * 0.5, period / 2, period / 2, 4, 0.5, seed + 1);
             // Wind ripples that fade in and out and bend, rather than a ruled pattern.
-            const double ripple = std::sin(kTwoPi * (double(kRippleCycles) * (py + 0.5) / size + 1.6 * warp +
-                                                    0.15 * gradientNoise(x * 2, y * 2, kPeriod * 2, kPeriod * 2, seed + 4)));
+            const double ripple = std::sin(twoPi * (double(rippleCycles) * (py + 0.5) / size + 1.6 * warp +
+                                                    0.15 * gradientNoise(x * 2, y * 2, period * 2, period * 2, seed + 4)));
             const double rippleStrength = smoothstep(-0.2, 0.4, fbm(x * 0.75, y * 0.75, 3, 3, 3, 0.5, seed + 5));
             const double grain = (hashCell(px, py, seed + 2) & 0xffff) / 65535.0 - 0.5;
             glm::vec3 c = sand * float(1.0 + 0.08 * mottling + 0.035 * ripple * rippleStrength + 0.08 * grain);
@@ -269,15 +269,15 @@ Image makeSandTexture(int size, uint32_t seed)
             image.at(px, py) = c;
         }
     }
-    static constexpr int kPebblesPerTile = 116;
+    constexpr int pebblesPerTile = 116;
     Prng rng(seed + 100);
-    const int pebbles = kPebblesPerTile;
+    const int pebbles = pebblesPerTile;
     for (int i = 0; i < pebbles; ++i) {
         const double x = rng.uniform(0.0, size), y = rng.uniform(0.0, size);
         const double radius = rng.uniform(1.2, 4.0) * size / 1024.0;
         const double shade = rng.uniform(0.7, 1.1);
         const glm::vec3 base = rng.uniform() < 0.5 ? glm::vec3(0.64f, 0.58f, 0.49f) : glm::vec3(0.76f, 0.72f, 0.66f);
-        stampLeaf(image, x, y, radius * 1.3, radius, rng.uniform(0.0, kPi), 0.5,
+        stampLeaf(image, x, y, radius * 1.3, radius, rng.uniform(0.0, pi), 0.5,
                   [&](double u, double v) {
                       // Lit from one side, shadowed on the other.
                       return base * float(shade * (1.0 + 0.15 * (v * 0.7 - u * 0.3)));
@@ -329,23 +329,23 @@ Image makeAshlarTexture(int size, uint32_t seed)
 
 Image makeMarbleTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 4;
+    constexpr int period = 4;
     Image image(size, size);
     const glm::vec3 base(0.88f, 0.86f, 0.81f);
     const glm::vec3 vein(0.56f, 0.56f, 0.58f);
     const glm::vec3 warm(0.86f, 0.80f, 0.70f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            const double cloud = fbm(x, y, kPeriod, kPeriod, 6, 0.55, seed);
-            const double turbulence = fbm(x * 0.5, y * 0.5, kPeriod / 2, kPeriod / 2, 6, 0.6, seed + 1);
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            const double cloud = fbm(x, y, period, period, 6, 0.55, seed);
+            const double turbulence = fbm(x * 0.5, y * 0.5, period / 2, period / 2, 6, 0.6, seed + 1);
             // Integer cycles keep the vein bands periodic across the tile; gentle turbulence bends
             // them, and a soft halo around a sharper core keeps them from reading as drawn lines.
-            const double bands = std::fabs(std::sin(kPi * (1.0 * x + 0.5 * y + 1.6 * turbulence)));
+            const double bands = std::fabs(std::sin(pi * (1.0 * x + 0.5 * y + 1.6 * turbulence)));
             const double halo = std::pow(1.0 - bands, 10.0);
             const double core = std::pow(1.0 - bands, 70.0);
-            const double strength = 0.55 + 0.45 * fbm(x * 2, y * 2, kPeriod * 2, kPeriod * 2, 3, 0.5, seed + 3);
-            const double network = std::pow(1.0 - std::fabs(fbm(x * 1.5, y * 1.5, kPeriod * 3 / 2, kPeriod * 3 / 2, 5, 0.55, seed + 2)), 14.0);
+            const double strength = 0.55 + 0.45 * fbm(x * 2, y * 2, period * 2, period * 2, 3, 0.5, seed + 3);
+            const double network = std::pow(1.0 - std::fabs(fbm(x * 1.5, y * 1.5, period * 3 / 2, period * 3 / 2, 5, 0.55, seed + 2)), 14.0);
             glm::vec3 c = base * float(0.95 + 0.07 * cloud);
             c = mix(c, warm, 0.3 * smoothstep(0.0, 0.6, turbulence));
             c = mix(c, vein, clamp01(strength * (0.3 * halo + 0.35 * core) + 0.16 * network));
@@ -357,20 +357,20 @@ Image makeMarbleTexture(int size, uint32_t seed)
 
 Image makeGraniteTexture(int size, uint32_t seed)
 {
-    static constexpr int kGrainPeriod = 72;
-    static constexpr int kSpecklePeriod = 200;
+    constexpr int grainPeriod = 72;
+    constexpr int specklePeriod = 200;
     Image image(size, size);
     // Rose granite: mostly pink feldspar and grey quartz with scattered dark mica.
     const glm::vec3 palette[] = {{0.70f, 0.50f, 0.45f}, {0.66f, 0.47f, 0.42f}, {0.74f, 0.55f, 0.49f}, {0.58f, 0.55f, 0.53f},
                                  {0.64f, 0.60f, 0.57f}, {0.78f, 0.72f, 0.68f}, {0.62f, 0.44f, 0.40f}, {0.30f, 0.27f, 0.27f}};
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double gx = latticeCoord(px, size, kGrainPeriod), gy = latticeCoord(py, size, kGrainPeriod);
-            const CellSample grain = cellular(gx, gy, kGrainPeriod, kGrainPeriod, 0.95, seed);
+            const double gx = latticeCoord(px, size, grainPeriod), gy = latticeCoord(py, size, grainPeriod);
+            const CellSample grain = cellular(gx, gy, grainPeriod, grainPeriod, 0.95, seed);
             glm::vec3 c = palette[grain.id % 8];
             c *= float(0.92 + 0.14 * ((grain.id >> 8) & 0xff) / 255.0);
-            const double sx = latticeCoord(px, size, kSpecklePeriod), sy = latticeCoord(py, size, kSpecklePeriod);
-            const CellSample speck = cellular(sx, sy, kSpecklePeriod, kSpecklePeriod, 0.9, seed + 1);
+            const double sx = latticeCoord(px, size, specklePeriod), sy = latticeCoord(py, size, specklePeriod);
+            const CellSample speck = cellular(sx, sy, specklePeriod, specklePeriod, 0.9, seed + 1);
             if ((speck.id & 7u) == 0u)
                 c = mix(c, glm::vec3(0.12f), 0.75 * (1.0 - smoothstep(0.12, 0.3, speck.f1)));
             const double x = latticeCoord(px, size, 4), y = latticeCoord(py, size, 4);
@@ -383,17 +383,17 @@ Image makeGraniteTexture(int size, uint32_t seed)
 
 Image makeBrassTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 4;
+    constexpr int period = 4;
     Image image(size, size);
     const glm::vec3 brass(0.74f, 0.56f, 0.27f);
     const glm::vec3 tarnish(0.40f, 0.29f, 0.15f);
     const glm::vec3 verdigris(0.36f, 0.58f, 0.47f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            const double brushed = gradientNoise(x * 2, y * 60, kPeriod * 2, kPeriod * 60, seed);
-            const double dull = smoothstep(-0.2, 0.4, fbm(x, y, kPeriod, kPeriod, 5, 0.55, seed + 1));
-            const double green = smoothstep(0.25, 0.45, fbm(x * 1.5, y * 1.5, kPeriod * 3 / 2, kPeriod * 3 / 2, 5, 0.6, seed + 2));
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            const double brushed = gradientNoise(x * 2, y * 60, period * 2, period * 60, seed);
+            const double dull = smoothstep(-0.2, 0.4, fbm(x, y, period, period, 5, 0.55, seed + 1));
+            const double green = smoothstep(0.25, 0.45, fbm(x * 1.5, y * 1.5, period * 3 / 2, period * 3 / 2, 5, 0.6, seed + 2));
             glm::vec3 c = mix(brass, tarnish, 0.6 * dull);
             c *= float(1.0 + 0.08 * brushed);
             c = mix(c, verdigris, 0.8 * green);
@@ -405,19 +405,19 @@ Image makeBrassTexture(int size, uint32_t seed)
 
 Image makeWaterTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 6;
+    constexpr int period = 6;
     Image image(size, size);
     const glm::vec3 deep(0.10f, 0.30f, 0.34f);
     const glm::vec3 light(0.52f, 0.76f, 0.78f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            const double wx = x + 0.4 * fbm(x, y, kPeriod, kPeriod, 3, 0.5, seed);
-            const double wy = y + 0.4 * fbm(x + 5.2, y + 1.3, kPeriod, kPeriod, 3, 0.5, seed);
-            const CellSample a = cellular(wx, wy, kPeriod, kPeriod, 0.9, seed + 1);
-            const CellSample b = cellular(wx * 2 + 0.37, wy * 2 + 0.71, kPeriod * 2, kPeriod * 2, 0.9, seed + 2);
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            const double wx = x + 0.4 * fbm(x, y, period, period, 3, 0.5, seed);
+            const double wy = y + 0.4 * fbm(x + 5.2, y + 1.3, period, period, 3, 0.5, seed);
+            const CellSample a = cellular(wx, wy, period, period, 0.9, seed + 1);
+            const CellSample b = cellular(wx * 2 + 0.37, wy * 2 + 0.71, period * 2, period * 2, 0.9, seed + 2);
             const double caustic = (1.0 - smoothstep(0.0, 0.09, a.f2 - a.f1)) * 0.7 + (1.0 - smoothstep(0.0, 0.06, b.f2 - b.f1)) * 0.35;
-            const double depth = fbm(x * 0.5, y * 0.5, kPeriod / 2, kPeriod / 2, 3, 0.5, seed + 3);
+            const double depth = fbm(x * 0.5, y * 0.5, period / 2, period / 2, 3, 0.5, seed + 3);
             image.at(px, py) = mix(deep * float(1.0 + 0.25 * depth), light, clamp01(caustic));
         }
     }
@@ -426,23 +426,23 @@ Image makeWaterTexture(int size, uint32_t seed)
 
 Image makeBarkTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriodAround = 10;
-    static constexpr int kPeriodAlong = 2;
+    constexpr int periodAround = 10;
+    constexpr int periodAlong = 2;
     Image image(size, size);
     const glm::vec3 plate(0.42f, 0.36f, 0.30f);
     const glm::vec3 fissure(0.12f, 0.10f, 0.08f);
     const glm::vec3 lichen(0.56f, 0.60f, 0.46f);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriodAround), y = latticeCoord(py, size, kPeriodAlong);
+            const double x = latticeCoord(px, size, periodAround), y = latticeCoord(py, size, periodAlong);
             // Stretched along v (up the trunk) so ridges run vertically.
-            const double ridge = fbm(x + 0.3 * gradientNoise(x, y * 4, kPeriodAround, kPeriodAlong * 4, seed), y,
-                                     kPeriodAround, kPeriodAlong, 4, 0.5, seed + 1);
+            const double ridge = fbm(x + 0.3 * gradientNoise(x, y * 4, periodAround, periodAlong * 4, seed), y,
+                                     periodAround, periodAlong, 4, 0.5, seed + 1);
             const double crevice = 1.0 - smoothstep(0.02, 0.16, std::fabs(ridge));
-            const double detail = fbm(x * 4, y * 16, kPeriodAround * 4, kPeriodAlong * 16, 3, 0.5, seed + 2);
+            const double detail = fbm(x * 4, y * 16, periodAround * 4, periodAlong * 16, 3, 0.5, seed + 2);
             glm::vec3 c = plate * float(0.9 + 0.25 * detail);
             c = mix(c, fissure, 0.85 * crevice);
-            const double spots = smoothstep(0.35, 0.5, fbm(x * 2, y * 8, kPeriodAround * 2, kPeriodAlong * 8, 4, 0.5, seed + 3));
+            const double spots = smoothstep(0.35, 0.5, fbm(x * 2, y * 8, periodAround * 2, periodAlong * 8, 4, 0.5, seed + 3));
             c = mix(c, lichen, 0.5 * spots * (1.0 - crevice));
             image.at(px, py) = c;
         }
@@ -452,25 +452,25 @@ Image makeBarkTexture(int size, uint32_t seed)
 
 Image makeLeavesTexture(int size, uint32_t seed)
 {
-    static constexpr int kPeriod = 4;
+    constexpr int period = 4;
     Image image(size, size);
     for (int py = 0; py < size; ++py) {
         for (int px = 0; px < size; ++px) {
-            const double x = latticeCoord(px, size, kPeriod), y = latticeCoord(py, size, kPeriod);
-            image.at(px, py) = glm::vec3(0.07f, 0.13f, 0.045f) * float(1.0 + 0.4 * fbm(x, y, kPeriod, kPeriod, 4, 0.5, seed));
+            const double x = latticeCoord(px, size, period), y = latticeCoord(py, size, period);
+            image.at(px, py) = glm::vec3(0.07f, 0.13f, 0.045f) * float(1.0 + 0.4 * fbm(x, y, period, period, 4, 0.5, seed));
         }
     }
     const glm::vec3 palette[] = {{0.20f, 0.34f, 0.08f}, {0.27f, 0.42f, 0.10f}, {0.34f, 0.46f, 0.13f},
                                  {0.22f, 0.31f, 0.12f}, {0.30f, 0.38f, 0.16f}, {0.40f, 0.48f, 0.16f}};
-    static constexpr int kLeavesPerTile = 9500;
-    static constexpr double kClusterTexels = 48.0;
+    constexpr int leavesPerTile = 9500;
+    constexpr double clusterTexels = 48.0;
     Prng rng(seed + 100);
-    const int leafCount = kLeavesPerTile;
+    const int leafCount = leavesPerTile;
     for (int i = 0; i < leafCount; ++i) {
         const double layer = double(i) / leafCount;
         const double x = rng.uniform(0.0, size), y = rng.uniform(0.0, size);
         // Clusters: leaves of one twig share a direction.
-        const double clusterAngle = kTwoPi * (hashCell(int(x / (kClusterTexels * size / 1024.0)), int(y / (kClusterTexels * size / 1024.0)), seed) & 0xffff) / 65535.0;
+        const double clusterAngle = twoPi * (hashCell(int(x / (clusterTexels * size / 1024.0)), int(y / (clusterTexels * size / 1024.0)), seed) & 0xffff) / 65535.0;
         const double angle = clusterAngle + rng.uniform(-0.9, 0.9);
         const double length = rng.uniform(9.0, 17.0) * size / 1024.0;
         const glm::vec3& hue = palette[rng.uniformInt(0, 5)];
@@ -489,14 +489,14 @@ Image makeLeavesTexture(int size, uint32_t seed)
 Image makeCrateTexture(int size, uint32_t seed)
 {
     Image image(size, size);
-    static constexpr double kFrame = 0.15;
-    static constexpr int kBoards = 4;
+    constexpr double frame = 0.15;
+    constexpr int boards = 4;
     const glm::vec3 wood(0.62f, 0.46f, 0.28f);
     const glm::vec3 gap(0.12f, 0.08f, 0.05f);
     auto grainAt = [&](double along, double across, uint32_t board) {
         const double offset = (hashCell(int(board), 7, seed) & 0xffff) / 65535.0 * 13.0;
         const double warp = 2.5 * fbm(along * 1.5 + offset, across * 6.0, 0, 0, 4, 0.5, seed + 1);
-        const double rings = 0.5 + 0.5 * std::sin(kTwoPi * (across * 18.0 + warp));
+        const double rings = 0.5 + 0.5 * std::sin(twoPi * (across * 18.0 + warp));
         const double tint = 0.9 + 0.2 * ((hashCell(int(board), 3, seed) & 0xff) / 255.0);
         return wood * float(tint * (0.82 + 0.22 * rings));
     };
@@ -507,28 +507,28 @@ Image makeCrateTexture(int size, uint32_t seed)
             glm::vec3 c;
             double seam;
             const double diagonal = std::fabs(u - v) / std::sqrt(2.0);
-            if (edgeDistance < kFrame) {
+            if (edgeDistance < frame) {
                 // Frame boards: horizontal along top and bottom, vertical at the sides.
                 const bool horizontal = std::min(v, 1.0 - v) < std::min(u, 1.0 - u);
                 c = horizontal ? grainAt(u, v, v < 0.5 ? 10 : 11) : grainAt(v, u, u < 0.5 ? 12 : 13);
-                seam = std::min(kFrame - edgeDistance, edgeDistance);
+                seam = std::min(frame - edgeDistance, edgeDistance);
                 const double mitre = std::fabs(std::min(v, 1.0 - v) - std::min(u, 1.0 - u));
                 seam = std::min(seam, mitre / std::sqrt(2.0));
             } else if (diagonal < 0.07) {
                 c = grainAt(u + v, u - v, 14) * 1.05f;
-                seam = std::min(0.07 - diagonal, edgeDistance - kFrame);
+                seam = std::min(0.07 - diagonal, edgeDistance - frame);
             } else {
-                const double boardPosition = (u - kFrame) / (1.0 - 2.0 * kFrame) * kBoards;
-                const int board = std::clamp(int(boardPosition), 0, kBoards - 1);
+                const double boardPosition = (u - frame) / (1.0 - 2.0 * frame) * boards;
+                const int board = std::clamp(int(boardPosition), 0, boards - 1);
                 c = grainAt(v, u, uint32_t(board)) * 0.9f;
                 const double within = boardPosition - board;
-                seam = std::min(std::min(within, 1.0 - within) * (1.0 - 2.0 * kFrame) / kBoards,
-                                std::min(edgeDistance - kFrame, diagonal - 0.07));
+                seam = std::min(std::min(within, 1.0 - within) * (1.0 - 2.0 * frame) / boards,
+                                std::min(edgeDistance - frame, diagonal - 0.07));
             }
             c = mix(gap, c, smoothstep(0.002, 0.008, seam));
             // Shadow the inner boards next to the raised frame and brace.
-            if (edgeDistance >= kFrame && diagonal >= 0.07)
-                c *= float(0.8 + 0.2 * smoothstep(0.0, 0.04, std::min(edgeDistance - kFrame, diagonal - 0.07)));
+            if (edgeDistance >= frame && diagonal >= 0.07)
+                c *= float(0.8 + 0.2 * smoothstep(0.0, 0.04, std::min(edgeDistance - frame, diagonal - 0.07)));
             image.at(px, py) = c;
         }
     }
@@ -560,7 +560,7 @@ Image makeLampGlassTexture(int size)
 
 Image makeHillsTexture(int width, int height, const glm::vec3& lawnColour, const glm::vec3& hazeColour, uint32_t seed)
 {
-    static constexpr int kPeriodAround = 12;
+    constexpr int periodAround = 12;
     Image image(width, height);
     const glm::vec3 forest(0.13f, 0.22f, 0.09f);
     const glm::vec3 field(0.55f, 0.52f, 0.30f);
@@ -572,16 +572,16 @@ Image makeHillsTexture(int width, int height, const glm::vec3& lawnColour, const
         const double contrast = smoothstep(0.0, 0.2, v);
         const double haze = 0.08 + 0.6 * std::pow(v, 1.1);
         for (int px = 0; px < width; ++px) {
-            const double x = latticeCoord(px, width, kPeriodAround);
+            const double x = latticeCoord(px, width, periodAround);
             // Stretched across the view: far land is foreshortened along the line of sight.
             const double y = v * 4.0;
-            const double landUse = fbm(x, y, kPeriodAround, 0, 5, 0.55, seed);
-            const double crops = fbm(x * 3, y * 3, kPeriodAround * 3, 0, 3, 0.5, seed + 4);
+            const double landUse = fbm(x, y, periodAround, 0, 5, 0.55, seed);
+            const double crops = fbm(x * 3, y * 3, periodAround * 3, 0, 3, 0.5, seed + 4);
             glm::vec3 c = mix(meadow, olive, smoothstep(-0.2, 0.2, crops));
             c = mix(c, field, smoothstep(0.1, 0.3, landUse));
-            const double woods = fbm(x * 2 + 7.0, y * 2, kPeriodAround * 2, 0, 5, 0.55, seed + 1);
+            const double woods = fbm(x * 2 + 7.0, y * 2, periodAround * 2, 0, 5, 0.55, seed + 1);
             c = mix(c, forest, 0.75 * smoothstep(0.0, 0.25, woods));
-            c *= float(0.88 + 0.24 * (0.5 + 0.5 * fbm(x * 8, y * 8, kPeriodAround * 8, 0, 3, 0.5, seed + 3)));
+            c *= float(0.88 + 0.24 * (0.5 + 0.5 * fbm(x * 8, y * 8, periodAround * 8, 0, 3, 0.5, seed + 3)));
             c = mix(lawnColour, c, contrast);
             image.at(px, py) = mix(c, hazeColour, haze);
         }
@@ -595,7 +595,7 @@ glm::vec2 skyDomeUv(const glm::vec3& direction)
 {
     const glm::vec3 d = glm::normalize(direction);
     const float elevation = std::asin(std::clamp(d.y, -1.0f, 1.0f));
-    const float lowest = glm::radians(kSkyLowestElevationDegrees);
+    const float lowest = glm::radians(skyLowestElevationDegrees);
     const float halfPi = 1.5707963f;
     const float radius = 0.5f * (halfPi - elevation) / (halfPi - lowest);
     const float horizontal = std::hypot(d.x, d.z);
@@ -608,7 +608,7 @@ glm::vec3 skyDomeDirection(const glm::vec2& uv)
 {
     const glm::vec2 offset = uv - glm::vec2(0.5f);
     const float radius = glm::length(offset);
-    const float lowest = glm::radians(kSkyLowestElevationDegrees);
+    const float lowest = glm::radians(skyLowestElevationDegrees);
     const float halfPi = 1.5707963f;
     const float elevation = halfPi - std::min(radius / 0.5f, 1.0f) * (halfPi - lowest);
     const glm::vec2 across = radius > 1e-6f ? offset / radius : glm::vec2(1.0f, 0.0f);
@@ -628,7 +628,7 @@ Image makeSkyTexture(int size, uint32_t seed)
             const glm::vec2 uv((px + 0.5f) / size, (py + 0.5f) / size);
             const glm::vec3 d = skyDomeDirection(uv);
             const double elevation = std::asin(double(d.y));
-            const double height = std::max(0.0, elevation / (0.5 * kPi));
+            const double height = std::max(0.0, elevation / (0.5 * pi));
             glm::vec3 c = mix(haze, zenith, std::pow(height, 0.5));
             const glm::vec3 flat = glm::normalize(glm::vec3(d.x, 0.0f, d.z) + glm::vec3(1e-6f, 0.0f, 0.0f));
             const double towardSun = std::max(0.0f, glm::dot(flat, sunward));

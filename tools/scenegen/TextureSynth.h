@@ -35,8 +35,8 @@ Image makeSkyTexture(int size, uint32_t seed);
 glm::vec3 skyHazeColour();
 
 // Azimuthal equidistant mapping: the zenith at the centre, elevation falling linearly outward to
-// kSkyLowestElevation at the inscribed circle.
-static constexpr float kSkyLowestElevationDegrees = -20.0f;
+// skyLowestElevationDegrees at the inscribed circle.
+constexpr float skyLowestElevationDegrees = -20.0f;
 glm::vec2 skyDomeUv(const glm::vec3& direction);
 glm::vec3 skyDomeDirection(const glm::vec2& uv);
 

@@ -18,16 +18,16 @@ using namespace scenegen;
 
 namespace {
 
-static constexpr int kColourJpegQuality = 90;
+constexpr int colourJpegQuality = 90;
 // The highest quality DevIL accepts. Even so, its 4:2:0 chroma subsampling blurs R and G across
 // 2x2 pixels, which no quality setting avoids.
-static constexpr int kNoiseJpegQuality = 99;
-static constexpr int kNoiseTextureSize = 64;
-static constexpr uint64_t kNoiseSeed = 0x5EED0A0Cull;
-static constexpr double kMinimumCameraClearanceUnits = 1.0;
-static constexpr size_t kMinimumTriangles = 20000;
-static constexpr size_t kMaximumTriangles = 200000;
-static constexpr size_t kMaximumGroups = 30;
+constexpr int noiseJpegQuality = 99;
+constexpr int noiseTextureSize = 64;
+constexpr uint64_t noiseSeed = 0x5EED0A0Cull;
+constexpr double minimumCameraClearanceUnits = 1.0;
+constexpr size_t minimumTriangles = 20000;
+constexpr size_t maximumTriangles = 200000;
+constexpr size_t maximumGroups = 30;
 
 struct TextureJob {
     std::string material;
@@ -78,13 +78,13 @@ bool checkScene(const Scene& scene)
     for (size_t i = 0; i < paths.size(); ++i) {
         const double distance = clearance(solid, paths[i]);
         std::printf("  camera %-5s path clearance %.2f units\n", pathNames[i], distance);
-        if (distance < kMinimumCameraClearanceUnits) {
+        if (distance < minimumCameraClearanceUnits) {
             std::fprintf(stderr, "warning: the %s camera path passes within %.2f units of geometry\n", pathNames[i], distance);
             ok = false;
         }
     }
     const size_t triangles = scene.triangleCount();
-    if (triangles < kMinimumTriangles || triangles > kMaximumTriangles || scene.groups.size() > kMaximumGroups) {
+    if (triangles < minimumTriangles || triangles > maximumTriangles || scene.groups.size() > maximumGroups) {
         std::fprintf(stderr, "warning: %zu triangles in %zu groups is outside the budget\n", triangles, scene.groups.size());
         ok = false;
     }
@@ -136,14 +136,14 @@ int main(int argc, char** argv)
     std::vector<ObjMaterial> materials;
     for (const TextureJob& job : jobs) {
         const fs::path path = textureDir / job.file;
-        if (!saveJpeg(job.make(), path.string(), kColourJpegQuality))
+        if (!saveJpeg(job.make(), path.string(), colourJpegQuality))
             return 1;
         textureBytes += fileBytes(path);
         ++textureCount;
         materials.push_back({job.material, job.file});
     }
     const fs::path noisePath = root / "Textures" / "random.jpg";
-    if (!saveJpeg(makeSsaoNoiseTexture(kNoiseTextureSize, kNoiseSeed), noisePath.string(), kNoiseJpegQuality))
+    if (!saveJpeg(makeSsaoNoiseTexture(noiseTextureSize, noiseSeed), noisePath.string(), noiseJpegQuality))
         return 1;
     const size_t noiseBytes = fileBytes(noisePath);
 
