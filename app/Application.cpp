@@ -135,12 +135,11 @@ void initScene()
     camera = new Camera();
     camera->setProjection(Camera::fieldOfViewRadians, static_cast<float>(windowWidth),
                           static_cast<float>(windowHeight), Camera::nearPlane, Camera::farPlane);
-    camera->setPosition(0.0f, 20.0f, 25.0f);
-    camera->lookAtTarget(sceneTarget);
+    showStartView();
 
     {
         const StartupClock clock(startupTimes.light);
-        shadowLight = new ShadowLight(glm::vec3(4.0f, 7.0f, -1.0f), glm::vec3(1.0f), 1.0f);
+        shadowLight = new ShadowLight(sceneLightPosition, glm::vec3(1.0f), 1.0f);
     }
 
     const StartupTimes before = startupTimes;

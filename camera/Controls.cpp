@@ -53,11 +53,6 @@ bool* const shotStarted[tourShotCount] = {&tourStarted, &stageOneStarted, &stage
 
 const TourShot* currentShot = nullptr;
 
-void showStartView()
-{
-    camera->setPosition(startEye.x, startEye.y, startEye.z);
-    camera->lookAtTarget(sceneTarget);
-}
 
 void toggleEffect(size_t index)
 {
@@ -118,6 +113,12 @@ void tourStep(float dt)
 }
 
 } // namespace
+
+void showStartView()
+{
+    camera->setPosition(startEye.x, startEye.y, startEye.z);
+    camera->lookAtTarget(sceneTarget);
+}
 
 void onCursorPos(GLFWwindow*, double, double) {}
 

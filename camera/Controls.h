@@ -26,6 +26,10 @@ void controlCamera(float dt);
 // feed the turn speed, which then decays and turns the camera.
 void turnWithInertia(double dragPixels, float dt);
 
+// The camera at startEye, looking at the scene target: the pose at start-up,
+// after the tour and on Space.
+void showStartView();
+
 // Puts every control back to its start-up value (tests and tools that run
 // the tour more than once in a process).
 void resetControls();

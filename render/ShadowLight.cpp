@@ -16,6 +16,8 @@
 const glm::mat4 biasMatrix(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.5f, 0.5f, 0.5f,
                            1.0f);
 
+const glm::vec3 sceneLightPosition(4.0f, 7.0f, -1.0f);
+
 ShadowLight::ShadowLight(const glm::vec3& direction, const glm::vec3& color, float intensity)
     : direction(direction), color(color), intensity(intensity)
 {
@@ -34,12 +36,16 @@ glm::mat4 ShadowLight::lightProjection()
     return glm::ortho(lightBoxLeft, lightBoxRight, lightBoxBottom, lightBoxTop, lightBoxNear, lightBoxFar);
 }
 
+glm::mat4 ShadowLight::lightView(const glm::vec3& position)
+{
+    return glm::lookAt(position, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
+}
+
 glm::mat4 ShadowLight::computeLightMVP(bool withBias, const glm::mat4& model) const
 {
-    const glm::mat4 lightView = glm::lookAt(direction, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
     if (withBias)
-        return ((biasMatrix * lightProjection()) * lightView) * model;
-    return (lightProjection() * lightView) * model;
+        return ((biasMatrix * lightProjection()) * lightView(direction)) * model;
+    return (lightProjection() * lightView(direction)) * model;
 }
 
 void renderShadowMap()

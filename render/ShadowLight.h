@@ -9,6 +9,9 @@ class VarianceShadowBlur;
 // Maps the clip cube [-1, 1]^3 onto texture space [0, 1]^3.
 extern const glm::mat4 biasMatrix;
 
+// Where the scene's light stands; it shines from there toward the origin.
+extern const glm::vec3 sceneLightPosition;
+
 class ShadowLight {
 public:
     glm::vec3 direction;
@@ -28,6 +31,8 @@ public:
 
     // The fixed box the shadow map covers: 90 across, 75 up, 100 deep.
     static glm::mat4 lightProjection();
+    // The view from a light standing at `position`, looking at the origin.
+    static glm::mat4 lightView(const glm::vec3& position);
 };
 
 // The shadow work of one frame: depth pass, moments and the two blurs.

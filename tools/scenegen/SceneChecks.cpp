@@ -1,36 +1,34 @@
 // Scene checks run before writing: shadow-box containment, face orientation, camera-tour clearance.
 #include "SceneChecks.h"
 
+#include "app/Globals.h"
+#include "camera/Camera.h"
+#include "camera/Controls.h"
+#include "gpu/ShaderConstants.h"
+#include "render/ShadowLight.h"
+
 #include <glm/geometric.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace scenegen {
 
 namespace {
 
-constexpr float lightBoxLeft = -45.0f;
-constexpr float lightBoxRight = 45.0f;
-constexpr float lightBoxBottom = -25.0f;
-constexpr float lightBoxTop = 50.0f;
-constexpr float lightBoxNear = -50.0f;
-constexpr float lightBoxFar = 50.0f;
 constexpr float clipTolerance = 1e-4f;
-
-const glm::vec3 lightEye(4.0f, 7.0f, -1.0f);
 
 } // namespace
 
 glm::mat4 lightBoxTransform()
 {
-    const glm::mat4 view = glm::lookAt(lightEye, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));
-    return glm::ortho(lightBoxLeft, lightBoxRight, lightBoxBottom, lightBoxTop, lightBoxNear, lightBoxFar) * view;
+    return ShadowLight::lightProjection() * ShadowLight::lightView(sceneLightPosition);
 }
 
-glm::vec3 lightDirection() { return glm::normalize(lightEye); }
+glm::vec3 lightDirection() { return glm::normalize(sceneLightPosition); }
 
 bool insideLightBox(const glm::vec3& position, float limit)
 {
@@ -100,19 +98,36 @@ size_t countTrianglesNotFacing(const Mesh& mesh, const glm::vec3& centre)
 
 std::vector<std::vector<glm::vec3>> tourCameraPaths(int samplesPerPath)
 {
-    const glm::vec3 pivot(0.0f, 7.0f, 0.0f);
-    std::vector<std::vector<glm::vec3>> paths(4);
-    for (int i = 0; i <= samplesPerPath; ++i) {
-        const float t = float(i) / float(samplesPerPath);
-        // Zoom from (0, 20, 25) halfway toward the pivot.
-        paths[0].push_back(glm::mix(glm::vec3(0.0f, 20.0f, 25.0f), pivot, 0.5f * t));
-        // Orbit +56 degrees about Y, counter-clockwise seen from above.
-        const float angle = glm::radians(56.0f) * t;
-        const glm::vec3 start(-10.0f, 15.0f, 15.0f);
-        paths[1].push_back({start.x * std::cos(angle) + start.z * std::sin(angle), start.y,
-                            -start.x * std::sin(angle) + start.z * std::cos(angle)});
-        paths[2].push_back(glm::mix(glm::vec3(10.0f, 25.0f, 25.0f), glm::vec3(-4.0f, 25.0f, 25.0f), t));
-        paths[3].push_back(glm::mix(glm::vec3(-2.5f, 13.0f, 15.0f), glm::vec3(4.9f, 13.0f, 7.6f), t));
+    // The viewer's own tour, stepped at the capture tool's 30 frames a second
+    // with a camera of our own; each frame's eye goes to the shot it belongs to.
+    Camera* const previousCamera = camera;
+    const float previousTime = totalTime;
+    Camera tourCamera;
+    camera = &tourCamera;
+    resetControls();
+    showStartView();
+    totalTime = 0.0f;
+    const bool* const shotStarted[] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
+    std::vector<std::vector<glm::vec3>> frames(std::size(shotStarted));
+    const float dt = 1.0f / 30.0f;
+    while (tourActive) {
+        totalTime += dt;
+        controlCamera(dt);
+        const size_t shot = static_cast<size_t>(std::count_if(std::begin(shotStarted), std::end(shotStarted),
+                                                              [](const bool* started) { return *started; }));
+        if (tourActive && shot > 0)
+            frames[shot - 1].push_back(tourCamera.position());
+    }
+    resetControls();
+    camera = previousCamera;
+    totalTime = previousTime;
+
+    // Evenly spaced frames of each shot, its first and last included.
+    std::vector<std::vector<glm::vec3>> paths(frames.size());
+    for (size_t k = 0; k < frames.size(); ++k) {
+        const std::vector<glm::vec3>& shot = frames[k];
+        for (int i = 0; i <= samplesPerPath && !shot.empty(); ++i)
+            paths[k].push_back(shot[(shot.size() - 1) * static_cast<size_t>(i) / static_cast<size_t>(samplesPerPath)]);
     }
     return paths;
 }

@@ -9,7 +9,7 @@
 
 namespace scenegen {
 
-// The viewer's shadow pass uses exactly this orthographic light transform.
+// The viewer's own orthographic light transform.
 glm::mat4 lightBoxTransform();
 glm::vec3 lightDirection(); // unit vector toward the light
 // limit < 1 shrinks the box (in clip units) to leave a margin.
@@ -26,7 +26,8 @@ size_t countMisorientedTriangles(const Mesh& mesh);
 // For inward-facing domes: triangles whose front side does not face the given centre.
 size_t countTrianglesNotFacing(const Mesh& mesh, const glm::vec3& centre);
 
-// Sample points along the scripted camera moves.
+// The eye along each of the viewer's four tour shots, samplesPerPath + 1
+// points from the shot's first frame to its last.
 std::vector<std::vector<glm::vec3>> tourCameraPaths(int samplesPerPath);
 
 double pointTriangleDistance(const glm::vec3& p, const glm::vec3& a, const glm::vec3& b, const glm::vec3& c);
