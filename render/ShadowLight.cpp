@@ -36,6 +36,11 @@ glm::mat4 ShadowLight::lightProjection()
     return glm::ortho(lightBoxLeft, lightBoxRight, lightBoxBottom, lightBoxTop, lightBoxNear, lightBoxFar);
 }
 
+unsigned int ShadowLight::shadowMapTexture() const
+{
+    return shadowBlur->resultTexture;
+}
+
 glm::mat4 ShadowLight::lightView(const glm::vec3& position)
 {
     return glm::lookAt(position, glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f));

@@ -29,6 +29,9 @@ public:
     // when the result is used to look the shadow map up.
     glm::mat4 computeLightMVP(bool withBias, const glm::mat4& model) const;
 
+    // The blurred shadow map the scene pass looks shadows up in.
+    unsigned int shadowMapTexture() const;
+
     // The fixed box the shadow map covers: 90 across, 75 up, 100 deep.
     static glm::mat4 lightProjection();
     // The view from a light standing at `position`, looking at the origin.

@@ -7,7 +7,6 @@
 #include "gpu/Texture.h"
 #include "gpu/Uniforms.h"
 #include "render/ShadowLight.h"
-#include "render/VarianceShadowBlur.h"
 #include "scene/Material.h"
 
 
@@ -41,7 +40,7 @@ void StaticSceneObject::draw()
     glBindTexture(GL_TEXTURE_2D, material->texture->id);
     setUniform(program, "colorTexture", 0);
     glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, shadowLight->shadowBlur->resultTexture);
+    glBindTexture(GL_TEXTURE_2D, shadowLight->shadowMapTexture());
     setUniform(program, "shadowMap", 1);
 
     glBindVertexArray(vao);
