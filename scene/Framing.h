@@ -1,0 +1,39 @@
+// Placing a model of any size and place where the viewer's camera, light and effects expect a scene.
+#pragma once
+
+#include <glm/glm.hpp>
+#include <vector>
+
+namespace scene {
+
+class SceneObject;
+
+// An axis-aligned box; empty until a point is added.
+struct Bounds {
+    glm::vec3 low{0.0f};
+    glm::vec3 high{0.0f};
+    bool empty = true;
+
+    void add(const glm::vec3& point);
+    glm::vec3 centre() const { return 0.5f * (low + high); }
+    float radius() const { return 0.5f * glm::length(high - low); }
+};
+
+// The objects' vertices as their model matrices place them.
+Bounds sceneBounds(const std::vector<SceneObject*>& objects);
+
+// The uniform scale and move that puts the centre of `bounds` on `target`
+// and its bounding sphere at `radius`. A box without extent is only moved.
+glm::mat4 framingTransform(const Bounds& bounds, const glm::vec3& target, float radius);
+
+// The radius of a sphere around the scene target that the start view shows
+// whole, with a margin, in a window of this aspect (width / height).
+float framedRadius(float aspect);
+
+// Puts the objects, as one, inside the sphere the start view frames: every
+// distance the viewer works in (zoom limits, clip planes, the light's box,
+// the occlusion radius, the focus range, the tour's shots) then has the
+// same share of the model whatever its own units and place were.
+void frameScene(const std::vector<SceneObject*>& objects, float aspect);
+
+} // namespace scene
