@@ -78,13 +78,52 @@ Texture::Texture(const std::string& path)
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id);
     unsigned char* pixels = loadImage(path, width, height);
+    upload(pixels);
+    // The GL holds its own copy now; keeping the decoded image would only
+    // double the memory of every scene texture.
+    releaseLoadedImage();
+}
+
+Texture::Texture(const std::string& name, const unsigned char* encoded, size_t size)
+{
+    const StartupClock clock(startupTimes.textureDecoding);
+    const GLint maxSize = maxTextureSize();
+    ilSetMemory(allocateImageMemory, freeImageMemory);
+    refusedAllocationBytes = 0;
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    const bool loaded = size <= 0x7fffffffu && ilLoadL(IL_TYPE_UNKNOWN, encoded, static_cast<ILuint>(size));
+    if (refusedAllocationBytes != 0)
+        failToLoad(name, "decoding the image needs " + std::to_string(refusedAllocationBytes) +
+                             " bytes at once; at most " + std::to_string(maxImageAllocationBytes) + " are allowed");
+    if (!loaded)
+        failToLoad(name, "");
+    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr)
+        fatal({"Failed to convert texture!"}, -1);
+    width = ilGetInteger(IL_IMAGE_WIDTH);
+    height = ilGetInteger(IL_IMAGE_HEIGHT);
+    if (!fitsTexture(width, height, maxSize))
+        failToLoad(name, tooLarge(width, height, maxSize));
+    upload(ilGetData());
+    releaseLoadedImage();
+}
+
+Texture::Texture(int width, int height, const unsigned char* rgbaPixels) : width(width), height(height)
+{
+    upload(rgbaPixels);
+}
+
+void Texture::upload(const unsigned char* pixels)
+{
+    if (id == 0)
+        glGenTextures(1, &id);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, id);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    // The GL holds its own copy now; keeping the decoded image would only
-    // double the memory of every scene texture.
-    releaseLoadedImage();
 }
 
 void Texture::releaseLoadedImage()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <GL/glew.h>
+#include <cstddef>
 #include <string>
 
 class Texture {
@@ -14,10 +15,21 @@ public:
     // process. The GL texture is not deleted by this record: its owner does.
     explicit Texture(const std::string& path);
 
+    // From an encoded image in memory (a model's embedded texture); `name`
+    // stands for the path in a failure report.
+    Texture(const std::string& name, const unsigned char* encoded, size_t size);
+
+    // From width x height RGBA8 pixels, rows bottom up: decoded pictures and
+    // the one-texel colour of a surface without an image.
+    Texture(int width, int height, const unsigned char* rgbaPixels);
+
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
 private:
+    // Uploads `pixels` (RGBA8, width x height) with a full mipmap chain and
+    // trilinear minification into a new texture, left bound on unit 0.
+    void upload(const unsigned char* pixels);
     // Decodes the file into a new image library image and returns its RGBA8
     // pixels, storing the size in the two out-arguments. The pixels belong to
     // that image, which stays the library's current image until

@@ -1,0 +1,34 @@
+// Meshes placed by the node hierarchy, as glTF and FBX files place them.
+#include "scene/NodePlacement.h"
+
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLeftOut)
+{
+    aiScene file;
+    file.mNumMeshes = 2;
+    file.mMeshes = new aiMesh*[2]{new aiMesh, new aiMesh};
+    file.mRootNode = new aiNode("root");
+    aiMatrix4x4::Translation(aiVector3D(10.0f, 0.0f, 0.0f), file.mRootNode->mTransformation);
+    auto* child = new aiNode("child");
+    aiMatrix4x4::Scaling(aiVector3D(2.0f), child->mTransformation);
+    child->mNumMeshes = 3;
+    child->mMeshes = new unsigned[3]{1, 7, 0};
+    auto* sibling = new aiNode("sibling");
+    sibling->mNumMeshes = 1;
+    sibling->mMeshes = new unsigned[1]{1};
+    aiNode* children[] = {child, sibling};
+    file.mRootNode->addChildren(2, children);
+
+    const auto placements = scene::meshPlacements(&file);
+    ASSERT_EQ(placements.size(), 3u);
+    EXPECT_EQ(placements[0].meshIndex, 1u);
+    EXPECT_EQ(placements[1].meshIndex, 0u);
+    EXPECT_EQ(placements[2].meshIndex, 1u);
+    // Scaled by the child, then moved by the root: (1, 1, 1) lands at (12, 2, 2).
+    const glm::vec4 placed = placements[0].modelMatrix * glm::vec4(1.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(glm::vec3(placed), glm::vec3(12.0f, 2.0f, 2.0f));
+    EXPECT_EQ(glm::vec3(placements[2].modelMatrix * glm::vec4(1.0f)), glm::vec3(11.0f, 1.0f, 1.0f));
+    EXPECT_TRUE(scene::meshPlacements(nullptr).empty());
+}
