@@ -17,6 +17,7 @@
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -198,6 +199,26 @@ void shutdown()
     for (const auto& entry : textureCache)
         delete entry.second;
     textureCache.clear();
+}
+
+bool saveWindowPicture(const std::string& path)
+{
+    std::vector<unsigned char> pixels(static_cast<size_t>(windowWidth) * static_cast<size_t>(windowHeight) * 3);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilTexImage(static_cast<ILuint>(windowWidth), static_cast<ILuint>(windowHeight), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
+               pixels.data());
+    // GL rows run bottom-up; saying so lets the writer store the picture upright.
+    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+    ilEnable(IL_FILE_OVERWRITE);
+    const bool saved = ilSaveImage(path.c_str()) != IL_FALSE;
+    ilDeleteImages(1, &image);
+    return saved;
 }
 
 int runViewer()

@@ -1,6 +1,8 @@
 // Start-up, the frame loop and shutdown of the viewer.
 #pragma once
 
+#include <string>
+
 // glfwInit, the context hints, the settings and the window with a current,
 // loaded GL context. `visible` false opens a hidden window for tools.
 // A positive override replaces the window size the settings give. Every
@@ -28,6 +30,10 @@ void reportGlError();
 
 // Releases everything initScene created, in creation order.
 void shutdown();
+
+// Saves what the window's back buffer holds as a picture file whose
+// extension names its format; false when it cannot be written.
+bool saveWindowPicture(const std::string& path);
 
 // The whole viewer: start-up, the frame loop until the window closes, shutdown.
 int runViewer();

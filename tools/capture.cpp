@@ -10,33 +10,12 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <IL/il.h>
 #include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <vector>
 
 namespace {
-
-bool savePicture(const std::string& path)
-{
-    std::vector<unsigned char> pixels(static_cast<size_t>(windowWidth) * static_cast<size_t>(windowHeight) * 3);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(static_cast<ILuint>(windowWidth), static_cast<ILuint>(windowHeight), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
-               pixels.data());
-    // GL rows run bottom-up; saying so lets the writer store the picture upright.
-    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-    ilEnable(IL_FILE_OVERWRITE);
-    const bool saved = ilSaveImage(path.c_str()) != IL_FALSE;
-    ilDeleteImages(1, &image);
-    return saved;
-}
 
 double millisecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -145,7 +124,7 @@ int main(int argc, char** argv)
         }
     }
     glFinish();
-    const bool saved = savePicture(options.outPath);
+    const bool saved = saveWindowPicture(options.outPath);
     reportGlError();
     shutdown();
     glfwTerminate();
