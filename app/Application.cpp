@@ -8,6 +8,7 @@
 #include "camera/Controls.h"
 #include "gpu/StartupTimes.h"
 #include "gpu/Texture.h"
+#include "render/RenderPass.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "scene/SceneImport.h"
@@ -23,8 +24,6 @@ namespace {
 
 constexpr const char* windowTitle = "Brassfern";
 constexpr const char* scenePath = "SceneObjects/FinalScene/final_scene.obj";
-// The largest window side that GL drivers commonly draw into whole.
-constexpr int maxWindowSide = 16384;
 
 const char* glErrorName(GLenum code)
 {
@@ -54,6 +53,13 @@ const char* glErrorName(GLenum code)
     fatal({"Error: Could not create window"}, 1);
 }
 
+// Standard error, so that standard output keeps its exact lines.
+void reportSettings(const std::string& file, const std::vector<std::string>& problems)
+{
+    for (const std::string& problem : problems)
+        std::cerr << file << ": " << problem << std::endl;
+}
+
 } // namespace
 
 void openWindow(bool visible, int overrideWidth, int overrideHeight)
@@ -67,16 +73,15 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     if (!visible)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
-    {
-        const ResolutionSettings settings;
-        fullscreen = settings.fullscreen;
-        windowWidth = settings.win_width;
-        windowHeight = settings.win_height;
-        renderWidth = settings.res_width;
-        renderHeight = settings.res_height;
-        shadowMapWidth = settings.sm_width;
-        shadowMapHeight = settings.sm_height;
-    }
+    const ResolutionSettings settings;
+    reportSettings(ResolutionSettings::path, settings.problems());
+    fullscreen = settings.fullscreen;
+    windowWidth = settings.win_width;
+    windowHeight = settings.win_height;
+    renderWidth = settings.res_width;
+    renderHeight = settings.res_height;
+    shadowMapWidth = settings.sm_width;
+    shadowMapHeight = settings.sm_height;
 
     GLFWmonitor* monitor = nullptr;
     if (fullscreen) {
@@ -94,7 +99,8 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     // and presents the new window before returning: a window past what the
     // server's shared-memory images take ends the process inside Xlib or xcb
     // right there. No GL draws into more than the limit below anyway.
-    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > maxWindowSide || windowHeight > maxWindowSide)
+    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > ResolutionSettings::maxWindowSide ||
+        windowHeight > ResolutionSettings::maxWindowSide)
         failWindow();
     window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
     if (window == nullptr)
@@ -114,6 +120,10 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
     if (windowWidth > maxViewport[0] || windowHeight > maxViewport[1])
         failWindow();
+    int largestWidth = 0;
+    int largestHeight = 0;
+    largestRenderTarget(largestWidth, largestHeight);
+    reportSettings(ResolutionSettings::path, settings.targetProblems(largestWidth, largestHeight));
 }
 
 void initScene()

@@ -5,7 +5,8 @@
 
 // glfwInit, the context hints, the settings and the window with a current,
 // loaded GL context. `visible` false opens a hidden window for tools.
-// A positive override replaces the window size the settings give. Every
+// A positive override replaces the window size the settings give; what
+// cannot be used of the settings goes to standard error, a line each. Every
 // failure ends the process with status 1.
 void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0);
 

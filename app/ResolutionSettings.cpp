@@ -42,10 +42,26 @@ std::vector<std::string> splitAtColons(const std::string& line)
     }
 }
 
+// A line as it may appear in a one-line message: control bytes would garble
+// the terminal, and a megabyte line would bury everything else.
+std::string printable(const std::string& text)
+{
+    constexpr size_t longest = 60;
+    std::string shown;
+    for (size_t i = 0; i < text.size() && i < longest; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        shown += c < 0x20 || c == 0x7f ? '?' : text[i];
+    }
+    if (text.size() > longest)
+        shown += "...";
+    return shown;
+}
+
 } // namespace
 
-int ResolutionSettings::parseInteger(const std::string& text)
+ResolutionSettings::Number ResolutionSettings::parseInteger(const std::string& text)
 {
+    Number number;
     size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
@@ -57,45 +73,112 @@ int ResolutionSettings::parseInteger(const std::string& text)
     long long magnitude = 0;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        number.digits = true;
         magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit)
+        if (magnitude > limit) {
             magnitude = limit; // keep scanning digits, but never past the range
+            number.clamped = true;
+        }
     }
-    return static_cast<int>(negative ? -magnitude : magnitude);
+    number.trailing = i < text.size();
+    number.value = static_cast<int>(negative ? -magnitude : magnitude);
+    return number;
 }
 
 void ResolutionSettings::applyLine(const std::string& line)
 {
     const std::vector<std::string> pieces = splitAtColons(line);
-    if (pieces.size() != 2)
+    if (pieces.size() != 2) {
+        const std::string text = trim(line);
+        if (text.empty())
+            return;
+        if (line.find(':') == std::string::npos)
+            note(text, "has no colon and is ignored");
+        else if (pieces.size() < 2)
+            note(text, "has no value and is ignored");
+        else
+            note(text, "has more than one colon and is ignored");
         return;
+    }
     const std::string key = trim(pieces[0]);
     const std::string value = trim(pieces[1]);
+    const std::string text = key + ":" + value;
     if (key == "fullscreen") {
         if (value == "on")
             fullscreen = true;
         else if (value == "off")
             fullscreen = false;
-    } else if (key == "win_width") {
-        win_width = parseInteger(value);
-    } else if (key == "win_height") {
-        win_height = parseInteger(value);
-    } else if (key == "res_width") {
-        res_width = parseInteger(value);
-    } else if (key == "res_height") {
-        res_height = parseInteger(value);
-    } else if (key == "sm_width") {
-        sm_width = parseInteger(value);
-    } else if (key == "sm_height") {
-        sm_height = parseInteger(value);
+        else
+            note(text, "is neither on nor off and is ignored");
+        return;
+    }
+    int* field = nullptr;
+    const char* kind = nullptr;
+    if (key == "win_width" || key == "win_height") {
+        field = key == "win_width" ? &win_width : &win_height;
+        kind = "window size";
+    } else if (key == "res_width" || key == "res_height") {
+        field = key == "res_width" ? &res_width : &res_height;
+        kind = "render size";
+    } else if (key == "sm_width" || key == "sm_height") {
+        field = key == "sm_width" ? &sm_width : &sm_height;
+        kind = "shadow-map size";
+    } else {
+        note(text, "has an unknown key and is ignored");
+        return;
+    }
+    const Number number = parseInteger(value);
+    *field = number.value;
+    plainTargetLines.erase(key);
+
+    // Only a GL knows how large a target may be; a window has a fixed limit.
+    const bool isWindow = field == &win_width || field == &win_height;
+    const bool usable = isWindow ? *field >= 1 && *field <= maxWindowSide : *field >= 1 && !number.clamped;
+    if (!number.digits) {
+        note(text, "is not a number");
+    } else if (!usable) {
+        const std::string range = isWindow ? " (1 to " + std::to_string(maxWindowSide) + ")" : "";
+        note(text, std::string("is not a ") + kind + range);
+    } else {
+        if (number.trailing)
+            note(text, "is read as " + std::to_string(*field));
+        if (!isWindow)
+            plainTargetLines[key] = text;
     }
 }
 
-ResolutionSettings::ResolutionSettings()
+void ResolutionSettings::note(const std::string& text, const std::string& reason)
 {
-    std::ifstream file(path);
-    if (file.is_open())
-        read(file);
+    found.push_back(printable(text) + " " + reason);
+}
+
+std::vector<std::string> ResolutionSettings::targetProblems(int largestWidth, int largestHeight) const
+{
+    const struct {
+        const char* key;
+        int value;
+        int largest;
+    } sizes[] = {{"res_width", res_width, largestWidth},
+                 {"res_height", res_height, largestHeight},
+                 {"sm_width", sm_width, largestWidth},
+                 {"sm_height", sm_height, largestHeight}};
+    std::vector<std::string> problems;
+    for (const auto& size : sizes) {
+        const auto line = plainTargetLines.find(size.key);
+        if (line != plainTargetLines.end() && size.value > size.largest)
+            problems.push_back(printable(line->second) + " is larger than this GL's render targets (" +
+                               std::to_string(size.largest) + ")");
+    }
+    return problems;
+}
+
+ResolutionSettings::ResolutionSettings() : ResolutionSettings(path) {}
+
+ResolutionSettings::ResolutionSettings(const std::string& file)
+{
+    std::ifstream in(file);
+    if (in.is_open())
+        read(in);
 }
 
 void ResolutionSettings::read(std::istream& in)

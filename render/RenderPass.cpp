@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-bool fitsRenderTarget(int width, int height)
+void largestRenderTarget(int& width, int& height)
 {
     GLint maxTexture = 0;
     GLint maxRenderbuffer = 0;
@@ -18,8 +18,16 @@ bool fitsRenderTarget(int width, int height)
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
-    return width > 0 && height > 0 && width <= maxTexture && height <= maxTexture && width <= maxRenderbuffer &&
-           height <= maxRenderbuffer && width <= maxViewport[0] && height <= maxViewport[1];
+    width = std::min({maxTexture, maxRenderbuffer, maxViewport[0]});
+    height = std::min({maxTexture, maxRenderbuffer, maxViewport[1]});
+}
+
+bool fitsRenderTarget(int width, int height)
+{
+    int largestWidth = 0;
+    int largestHeight = 0;
+    largestRenderTarget(largestWidth, largestHeight);
+    return width > 0 && height > 0 && width <= largestWidth && height <= largestHeight;
 }
 
 void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo)

@@ -20,6 +20,9 @@ struct PassInput {
 // target without ever being allocated.
 bool fitsRenderTarget(int width, int height);
 
+// The widest and the tallest render target the current GL takes.
+void largestRenderTarget(int& width, int& height);
+
 // One colour texture of a render target: its format (unsized GL_RGB or
 // GL_RGBA, 8 bits per channel) and where its name goes.
 struct TargetTexture {

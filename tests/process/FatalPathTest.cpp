@@ -119,6 +119,23 @@ std::string testImage(const std::string& name)
     return readText(std::filesystem::path(BRASSFERN_TESTDATA_DIR) / "images" / name);
 }
 
+// What standard error says of the sandbox settings' one wrong line (or two).
+std::string settingsReport(const std::string& line, const std::string& why)
+{
+    return "Settings/resolution.txt: " + line + " " + why;
+}
+
+std::string notAWindowSize(const std::string& line)
+{
+    return settingsReport(line, "is not a window size (1 to 16384)\n");
+}
+
+// The limit's number is the GL's own.
+std::string pastTheGl(const std::string& line)
+{
+    return settingsReport(line, "is larger than this GL's render targets (");
+}
+
 constexpr const char* windowFailure = "Error: Could not create window\n";
 constexpr const char* targetFailure = "Failed to initialize FBO!\n";
 constexpr const char* shadowTargetFailure = "Failed to initialize FBO! \n";
@@ -171,29 +188,34 @@ INSTANTIATE_TEST_SUITE_P(
 
         // Sizes no window system shows: GLFW asserted on negative ones, and
         // Xlib or xcb ended the process at the first swap of huge ones.
-        FatalCase{"NegativeWindowWidth", settingsWith("win_width:-5"), windowFailure, Rest::Nothing, "", 1},
-        FatalCase{"NegativeWindowHeight", settingsWith("win_height:-1"), windowFailure, Rest::Nothing, "", 1},
+        FatalCase{"NegativeWindowWidth", settingsWith("win_width:-5"), windowFailure, Rest::Nothing,
+                  notAWindowSize("win_width:-5"), 1},
+        FatalCase{"NegativeWindowHeight", settingsWith("win_height:-1"), windowFailure, Rest::Nothing,
+                  notAWindowSize("win_height:-1"), 1},
         FatalCase{"WindowWidthBelowTheIntRange", settingsWith("win_width:-99999999999"), windowFailure, Rest::Nothing,
-                  "", 1},
+                  notAWindowSize("win_width:-99999999999"), 1},
         FatalCase{"WindowTooLargeForTheServer", settingsWith("win_width:100000\nwin_height:100000"), windowFailure,
-                  Rest::Nothing, "", 1},
+                  Rest::Nothing, notAWindowSize("win_width:100000") + notAWindowSize("win_height:100000"), 1},
         FatalCase{"WindowTooLargeForOneRequest", settingsWith("win_width:32767\nwin_height:32767"), windowFailure,
-                  Rest::Nothing, "", 1},
+                  Rest::Nothing, notAWindowSize("win_width:32767") + notAWindowSize("win_height:32767"), 1},
 
         // Targets past the GL's limits: the driver smashed its stack at 2^25.
         FatalCase{"RenderWidthOfTwoToTheTwentyFifth", settingsWith("res_width:33554432"), targetFailure,
-                  Rest::Nothing, "", 255},
+                  Rest::Nothing, pastTheGl("res_width:33554432"), 255},
         FatalCase{"RenderHeightAboveTheIntRange", settingsWith("res_height:99999999999"), targetFailure,
-                  Rest::Nothing, "", 255},
+                  Rest::Nothing, settingsReport("res_height:99999999999", "is not a render size\n"), 255},
         FatalCase{"RenderWidthBeyondTheTextureLimit", settingsWith("res_width:20000"), targetFailure, Rest::Nothing,
-                  "", 255},
-        FatalCase{"NegativeRenderHeight", settingsWith("res_height:-1"), targetFailure, Rest::Nothing, "", 255},
+                  pastTheGl("res_width:20000"), 255},
+        FatalCase{"NegativeRenderHeight", settingsWith("res_height:-1"), targetFailure, Rest::Nothing,
+                  settingsReport("res_height:-1", "is not a render size\n"), 255},
         FatalCase{"ShadowMapWidthOfTwoToTheTwentyFifth", settingsWith("sm_width:33554432"), shadowTargetFailure,
-                  Rest::Nothing, "", 255},
+                  Rest::Nothing, pastTheGl("sm_width:33554432"), 255},
         FatalCase{"ShadowMapHeightAboveTheIntRange", settingsWith("sm_height:99999999999"), shadowTargetFailure,
-                  Rest::Nothing, "", 255},
+                  Rest::Nothing, settingsReport("sm_height:99999999999", "is not a shadow-map size\n"), 255},
         FatalCase{"ShadowMapOfZeroSize", settingsWith("sm_width:0\nsm_height:0"), shadowTargetFailure, Rest::Nothing,
-                  "", 255},
+                  settingsReport("sm_width:0", "is not a shadow-map size\n") +
+                      settingsReport("sm_height:0", "is not a shadow-map size\n"),
+                  255},
 
         FatalCase{"ShaderPathThatIsADirectory", replaceWithDirectory("Shader/BloomFragment.glsl"),
                   "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,

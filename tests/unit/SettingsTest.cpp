@@ -9,6 +9,8 @@
 #include <random>
 #include <sstream>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -176,6 +178,48 @@ TEST_F(SettingsFile, RandomBytesTouchNoFieldTheyDoNotName)
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// What a user would otherwise never learn was ignored or taken otherwise than
+// written; the values themselves are applied as without the report.
+TEST_F(SettingsFile, ProblemsNameTheLineAndWhy)
+{
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"fullscreen:on\nwin_width:1280\nres_height:600\nsm_width:2048\n\n  \n", {}},
+        {"win_width:-5\nwin_height:16385", {"win_width:-5 is not a window size (1 to 16384)",
+                                            "win_height:16385 is not a window size (1 to 16384)"}},
+        {"res_width:0\nres_height:99999999999", {"res_width:0 is not a render size",
+                                                 "res_height:99999999999 is not a render size"}},
+        {"sm_width:-1", {"sm_width:-1 is not a shadow-map size"}},
+        {"win_width:abc\nsm_height:-", {"win_width:abc is not a number", "sm_height:- is not a number"}},
+        {" win_width : 1280px ", {"win_width:1280px is read as 1280"}},
+        {"fullscreen:yes", {"fullscreen:yes is neither on nor off and is ignored"}},
+        {"Win_Width:1280\n:5", {"Win_Width:1280 has an unknown key and is ignored",
+                                ":5 has an unknown key and is ignored"}},
+        {"win_width 1280\nwin_width:\nsm_width:2048:1", {"win_width 1280 has no colon and is ignored",
+                                                         "win_width: has no value and is ignored",
+                                                         "sm_width:2048:1 has more than one colon and is ignored"}},
+        {"x\x01y" + std::string(100, 'z'), {"x?y" + std::string(57, 'z') + "... has no colon and is ignored"}},
+    };
+    for (const auto& [text, problems] : cases) {
+        ResolutionSettings settings;
+        std::istringstream in(text);
+        settings.read(in);
+        EXPECT_EQ(settings.problems(), problems) << text;
+    }
+}
+
+// Only a GL knows its largest target, and a line already reported is not
+// reported again; the last line of a key is the one that counts.
+TEST_F(SettingsFile, TargetSizesPastTheGlAreReportedOnce)
+{
+    ResolutionSettings settings;
+    std::istringstream in("res_width:5000\nres_height:99999999999\nsm_width:4097px\nsm_height:9000\nsm_height:10");
+    settings.read(in);
+    EXPECT_EQ(settings.targetProblems(4096, 4096),
+              (std::vector<std::string>{"res_width:5000 is larger than this GL's render targets (4096)",
+                                        "sm_width:4097px is larger than this GL's render targets (4096)"}));
+    EXPECT_EQ(settings.targetProblems(8192, 8192), std::vector<std::string>{});
 }
 
 } // namespace
