@@ -126,7 +126,7 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     reportSettings(ResolutionSettings::path, settings.targetProblems(largestWidth, largestHeight));
 }
 
-void initScene()
+void initScene(const std::string& sceneFile)
 {
     ilInit();
     glfwSetWindowTitle(window, windowTitle);
@@ -156,7 +156,8 @@ void initScene()
     const StartupTimes before = startupTimes;
     {
         const StartupClock clock(startupTimes.sceneImport);
-        sceneObjects = importScene(scenePath);
+        sceneObjects = sceneFile.empty() ? importScene(scenePath)
+                                         : importScene(sceneFile, TextureLookup::besideModel);
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;

@@ -11,8 +11,9 @@
 void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0);
 
 // The image library, the run-wide GL state, the renderer, the camera, the
-// light and the imported scene, in that order.
-void initScene();
+// light and the imported scene, in that order. The scene is `sceneFile` with
+// its textures beside it, or the built-in one when that is empty.
+void initScene(const std::string& sceneFile = "");
 
 // Installs the input callbacks on the window.
 void registerCallbacks();

@@ -12,6 +12,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
+#include <algorithm>
 #include <assimp/scene.h>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +27,18 @@ constexpr const char* textureDirectory = "Textures/FinalScene";
 
 } // namespace
 
-scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
+std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup)
+{
+    if (lookup == TextureLookup::sceneFolder)
+        return std::string(textureDirectory) + "/" + name;
+    std::string portable = name;
+    std::replace(portable.begin(), portable.end(), '\\', '/');
+    // An absolute name stays as it is; "./" and "../" fold into the folder.
+    return (std::filesystem::path(scenePath).parent_path() / portable).lexically_normal().string();
+}
+
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
+                                            const std::string& scenePath, TextureLookup lookup)
 {
     switch (scene::findMeshProblem(mesh)) {
     case scene::MeshProblem::none:
@@ -38,16 +50,16 @@ scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial
         std::cout << "Skipping mesh with invalid indices: " << mesh->mName.C_Str() << std::endl;
         return nullptr;
     }
-    aiString texturePath;
+    aiString textureName;
     if (importedMaterial == nullptr || aiGetMaterialTextureCount(importedMaterial, aiTextureType_DIFFUSE) == 0 ||
-        aiGetMaterialTexture(importedMaterial, aiTextureType_DIFFUSE, 0, &texturePath) != aiReturn_SUCCESS) {
+        aiGetMaterialTexture(importedMaterial, aiTextureType_DIFFUSE, 0, &textureName) != aiReturn_SUCCESS) {
         std::cout << "Error loading texture" << std::endl;
         return nullptr;
     }
-    const std::string key(texturePath.C_Str());
+    const std::string key(textureName.C_Str());
     Texture*& texture = textureCache[key];
     if (texture == nullptr)
-        texture = new Texture(std::string(textureDirectory) + "/" + key);
+        texture = new Texture(texturePath(key, scenePath, lookup));
 
     auto* material =
         new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
@@ -56,7 +68,7 @@ scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial
     return new scene::StaticSceneObject(mesh, material);
 }
 
-std::vector<scene::SceneObject*> importScene(const std::string& path)
+std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLookup lookup)
 {
     std::vector<scene::SceneObject*> objects;
     {
@@ -79,7 +91,7 @@ std::vector<scene::SceneObject*> importScene(const std::string& path)
         const aiMesh* mesh = imported->mMeshes[i];
         const aiMaterial* material =
             mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
-        if (scene::StaticSceneObject* object = createSceneObject(mesh, material))
+        if (scene::StaticSceneObject* object = createSceneObject(mesh, material, path, lookup))
             objects.push_back(object);
     }
     return objects;

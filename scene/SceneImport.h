@@ -23,10 +23,27 @@ class StaticSceneObject;
 extern std::map<std::string, Texture*> textureCache;
 extern Assimp::Importer sceneImporter;
 
+// Where the texture files a scene's materials name are.
+enum class TextureLookup {
+    // Under Textures/FinalScene, the name appended as written: the built-in
+    // scene's layout.
+    sceneFolder,
+    // Relative to the scene file's own folder, with backslashes read as the
+    // separators that models written on Windows mean them to be.
+    besideModel,
+};
+
+// The file the texture `name` of the scene at `scenePath` stands for.
+std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup);
+
 // Every usable mesh of the file at `path` as a new object, in mesh order.
 // A missing or unreadable file gives an empty list and one line of output.
-std::vector<scene::SceneObject*> importScene(const std::string& path);
+std::vector<scene::SceneObject*> importScene(const std::string& path,
+                                             TextureLookup lookup = TextureLookup::sceneFolder);
 
 // A new object for `mesh`, or null (with one line of output) when it has no
-// diffuse texture or findMeshProblem finds it undrawable.
-scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial);
+// diffuse texture or findMeshProblem finds it undrawable. Texture names are
+// read as `lookup` says for the scene at `scenePath`.
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
+                                            const std::string& scenePath = "",
+                                            TextureLookup lookup = TextureLookup::sceneFolder);
