@@ -1,6 +1,7 @@
 // The viewer's start-up, frame loop and shutdown over the process-wide state.
 #include "app/Application.h"
 
+#include "app/CommandLine.h"
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "app/ResolutionSettings.h"
@@ -24,6 +25,9 @@ namespace {
 
 constexpr const char* windowTitle = "Brassfern";
 constexpr const char* scenePath = "SceneObjects/FinalScene/final_scene.obj";
+// The clock's step per frame where frames are drawn for a picture rather
+// than shown: the tour then moves as it would at 30 frames a second.
+constexpr float pictureFrameSeconds = 1.0f / 30.0f;
 
 const char* glErrorName(GLenum code)
 {
@@ -62,7 +66,7 @@ void reportSettings(const std::string& file, const std::vector<std::string>& pro
 
 } // namespace
 
-void openWindow(bool visible, int overrideWidth, int overrideHeight)
+void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::string& settingsFile)
 {
     const StartupClock clock(startupTimes.context);
     if (!glfwInit())
@@ -73,8 +77,9 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     if (!visible)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
-    const ResolutionSettings settings;
-    reportSettings(ResolutionSettings::path, settings.problems());
+    const std::string settingsPath = settingsFile.empty() ? ResolutionSettings::path : settingsFile;
+    const ResolutionSettings settings(settingsPath);
+    reportSettings(settingsPath, settings.problems());
     fullscreen = settings.fullscreen;
     windowWidth = settings.win_width;
     windowHeight = settings.win_height;
@@ -123,7 +128,7 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight)
     int largestWidth = 0;
     int largestHeight = 0;
     largestRenderTarget(largestWidth, largestHeight);
-    reportSettings(ResolutionSettings::path, settings.targetProblems(largestWidth, largestHeight));
+    reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
 }
 
 void initScene(const std::string& sceneFile)
@@ -232,10 +237,47 @@ bool saveWindowPicture(const std::string& path)
     return saved;
 }
 
-int runViewer()
+namespace {
+
+// The frames of a picture: the clock moves by a fixed step so that the same
+// command gives the same picture, and the last frame stays in the back
+// buffer, undisplayed, to be read whole.
+int renderPicture(const ViewerOptions& options)
 {
-    openWindow(true);
-    initScene();
+    for (int frame = 0; frame < options.frames; ++frame) {
+        advanceFrame(pictureFrameSeconds, false);
+        renderFrame();
+        if (frame + 1 < options.frames) {
+            glfwSwapBuffers(window);
+            reportGlError();
+        }
+    }
+    glFinish();
+    const bool saved = saveWindowPicture(options.outputPath);
+    reportGlError();
+    shutdown();
+    glfwTerminate();
+    if (!saved) {
+        std::cerr << "brassfern: could not write " << options.outputPath << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runViewer(const ViewerOptions& options)
+{
+    const bool picture = !options.outputPath.empty();
+    openWindow(!picture, 0, 0, options.settingsPath);
+    initScene(options.scenePath);
+    for (size_t i = 0; i < 3 && i < renderer->effectEnabled.size(); ++i)
+        renderer->effectEnabled[i] = options.effects[i];
+    // initScene has shown the start view already.
+    if (options.noTour)
+        tourActive = false;
+    if (picture)
+        return renderPicture(options);
     registerCallbacks();
     glfwSetCursorPos(window, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
     double last = glfwGetTime();

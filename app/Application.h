@@ -3,12 +3,15 @@
 
 #include <string>
 
+struct ViewerOptions;
+
 // glfwInit, the context hints, the settings and the window with a current,
 // loaded GL context. `visible` false opens a hidden window for tools.
-// A positive override replaces the window size the settings give; what
-// cannot be used of the settings goes to standard error, a line each. Every
-// failure ends the process with status 1.
-void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0);
+// A positive override replaces the window size the settings give. The
+// settings come from `settingsFile`, Settings/resolution.txt when empty; what
+// cannot be used of them goes to standard error, a line each. Every failure
+// ends the process with status 1.
+void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "");
 
 // The image library, the run-wide GL state, the renderer, the camera, the
 // light and the imported scene, in that order. The scene is `sceneFile` with
@@ -37,5 +40,7 @@ void shutdown();
 // extension names its format; false when it cannot be written.
 bool saveWindowPicture(const std::string& path);
 
-// The whole viewer: start-up, the frame loop until the window closes, shutdown.
-int runViewer();
+// The whole viewer: start-up, the frame loop until the window closes, and
+// shutdown; or, with an output path, the frames of one picture in a hidden
+// window and the picture. Returns the exit status.
+int runViewer(const ViewerOptions& options);

@@ -1,0 +1,165 @@
+// Parsing the viewer's options in the usual command-line conventions.
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+
+const char* const viewerUsage = "usage: brassfern [options] [SCENE_FILE]";
+
+namespace {
+
+constexpr int maxFrames = 100000;
+
+// Digits only: a sign, a space or a unit would be a typo we should not guess at.
+bool parseCount(const std::string& text, int& value)
+{
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+        return false;
+    const int parsed = std::stoi(text);
+    if (parsed < 1 || parsed > maxFrames)
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool endsWithPng(const std::string& path)
+{
+    if (path.size() <= 4)
+        return false;
+    std::string extension = path.substr(path.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return extension == ".png";
+}
+
+bool takesValue(const std::string& option)
+{
+    return option == "--settings" || option == "--output" || option == "--frames" || option == "--effects";
+}
+
+} // namespace
+
+std::string viewerVersion()
+{
+    return std::string("brassfern ") + BRASSFERN_VERSION;
+}
+
+bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& error)
+{
+    bool optionsEnded = false;
+    bool haveScene = false;
+    bool haveFrames = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        if (optionsEnded || option.size() < 2 || option[0] != '-') {
+            if (option.empty()) {
+                // Would read as "no scene file", the built-in scene.
+                error = "empty scene file name";
+                return false;
+            }
+            if (haveScene) {
+                error = "one scene file at most: " + scenePath + " and " + option;
+                return false;
+            }
+            scenePath = option;
+            haveScene = true;
+            continue;
+        }
+        if (option == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // --name=value is the same as --name value.
+        std::string value;
+        bool inlineValue = false;
+        const size_t equals = option.find('=');
+        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+            inlineValue = true;
+        }
+        if (option == "-h" || option == "--help" || option == "--version" || option == "--no-tour") {
+            if (inlineValue) {
+                error = "option " + option + " takes no value";
+                return false;
+            }
+            help = help || option == "-h" || option == "--help";
+            version = version || option == "--version";
+            noTour = noTour || option == "--no-tour";
+            continue;
+        }
+        if (!takesValue(option)) {
+            error = "unknown option " + args[i];
+            return false;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                error = "option " + option + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        bool ok = !value.empty();
+        if (option == "--settings") {
+            settingsPath = value;
+        } else if (option == "--output") {
+            ok = endsWithPng(value);
+            outputPath = value;
+        } else if (option == "--frames") {
+            ok = parseCount(value, frames);
+            haveFrames = true;
+        } else { // --effects
+            ok = value.size() == 3;
+            for (size_t k = 0; ok && k < 3; ++k) {
+                ok = value[k] == '0' || value[k] == '1';
+                effects[k] = value[k] == '1';
+            }
+        }
+        if (!ok) {
+            error = "bad value for " + option + ": '" + value + "'";
+            return false;
+        }
+    }
+    // Without a picture to save, a frame count would be silently ignored.
+    if (haveFrames && outputPath.empty() && !help && !version) {
+        error = "option --frames needs --output";
+        return false;
+    }
+    return true;
+}
+
+std::string viewerHelp()
+{
+    return std::string(viewerUsage) +
+           "\n"
+           "\n"
+           "Shows SCENE_FILE (a Wavefront OBJ, or another format the importer reads) in a window,\n"
+           "its textures looked up beside it; without SCENE_FILE, the built-in scene.\n"
+           "\n"
+           "Options:\n"
+           "  -h, --help           this text, then exit\n"
+           "      --version        the version, then exit\n"
+           "      --settings FILE  the display settings from FILE instead of\n"
+           "                       Settings/resolution.txt\n"
+           "      --output FILE    draw without showing a window, save the last frame as\n"
+           "                       the PNG picture FILE and exit\n"
+           "      --frames N       frames drawn for --output, each 1/30 s on the clock\n"
+           "                       (default 3)\n"
+           "      --effects SDB    three digits, 0 or 1: ambient occlusion, depth of field,\n"
+           "                       bloom (default 111)\n"
+           "      --no-tour        start at the start view in free mode, without the tour\n"
+           "\n"
+           "Keys and mouse:\n"
+           "  1, 2, 3 (release)    ambient occlusion, depth of field, bloom on and off\n"
+           "  Space (release)      end the tour, back to the start view\n"
+           "  Escape               quit\n"
+           "  left drag            turn the camera about the vertical axis (after the tour)\n"
+           "  wheel                zoom (after the tour)\n"
+           "\n"
+           "Settings file (one key:value a line, the last of a key wins):\n"
+           "  fullscreen:on|off            full screen on the primary monitor (off)\n"
+           "  win_width:N  win_height:N    window size (900 x 720)\n"
+           "  res_width:N  res_height:N    render size (1920 x 1080)\n"
+           "  sm_width:N   sm_height:N     shadow-map size (1024 x 1024)\n";
+}

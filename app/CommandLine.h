@@ -1,0 +1,30 @@
+// The viewer's command line: brassfern [options] [SCENE_FILE].
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ViewerOptions {
+    // Empty: the built-in scene, found as the program always has.
+    std::string scenePath;
+    // Empty: Settings/resolution.txt, silently optional.
+    std::string settingsPath;
+    // Non-empty: render in a hidden window, save this PNG and exit.
+    std::string outputPath;
+    int frames = 3; // frames drawn before --output saves the last one
+    bool effects[3] = {true, true, true};
+    bool noTour = false;
+    bool help = false;
+    bool version = false;
+
+    // Parses argv[1..]. On failure returns false with one line naming the
+    // option in `error`.
+    bool parse(const std::vector<std::string>& args, std::string& error);
+};
+
+// The usage line, the options, the keys and the settings keys, for --help.
+std::string viewerHelp();
+// The usage line alone, printed under an error.
+extern const char* const viewerUsage;
+// "brassfern X.Y.Z", for --version.
+std::string viewerVersion();

@@ -1,0 +1,58 @@
+// The viewer's command line: each mistake is refused with a line naming it, and good lists set what they say.
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ViewerOptions, BadArgumentListsFailWithAReason)
+{
+    const std::pair<Args, std::string> cases[] = {
+        {{"--bogus"}, "unknown option --bogus"},
+        {{"-x", "model.obj"}, "unknown option -x"},
+        {{"--output"}, "option --output needs a value"},
+        {{"--help=1"}, "option --help takes no value"},
+        {{"--effects", "11"}, "bad value for --effects: '11'"},
+        {{"--effects=1a1"}, "bad value for --effects: '1a1'"},
+        {{"--output", "shot.jpg"}, "bad value for --output: 'shot.jpg'"},
+        {{"--output", "x.png", "--frames", "+3"}, "bad value for --frames: '+3'"},
+        {{"--output", "x.png", "--frames", "0"}, "bad value for --frames: '0'"},
+        {{"--frames", "3"}, "option --frames needs --output"},
+        {{"--settings="}, "bad value for --settings: ''"},
+        {{"a.obj", "b.obj"}, "one scene file at most: a.obj and b.obj"},
+        {{""}, "empty scene file name"},
+    };
+    for (const auto& [args, reason] : cases) {
+        ViewerOptions options;
+        std::string error;
+        EXPECT_FALSE(options.parse(args, error)) << reason;
+        EXPECT_EQ(error, reason);
+    }
+}
+
+TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
+{
+    ViewerOptions options;
+    std::string error;
+    ASSERT_TRUE(options.parse({"--effects=101", "--output", "Shot.PNG", "--frames", "12", "--no-tour", "--settings",
+                               "my.txt", "--", "-model.obj"},
+                              error))
+        << error;
+    EXPECT_EQ(std::vector<bool>(options.effects, options.effects + 3), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(options.outputPath, "Shot.PNG");
+    EXPECT_EQ(options.frames, 12);
+    EXPECT_TRUE(options.noTour);
+    EXPECT_EQ(options.settingsPath, "my.txt");
+    EXPECT_EQ(options.scenePath, "-model.obj");
+    EXPECT_FALSE(options.help || options.version);
+
+    ViewerOptions none;
+    ASSERT_TRUE(none.parse({}, error));
+    EXPECT_EQ(none.scenePath + none.settingsPath + none.outputPath, "");
+    EXPECT_FALSE(none.noTour);
+    EXPECT_EQ(none.frames, 3);
+}
+
+} // namespace
