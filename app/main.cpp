@@ -1,6 +1,7 @@
 // The brassfern executable: the viewer and its command line.
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/DataFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -41,5 +42,9 @@ int main(int argc, char** argv)
     // The default file may be missing; one the user names must be there.
     if (!options.settingsPath.empty() && !readable(options.settingsPath))
         return usageError("cannot read the settings file " + options.settingsPath);
+    if (!enterDataFolder({&options.scenePath, &options.settingsPath, &options.outputPath}, error)) {
+        std::cerr << "brassfern: " << error << std::endl;
+        return 1;
+    }
     return runViewer(options);
 }

@@ -1,5 +1,6 @@
 // brassfern-capture: renders the viewer's real frame off screen and saves the window's picture.
 #include "app/Application.h"
+#include "app/DataFolder.h"
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -94,6 +95,10 @@ int main(int argc, char** argv)
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
         std::cerr << "brassfern-capture: " << error << "\n" << CaptureOptions::usage << std::endl;
         return 2;
+    }
+    if (!enterDataFolder({&options.outPath}, error)) {
+        std::cerr << "brassfern-capture: " << error << std::endl;
+        return 1;
     }
 
     openWindow(false, options.windowWidth, options.windowHeight);

@@ -1,5 +1,5 @@
 // The viewer's command line as a user meets it: help without a window, mistakes refused with status 2, and a
-// model of the user's drawn into a picture.
+// model of the user's drawn into a picture from any working directory, built or installed.
 #include "DisplayTest.h"
 #include "Sandbox.h"
 
@@ -43,6 +43,13 @@ double brownShare(const Picture& picture)
     return picture.rgb.empty() ? 0.0 : static_cast<double>(brown) / static_cast<double>(picture.rgb.size() / 3);
 }
 
+// A working directory without the program's files, so that it must find its own.
+void leaveOnlyOwnFiles(const Sandbox& sandbox)
+{
+    for (const char* folder : {"Shader", "Textures", "SceneObjects", "Settings"})
+        sandbox.remove(folder);
+}
+
 TEST(CommandLine, HelpAndVersionExitAtOnceWithoutWindowOrFiles)
 {
     const Sandbox sandbox;
@@ -83,10 +90,12 @@ TEST(CommandLine, MistakesEndWithStatusTwoAndTheUsage)
 
 using UserModel = DisplayTest;
 
-// The textures are found beside the model, not in the built-in scene's folder.
-TEST_F(UserModel, OpenedByItsPathIsDrawnWithItsTextures)
+// Relative paths are the user's working directory's, though the viewer works
+// in its own data folder; the textures are found beside the model.
+TEST_F(UserModel, OpenedFromAnotherFolderIsDrawnWithItsTextures)
 {
     Sandbox sandbox;
+    leaveOnlyOwnFiles(sandbox);
     sandbox.write("small.txt", smallSettings);
 
     const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
@@ -111,6 +120,27 @@ TEST_F(UserModel, SettingsFileOfTheCommandLineReportsWhatItCannotUse)
     EXPECT_EQ(run.out, "Error: Could not create window\n");
     EXPECT_EQ(run.err, "mine.txt: fullscreen:yes is neither on nor off and is ignored\n"
                        "mine.txt: win_width:-5 is not a window size (1 to 16384)\n");
+}
+
+// The installed settings are small: a picture of their size shows that the
+// installed files, not the source tree's, were used.
+TEST_F(UserModel, InstalledViewerWorksFromAnyFolderOnItsInstalledFiles)
+{
+    Sandbox sandbox;
+    const fs::path prefix = sandbox.root / "prefix";
+    const RunResult install =
+        sandbox.run({BRASSFERN_CMAKE_COMMAND, "--install", BRASSFERN_BUILD_DIR, "--prefix", prefix.string()});
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    sandbox.write("prefix/share/brassfern/Settings/resolution.txt", smallSettings);
+    leaveOnlyOwnFiles(sandbox);
+
+    const RunResult run = sandbox.run({(prefix / "bin/brassfern").string(), "--effects", "000", "--no-tour",
+                                       "--output", "shot.png", spider.string()});
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const Picture shot = readPicture(sandbox.root / "shot.png");
+    ASSERT_EQ(shot.width, 160);
+    EXPECT_GT(brownShare(shot), 0.15);
 }
 
 } // namespace
