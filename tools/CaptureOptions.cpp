@@ -48,6 +48,10 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
     bool haveAt = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
+        if (flag == "-h" || flag == "--help") {
+            help = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = "missing value after " + flag;
             return false;
@@ -90,6 +94,8 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             return false;
         }
     }
+    if (help)
+        return true;
     if (haveEye != haveAt) {
         error = "--eye and --at go together";
         return false;

@@ -96,6 +96,10 @@ int main(int argc, char** argv)
         std::cerr << "brassfern-capture: " << error << "\n" << CaptureOptions::usage << std::endl;
         return 2;
     }
+    if (options.help) {
+        std::cout << CaptureOptions::helpText;
+        return 0;
+    }
     if (!enterDataFolder({&options.outPath}, error)) {
         std::cerr << "brassfern-capture: " << error << std::endl;
         return 1;

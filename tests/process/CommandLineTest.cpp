@@ -1,5 +1,5 @@
-// The viewer's command line as a user meets it: help without a window, mistakes refused with status 2, and a
-// model of the user's drawn into a picture from any working directory, built or installed.
+// The programs' command lines as a user meets them: help without a window, mistakes refused with status 2, and
+// a model of the user's drawn into a picture from any working directory, built or installed.
 #include "DisplayTest.h"
 #include "Sandbox.h"
 
@@ -58,6 +58,8 @@ TEST(CommandLine, HelpAndVersionExitAtOnceWithoutWindowOrFiles)
         {{BRASSFERN_EXE, "--help"}, usage},
         {{BRASSFERN_EXE, "--effects", "000", "-h", "model.obj"}, usage},
         {{BRASSFERN_EXE, "--version"}, "brassfern 1."},
+        {{BRASSFERN_CAPTURE_EXE, "--help"}, "usage: brassfern-capture"},
+        {{BRASSFERN_SCENEGEN_EXE, "--help"}, "usage: brassfern-scenegen"},
     };
     for (const auto& [argv, start] : cases) {
         const RunResult run = sandbox.run(argv, 30.0, noDisplay);
@@ -78,6 +80,8 @@ TEST(CommandLine, MistakesEndWithStatusTwoAndTheUsage)
         {{BRASSFERN_EXE, "a.obj", "b.obj"}, std::string("brassfern: one scene file at most: a.obj and b.obj\n") + usage},
         {{BRASSFERN_EXE, "--settings", "missing.txt"},
          std::string("brassfern: cannot read the settings file missing.txt\n") + usage},
+        {{BRASSFERN_SCENEGEN_EXE, "--bogus"},
+         "brassfern-scenegen: unknown option --bogus\nusage: brassfern-scenegen OUTDIR\n"},
     };
     for (const auto& [argv, err] : cases) {
         const RunResult run = sandbox.run(argv, 30.0, noDisplay);
@@ -141,6 +145,7 @@ TEST_F(UserModel, InstalledViewerWorksFromAnyFolderOnItsInstalledFiles)
     const Picture shot = readPicture(sandbox.root / "shot.png");
     ASSERT_EQ(shot.width, 160);
     EXPECT_GT(brownShare(shot), 0.15);
+    EXPECT_EQ(sandbox.run({(prefix / "bin/brassfern-capture").string(), "--help"}).status, 0);
 }
 
 } // namespace

@@ -95,8 +95,21 @@ bool checkScene(const Scene& scene)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+    const std::string argument = argc == 2 ? argv[1] : "";
+    if (argument == "-h" || argument == "--help") {
+        std::printf("usage: brassfern-scenegen OUTDIR\n\n"
+                    "Writes the built-in scene into OUTDIR, the same bytes every time:\n"
+                    "SceneObjects/FinalScene/ (the OBJ and its material library), Textures/FinalScene/\n"
+                    "(its textures) and Textures/random.jpg (the ambient-occlusion noise).\n"
+                    "A folder whose name starts with '-' is given as ./-NAME.\n");
+        return 0;
+    }
+    // An option-like word is a typo far more often than a folder's name, and
+    // taking it as one would write the whole scene into a folder named so.
+    if (argc != 2 || argument.empty() || argument[0] == '-') {
+        if (argc == 2 && !argument.empty())
+            std::fprintf(stderr, "brassfern-scenegen: unknown option %s\n", argument.c_str());
+        std::fprintf(stderr, "usage: brassfern-scenegen OUTDIR\n");
         return 2;
     }
     const auto started = std::chrono::steady_clock::now();
