@@ -12,6 +12,7 @@
 #include "render/RenderPass.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "scene/Framing.h"
 #include "scene/SceneImport.h"
 #include "scene/SceneObject.h"
 
@@ -163,6 +164,10 @@ void initScene(const std::string& sceneFile)
         const StartupClock clock(startupTimes.sceneImport);
         sceneObjects = sceneFile.empty() ? importScene(scenePath)
                                          : importScene(sceneFile, TextureLookup::besideModel);
+        // The built-in scene is made to the viewer's units; any other model is
+        // placed where the start view frames it.
+        if (!sceneFile.empty())
+            scene::frameScene(sceneObjects, static_cast<float>(windowWidth) / static_cast<float>(windowHeight));
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;

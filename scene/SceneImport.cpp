@@ -5,6 +5,7 @@
 #include "gpu/Texture.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
+#include "scene/NodePlacement.h"
 #include "scene/SceneRead.h"
 #include "scene/StaticSceneObject.h"
 
@@ -12,11 +13,13 @@
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
-#include <algorithm>
 #include <assimp/scene.h>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <vector>
 
 std::map<std::string, Texture*> textureCache;
 Assimp::Importer sceneImporter;
@@ -24,6 +27,47 @@ Assimp::Importer sceneImporter;
 namespace {
 
 constexpr const char* textureDirectory = "Textures/FinalScene";
+
+// A model's surface without an image shows its material's diffuse colour,
+// as a one-texel texture shared by every surface of that colour. The cache
+// key cannot be a name a material gives: names hold no line breaks.
+Texture* colourTexture(const aiMaterial* material)
+{
+    aiColor4D colour(0.8f, 0.8f, 0.8f, 1.0f);
+    if (material != nullptr)
+        aiGetMaterialColor(material, AI_MATKEY_COLOR_DIFFUSE, &colour);
+    unsigned char texel[4];
+    const float channels[4] = {colour.r, colour.g, colour.b, 1.0f};
+    for (int i = 0; i < 4; ++i) {
+        const float value = std::isfinite(channels[i]) ? std::clamp(channels[i], 0.0f, 1.0f) : 0.0f;
+        texel[i] = static_cast<unsigned char>(std::lround(value * 255.0f));
+    }
+    const std::string key = "\ndiffuse colour " + std::to_string(texel[0]) + " " + std::to_string(texel[1]) + " " +
+                            std::to_string(texel[2]);
+    Texture*& texture = textureCache[key];
+    if (texture == nullptr)
+        texture = new Texture(1, 1, texel);
+    return texture;
+}
+
+// A texture the model file carries inside itself (glTF binary buffers, FBX),
+// named "*0", "*1"... or by its original file name.
+Texture* embeddedTexture(const aiTexture* embedded, const std::string& name)
+{
+    if (embedded->mHeight == 0)
+        return new Texture(name, reinterpret_cast<const unsigned char*>(embedded->pcData), embedded->mWidth);
+    // Raw texels, blue-green-red-alpha.
+    const size_t count = static_cast<size_t>(embedded->mWidth) * embedded->mHeight;
+    std::vector<unsigned char> pixels(4 * count);
+    for (size_t i = 0; i < count; ++i) {
+        const aiTexel& texel = embedded->pcData[i];
+        pixels[4 * i + 0] = texel.r;
+        pixels[4 * i + 1] = texel.g;
+        pixels[4 * i + 2] = texel.b;
+        pixels[4 * i + 3] = texel.a;
+    }
+    return new Texture(static_cast<int>(embedded->mWidth), static_cast<int>(embedded->mHeight), pixels.data());
+}
 
 } // namespace
 
@@ -38,7 +82,8 @@ std::string texturePath(const std::string& name, const std::string& scenePath, T
 }
 
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
-                                            const std::string& scenePath, TextureLookup lookup)
+                                            const std::string& scenePath, TextureLookup lookup,
+                                            const aiScene* file)
 {
     switch (scene::findMeshProblem(mesh)) {
     case scene::MeshProblem::none:
@@ -51,15 +96,24 @@ scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial
         return nullptr;
     }
     aiString textureName;
+    Texture* texture = nullptr;
     if (importedMaterial == nullptr || aiGetMaterialTextureCount(importedMaterial, aiTextureType_DIFFUSE) == 0 ||
         aiGetMaterialTexture(importedMaterial, aiTextureType_DIFFUSE, 0, &textureName) != aiReturn_SUCCESS) {
-        std::cout << "Error loading texture" << std::endl;
-        return nullptr;
+        if (lookup == TextureLookup::sceneFolder) {
+            std::cout << "Error loading texture" << std::endl;
+            return nullptr;
+        }
+        texture = colourTexture(importedMaterial);
+    } else {
+        const std::string key(textureName.C_Str());
+        Texture*& cached = textureCache[key];
+        if (cached == nullptr) {
+            const aiTexture* embedded =
+                lookup == TextureLookup::besideModel && file != nullptr ? file->GetEmbeddedTexture(key.c_str()) : nullptr;
+            cached = embedded != nullptr ? embeddedTexture(embedded, key) : new Texture(texturePath(key, scenePath, lookup));
+        }
+        texture = cached;
     }
-    const std::string key(textureName.C_Str());
-    Texture*& texture = textureCache[key];
-    if (texture == nullptr)
-        texture = new Texture(texturePath(key, scenePath, lookup));
 
     auto* material =
         new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
@@ -87,12 +141,27 @@ std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLoo
     }
     if (imported->mMeshes == nullptr)
         return objects;
-    for (unsigned i = 0; i < imported->mNumMeshes; ++i) {
-        const aiMesh* mesh = imported->mMeshes[i];
-        const aiMaterial* material =
-            mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
-        if (scene::StaticSceneObject* object = createSceneObject(mesh, material, path, lookup))
+    const auto materialOf = [imported](const aiMesh* mesh) -> const aiMaterial* {
+        return mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
+    };
+    if (lookup == TextureLookup::sceneFolder) {
+        for (unsigned i = 0; i < imported->mNumMeshes; ++i) {
+            const aiMesh* mesh = imported->mMeshes[i];
+            if (scene::StaticSceneObject* object = createSceneObject(mesh, materialOf(mesh), path, lookup))
+                objects.push_back(object);
+        }
+        return objects;
+    }
+    // A model is placed by its nodes, as formats with a hierarchy (glTF, FBX,
+    // Collada) place their meshes.
+    for (const scene::MeshPlacement& placement : scene::meshPlacements(imported)) {
+        const aiMesh* mesh = imported->mMeshes[placement.meshIndex];
+        if (mesh == nullptr)
+            continue;
+        if (scene::StaticSceneObject* object = createSceneObject(mesh, materialOf(mesh), path, lookup, imported)) {
+            object->modelMatrix = placement.modelMatrix;
             objects.push_back(object);
+        }
     }
     return objects;
 }

@@ -7,6 +7,7 @@
 
 struct aiMesh;
 struct aiMaterial;
+struct aiScene;
 class Texture;
 
 namespace Assimp {
@@ -36,14 +37,20 @@ enum class TextureLookup {
 // The file the texture `name` of the scene at `scenePath` stands for.
 std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup);
 
-// Every usable mesh of the file at `path` as a new object, in mesh order.
-// A missing or unreadable file gives an empty list and one line of output.
+// Every usable mesh of the file at `path` as a new object: for the built-in
+// scene in mesh order, for a model (besideModel) once per node that uses it,
+// placed by the node hierarchy. A missing or unreadable file gives an empty
+// list and one line of output.
 std::vector<scene::SceneObject*> importScene(const std::string& path,
                                              TextureLookup lookup = TextureLookup::sceneFolder);
 
-// A new object for `mesh`, or null (with one line of output) when it has no
-// diffuse texture or findMeshProblem finds it undrawable. Texture names are
-// read as `lookup` says for the scene at `scenePath`.
+// A new object for `mesh`, or null (with one line of output) when
+// findMeshProblem finds it undrawable or, in the built-in scene, when it has
+// no diffuse texture. Texture names are read as `lookup` says for the scene
+// at `scenePath`. A model's mesh without a diffuse texture shows its
+// material's diffuse colour, and a texture `file` carries inside itself is
+// read from there.
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
                                             const std::string& scenePath = "",
-                                            TextureLookup lookup = TextureLookup::sceneFolder);
+                                            TextureLookup lookup = TextureLookup::sceneFolder,
+                                            const aiScene* file = nullptr);

@@ -4,6 +4,7 @@
 #include "Sandbox.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -41,6 +42,90 @@ double brownShare(const Picture& picture)
         brown += r >= 20 && r > g + 4 && g > b + 4;
     }
     return picture.rgb.empty() ? 0.0 : static_cast<double>(brown) / static_cast<double>(picture.rgb.size() / 3);
+}
+
+// Shares of the picture: lit pixels (any channel above 12) overall, and
+// reddish ones (a red texture in shade) in a band of columns.
+double litShare(const Picture& picture)
+{
+    size_t lit = 0;
+    for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+        lit += std::max({picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]}) > 12;
+    return picture.rgb.empty() ? 0.0 : static_cast<double>(lit) / static_cast<double>(picture.rgb.size() / 3);
+}
+
+double redShare(const Picture& picture, int fromColumn, int toColumn)
+{
+    size_t red = 0;
+    size_t all = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = fromColumn; x < toColumn; ++x, ++all) {
+            const unsigned char* p = picture.at(x, y);
+            red += p[0] > 40 && p[0] > 3 * p[1] && p[0] > 3 * p[2];
+        }
+    return all == 0 ? 0.0 : static_cast<double>(red) / static_cast<double>(all);
+}
+
+// A cube of side `size` with its low corner at `low`, in a material with a
+// diffuse colour and no texture.
+std::string cubeObj(double low, double size)
+{
+    std::string obj = "mtllib cube.mtl\nusemtl orange\n";
+    for (int corner = 0; corner < 8; ++corner)
+        obj += "v " + std::to_string(low + size * (corner & 1)) + " " + std::to_string(low + size * ((corner >> 1) & 1)) +
+               " " + std::to_string(low + size * ((corner >> 2) & 1)) + "\n";
+    obj += "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
+    return obj;
+}
+
+std::string base64(const std::string& bytes)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size())
+            value |= static_cast<unsigned char>(bytes[i + 2]);
+        text += digits[(value >> 18) & 63];
+        text += digits[(value >> 12) & 63];
+        text += i + 1 < bytes.size() ? digits[(value >> 6) & 63] : '=';
+        text += i + 2 < bytes.size() ? digits[value & 63] : '=';
+    }
+    return text;
+}
+
+template <typename T> void append(std::string& bytes, std::initializer_list<T> values)
+{
+    for (T value : values)
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// A glTF file that carries its texture inside itself (a red PNG as a data
+// URI) and places one square twice through its nodes: once where it was
+// modelled, once three units to the right. The squares face +z, toward the
+// start view.
+std::string twoSquaresGltf(const std::string& png)
+{
+    std::string buffer;
+    append<float>(buffer, {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0});
+    append<float>(buffer, {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1});
+    append<float>(buffer, {0, 0, 1, 0, 1, 1, 0, 1});
+    append<unsigned short>(buffer, {0, 1, 2, 0, 2, 3});
+    return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],)"
+           R"("nodes":[{"mesh":0},{"mesh":0,"translation":[3,0,0]}],)"
+           R"("meshes":[{"primitives":[{"attributes":{"POSITION":0,"NORMAL":1,"TEXCOORD_0":2},"indices":3,"material":0}]}],)"
+           R"("materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}}],)"
+           R"("textures":[{"source":0}],"images":[{"uri":"data:image/png;base64,)" +
+           base64(png) + R"("}],"buffers":[{"byteLength":)" + std::to_string(buffer.size()) +
+           R"(,"uri":"data:application/octet-stream;base64,)" + base64(buffer) + R"("}],)"
+           R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":48},{"buffer":0,"byteOffset":48,"byteLength":48},)"
+           R"({"buffer":0,"byteOffset":96,"byteLength":32},{"buffer":0,"byteOffset":128,"byteLength":12}],)"
+           R"("accessors":[{"bufferView":0,"componentType":5126,"count":4,"type":"VEC3","min":[-1,-1,0],"max":[1,1,0]},)"
+           R"({"bufferView":1,"componentType":5126,"count":4,"type":"VEC3"},)"
+           R"({"bufferView":2,"componentType":5126,"count":4,"type":"VEC2"},)"
+           R"({"bufferView":3,"componentType":5123,"count":6,"type":"SCALAR"}]})";
 }
 
 // A working directory without the program's files, so that it must find its own.
@@ -110,7 +195,10 @@ TEST_F(UserModel, OpenedFromAnotherFolderIsDrawnWithItsTextures)
     EXPECT_EQ(run.err, "");
     const Picture shot = readPicture(sandbox.root / "shot.png");
     ASSERT_EQ(shot.width, 160);
-    EXPECT_GT(brownShare(shot), 0.15);
+    // Framed, the spider covers a few percent of the picture; most of what
+    // it covers shows its textures.
+    EXPECT_GT(litShare(shot), 0.03);
+    EXPECT_GT(brownShare(shot), 0.4 * litShare(shot));
 }
 
 TEST_F(UserModel, SettingsFileOfTheCommandLineReportsWhatItCannotUse)
@@ -144,8 +232,62 @@ TEST_F(UserModel, InstalledViewerWorksFromAnyFolderOnItsInstalledFiles)
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     const Picture shot = readPicture(sandbox.root / "shot.png");
     ASSERT_EQ(shot.width, 160);
-    EXPECT_GT(brownShare(shot), 0.15);
+    // Framed, the spider covers a few percent of the picture; most of what
+    // it covers shows its textures.
+    EXPECT_GT(litShare(shot), 0.03);
+    EXPECT_GT(brownShare(shot), 0.4 * litShare(shot));
     EXPECT_EQ(sandbox.run({(prefix / "bin/brassfern-capture").string(), "--help"}).status, 0);
+}
+
+// The model's bounds decide where it stands and how large it is drawn: a
+// cube one unit across far from the origin and one ten thousand units across
+// fill about the same share of the picture, in their material's colour.
+TEST_F(UserModel, ModelsOfAnySizeAndPlaceOpenFramedInTheirColour)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.write("cube.mtl", "newmtl orange\nKd 1 0.5 0\n");
+    sandbox.write("unit.obj", cubeObj(1000.0, 1.0));
+    sandbox.write("huge.obj", cubeObj(-5000.0, 10000.0));
+    double shares[2] = {0.0, 0.0};
+    int index = 0;
+    for (const char* model : {"unit.obj", "huge.obj"}) {
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--no-tour", "--output",
+                                           "shot.png", model});
+        ASSERT_EQ(run.status, 0) << model << run.out << run.err;
+        EXPECT_EQ(run.out, "") << model;
+        const Picture shot = readPicture(sandbox.root / "shot.png");
+        shares[index++] = litShare(shot);
+        // Orange: the diffuse colour, lit or in shade, never grey or black.
+        size_t orange = 0;
+        for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
+            orange += shot.rgb[i] > 40 && shot.rgb[i] > shot.rgb[i + 1] + 10 && shot.rgb[i + 1] > shot.rgb[i + 2] + 10;
+        EXPECT_GT(static_cast<double>(orange) / static_cast<double>(shot.rgb.size() / 3), 0.04) << model;
+    }
+    EXPECT_GT(shares[0], 0.05);
+    EXPECT_LT(shares[0], 0.6);
+    EXPECT_NEAR(shares[0], shares[1], 0.02);
+}
+
+TEST_F(UserModel, GltfTextureInsideTheFileAndNodeTransformsAreUsed)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.writeImage("red.png", 2, 2, std::vector<unsigned char>{230, 20, 20, 230, 20, 20, 230, 20, 20, 230, 20, 20});
+    sandbox.write("squares.gltf", twoSquaresGltf(readText(sandbox.root / "red.png")));
+    sandbox.remove("red.png");
+
+    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                       "--output", "shot.png", "squares.gltf"});
+
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const Picture shot = readPicture(sandbox.root / "shot.png");
+    ASSERT_EQ(shot.width, 160);
+    // Two red squares with a gap between them: the second node's copy stands
+    // to the right of the first.
+    EXPECT_GT(redShare(shot, 20, 70), 0.15);
+    EXPECT_GT(redShare(shot, 90, 140), 0.15);
+    EXPECT_LT(redShare(shot, 78, 82), 0.05);
 }
 
 } // namespace
