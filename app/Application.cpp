@@ -7,6 +7,7 @@
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/ShaderProgram.h"
 #include "gpu/StartupTimes.h"
 #include "gpu/Texture.h"
 #include "render/RenderPass.h"
@@ -220,6 +221,9 @@ void shutdown()
     for (const auto& entry : textureCache)
         delete entry.second;
     textureCache.clear();
+    for (ShaderProgram* program : sharedScenePrograms)
+        delete program;
+    sharedScenePrograms.clear();
 }
 
 bool saveWindowPicture(const std::string& path)

@@ -11,7 +11,8 @@ Material::Material(ShaderProgram* shaderProgram, Texture* texture) : shaderProgr
 
 Material::~Material()
 {
-    delete shaderProgram;
+    if (!sharedProgram)
+        delete shaderProgram;
 }
 
 void Material::setMaterialUniforms(glm::vec3 ambientFactor, glm::vec3 diffuseFactor, glm::vec3 specularFactor,

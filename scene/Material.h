@@ -8,8 +8,11 @@ class Texture;
 
 class Material {
 public:
-    ShaderProgram* shaderProgram = nullptr; // owned
+    ShaderProgram* shaderProgram = nullptr; // owned unless `sharedProgram`
     Texture* texture = nullptr;             // shared, owned by the texture cache
+    // A program several materials use; its owner (the import's program
+    // cache) deletes it.
+    bool sharedProgram = false;
 
     Material(ShaderProgram* shaderProgram, Texture* texture);
     ~Material();

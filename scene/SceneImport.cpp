@@ -22,6 +22,7 @@
 #include <vector>
 
 std::map<std::string, Texture*> textureCache;
+std::vector<ShaderProgram*> sharedScenePrograms;
 Assimp::Importer sceneImporter;
 
 namespace {
@@ -115,10 +116,25 @@ scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial
         texture = cached;
     }
 
-    auto* material =
-        new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
-    material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
-    material->setLightUniforms();
+    if (lookup == TextureLookup::sceneFolder) {
+        auto* material =
+            new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
+        material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+        material->setLightUniforms();
+        return new scene::StaticSceneObject(mesh, material);
+    }
+    // Every material of a model has the same lighting constants, so its
+    // meshes share one program: a program per mesh costs most of a
+    // megabyte, and a model of ten thousand parts would need gigabytes.
+    const bool first = sharedScenePrograms.empty();
+    if (first)
+        sharedScenePrograms.push_back(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"));
+    auto* material = new Material(sharedScenePrograms.front(), texture);
+    material->sharedProgram = true;
+    if (first) {
+        material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+        material->setLightUniforms();
+    }
     return new scene::StaticSceneObject(mesh, material);
 }
 

@@ -8,6 +8,7 @@
 struct aiMesh;
 struct aiMaterial;
 struct aiScene;
+class ShaderProgram;
 class Texture;
 
 namespace Assimp {
@@ -22,6 +23,9 @@ class StaticSceneObject;
 // Keyed by the texture path exactly as the material names it; each image is
 // decoded once however many meshes use it.
 extern std::map<std::string, Texture*> textureCache;
+// The programs a model's meshes share, one per set of material constants;
+// the built-in scene builds one program per object and leaves this empty.
+extern std::vector<ShaderProgram*> sharedScenePrograms;
 extern Assimp::Importer sceneImporter;
 
 // Where the texture files a scene's materials name are.
