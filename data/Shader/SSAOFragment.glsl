@@ -2,9 +2,9 @@
 // Ambient occlusion from the geometry buffers, at full render size.
 // PMatrix: the camera's projection (camera space to clip space).
 // radius: the sampling radius in world units (camera space is unscaled).
-// noiseScale: how often the noise image tiles across the screen in x and y.
-// randTexture (unit 0): per-pixel random rotation, the angle / 2 pi as a grey
-//   level (JPEG keeps luminance per pixel, not colour). Repeat-wrapped.
+// noiseScale: the render size over the noise image's size, in x and y.
+// randTexture (unit 0): random values as grey levels (JPEG keeps luminance
+//   per pixel, not colour), one texel per two-by-two block. Repeat-wrapped.
 // depthTexture (unit 1): the scene's depth; bound by the pass, not needed here.
 // positionTexture (unit 2): camera-space positions.
 // normTexture (unit 3): camera-space unit normals; zero, or not a number once
@@ -22,12 +22,11 @@ in vec2 texCoord;
 out vec4 fragColor;
 
 // A hemisphere kernel around +z, denser near the centre so that nearby
-// geometry (the creases that matter) weighs most. Sixteen samples, each
-// rotated per pixel by the noise; the half-size blur averages the rotations.
-// A pixel takes only every other sample, the odd or the even ones in a
-// checkerboard: any two-by-two block, which the half-size blur reads as one
-// linearly filtered tap wherever the tap lands, holds both halves twice, so
-// the blurred image still averages the whole kernel at half the cost.
+// geometry (the creases that matter) weighs most. Sixteen samples, of which
+// each pixel takes the quarter its place in its two-by-two block names: the
+// half-size blur's first taps land on block corners and average whole
+// blocks, so every blurred pixel still sees the whole kernel, at a quarter
+// of the cost.
 const int sampleCount = 16;
 const vec3 kernel[sampleCount] = vec3[](
     vec3( 0.5381, 0.1856, 0.4319), vec3( 0.1379, 0.2486, 0.4430),
@@ -42,6 +41,9 @@ const vec3 kernel[sampleCount] = vec3[](
 // Written without branches: the software rasterizer this viewer is tuned on
 // runs both sides of a branch, and a texture read under a branch or in a loop
 // that may stop early costs several unconditional ones.
+// The ordered (Bayer) pattern of sixteen: neighbours differ most.
+const int bayer[16] = int[](0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5);
+
 void main()
 {
     vec3 stored = texture(normTexture, texCoord).xyz;
@@ -58,9 +60,18 @@ void main()
     vec3 normal = open ? vec3(0.0, 0.0, 1.0) : stored * inversesqrt(storedLength2);
     origin = open ? vec3(0.0, 0.0, -1.0) : origin;
 
-    // Level 0: the noise is one texel a pixel, and a mip level chosen by
-    // derivatives would only blur it.
-    float turn = textureLod(randTexture, texCoord * noiseScale, 0.0).r;
+    // One rotation per block, so that the block holds the whole kernel under
+    // it, as one pixel with sixteen samples would. Neighbouring blocks take
+    // sixteen evenly spaced rotations in an ordered pattern, which the blur
+    // averages out; the noise only shifts them within their sixteenth. (A
+    // rotation per pixel, or straight from the noise, leaves a grain on
+    // plain surfaces that the blur cannot remove.) The noise is read at
+    // level 0: a mip level chosen by derivatives would only blur it.
+    vec2 block = floor(gl_FragCoord.xy * 0.5) + 0.5;
+    float noise = textureLod(randTexture, block / vec2(textureSize(positionTexture, 0)) * noiseScale, 0.0).r;
+    ivec2 cell = ivec2(block) & 3;
+    float ordered = float(bayer[cell.y * 4 + cell.x]);
+    float turn = fract((ordered + noise) / 16.0);
     float angle = turn * 6.2831853;
     vec3 randomAxis = vec3(cos(angle), sin(angle), 0.0);
     // A second, decorrelated value from the same texel jitters the radius.

@@ -78,6 +78,33 @@ std::string cubeObj(double low, double size)
     return obj;
 }
 
+// A slab with a column and a block on it, all `scale` times the size of a
+// ten-unit slab and moved by `offset`: a small scene with shadows and
+// creases, in colour materials.
+std::string slabSceneObj(double scale, double offset)
+{
+    struct Box {
+        double x0, y0, z0, x1, y1, z1;
+        const char* material;
+    };
+    const Box boxes[] = {{-5, -0.2, -5, 5, 0, 5, "stone"}, {-3, 0, -3, -2, 4, -2, "column"}, {0.5, 0, 0.5, 2.5, 2, 2.5, "block"}};
+    std::string obj = "mtllib slab.mtl\n";
+    int base = 1;
+    for (const Box& box : boxes) {
+        obj += std::string("o ") + box.material + "\nusemtl " + box.material + "\n";
+        for (int corner = 0; corner < 8; ++corner)
+            obj += "v " + std::to_string(offset + scale * ((corner & 1) ? box.x1 : box.x0)) + " " +
+                   std::to_string(offset + scale * ((corner & 2) ? box.y1 : box.y0)) + " " +
+                   std::to_string(offset + scale * ((corner & 4) ? box.z1 : box.z0)) + "\n";
+        const int faces[6][4] = {{1, 3, 4, 2}, {5, 6, 8, 7}, {1, 2, 6, 5}, {3, 7, 8, 4}, {1, 5, 7, 3}, {2, 4, 8, 6}};
+        for (const auto& face : faces)
+            obj += "f " + std::to_string(base + face[0] - 1) + " " + std::to_string(base + face[1] - 1) + " " +
+                   std::to_string(base + face[2] - 1) + " " + std::to_string(base + face[3] - 1) + "\n";
+        base += 8;
+    }
+    return obj;
+}
+
 std::string base64(const std::string& bytes)
 {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -288,6 +315,29 @@ TEST_F(UserModel, GltfTextureInsideTheFileAndNodeTransformsAreUsed)
     EXPECT_GT(redShare(shot, 20, 70), 0.15);
     EXPECT_GT(redShare(shot, 90, 140), 0.15);
     EXPECT_LT(redShare(shot, 78, 82), 0.05);
+}
+
+// Shadows, occlusion, focus and the tour work at the model's scale: the same
+// small scene a tenth of a unit across and ten thousand units across, all
+// effects on, gives the same picture.
+TEST_F(UserModel, EveryEffectWorksAtTheModelsOwnScale)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.write("slab.mtl", "newmtl stone\nKd 0.7 0.7 0.6\nnewmtl column\nKd 0.8 0.3 0.2\n"
+                              "newmtl block\nKd 0.2 0.4 0.8\n");
+    sandbox.write("tiny.obj", slabSceneObj(0.01, 3.0));
+    sandbox.write("huge.obj", slabSceneObj(1000.0, -20000.0));
+    Picture shots[2];
+    int index = 0;
+    for (const char* model : {"tiny.obj", "huge.obj"}) {
+        const RunResult run =
+            sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--frames", "20", "--output", "shot.png", model});
+        ASSERT_EQ(run.status, 0) << model << run.out << run.err;
+        shots[index++] = readPicture(sandbox.root / "shot.png");
+    }
+    ASSERT_GT(litShare(shots[0]), 0.1);
+    EXPECT_LT(differingShare(shots[0], shots[1], 12), 0.01);
 }
 
 } // namespace
