@@ -2,10 +2,7 @@
 
 #include <sstream>
 
-namespace {
-
-// Always with a decimal point, so that GLSL reads a float, at full precision.
-std::string floatLiteral(float value)
+std::string glslFloat(float value)
 {
     std::ostringstream text;
     text.precision(9);
@@ -13,10 +10,8 @@ std::string floatLiteral(float value)
     return text.str();
 }
 
-} // namespace
-
 std::string shaderConstantDefinitions()
 {
-    return "#define LIGHT_BOX_DEPTH " + floatLiteral(lightBoxFar - lightBoxNear) + "\n" +
-           "#define SHADOW_BAND_COUNT " + floatLiteral(static_cast<float>(shadowBandCount)) + "\n";
+    return "#define LIGHT_BOX_DEPTH " + glslFloat(lightBoxFar - lightBoxNear) + "\n" +
+           "#define SHADOW_BAND_COUNT " + glslFloat(static_cast<float>(shadowBandCount)) + "\n";
 }

@@ -16,6 +16,10 @@ constexpr float lightBoxFar = 50.0f;
 // bands (see the moments shader for why).
 constexpr int shadowBandCount = 16;
 
+// `value` as a GLSL float literal: always with a decimal point, at full
+// precision.
+std::string glslFloat(float value);
+
 // The lines the shaders see: LIGHT_BOX_DEPTH (the box's depth in units) and
 // SHADOW_BAND_COUNT, both as float literals.
 std::string shaderConstantDefinitions();

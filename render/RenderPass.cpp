@@ -2,6 +2,7 @@
 #include "render/RenderPass.h"
 
 #include "app/Fatal.h"
+#include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
 
@@ -74,18 +75,24 @@ ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath)
     return program;
 }
 
+float blurRadius(float blurSize)
+{
+    return std::max(8.0f * std::sqrt(std::max(blurSize, 0.0f)), 0.5f);
+}
+
 int blurTapCount(float blurSize)
 {
-    const float radius = std::max(8.0f * std::sqrt(std::max(blurSize, 0.0f)), 0.5f);
-    return static_cast<int>(std::clamp(std::floor(radius), 1.0f, 12.0f));
+    return static_cast<int>(std::clamp(std::floor(blurRadius(blurSize)), 1.0f, 12.0f));
 }
 
 ShaderProgram* buildBlurProgram(bool horizontal, float blurSize, BlurSource source)
 {
-    // The tap count and the source's size are compile-time facts: a loop
-    // whose length comes from a uniform, or a branch on one, costs the
-    // software rasterizer about twice the taps, since it runs every path.
-    const std::string definitions = "#define BLUR_TAPS " + std::to_string(blurTapCount(blurSize)) + "\n" +
+    // The radius, the tap count and the source's size are compile-time
+    // facts: a loop whose length comes from a uniform, or a branch on one,
+    // costs the software rasterizer about twice the taps, since it runs
+    // every path.
+    const std::string definitions = "#define BLUR_RADIUS " + glslFloat(blurRadius(blurSize)) + "\n" +
+                                    "#define BLUR_TAPS " + std::to_string(blurTapCount(blurSize)) + "\n" +
                                     "#define BLUR_SOURCE_LARGER " + (source == BlurSource::Larger ? "1" : "0") + "\n";
     auto* program = new ShaderProgram(
         horizontal ? "Shader/BlurHorizontalVertex.glsl" : "Shader/BlurVerticalVertex.glsl", "Shader/BlurFragment.glsl",

@@ -42,8 +42,10 @@ void deleteRenderTarget(GLuint& fbo, std::initializer_list<GLuint*> textures);
 // Builds a program and leaves it current, ready for its constant uniforms.
 ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath);
 
-// The blur's taps on each side of the centre, one target pixel apart out to
-// its radius of 8 sqrt(blurSize) pixels: at least 1, at most 12.
+// The blur's radius in target pixels for a blurSize, 8 sqrt(blurSize) and at
+// least half a pixel, and its taps on each side of the centre, one target
+// pixel apart out to the radius: at least 1, at most 12.
+float blurRadius(float blurSize);
 int blurTapCount(float blurSize);
 
 // What a blur pass reads: an image of its target's size, or a larger one

@@ -3,11 +3,9 @@
 // three screen-space effects.
 // colorTexture (unit 0): the source, any size; sampled with linear
 //   filtering, so a larger source is downsampled on the way.
-// blurSize: sets the radius in target pixels, 8 x sqrt(blurSize). The square
-//   root lets one parameter span the few texels that soften shadow edges
-//   (0.2: 3.6 texels), the occlusion noise (0.07: 2.1 pixels at half size),
-//   the depth of field (0.3: 4.4 pixels at quarter size, 18 at full size) and
-//   a bloom glow (1.0: 8 pixels at eighth size) without washing the glow out.
+// blurSize: the blur's strength as the effects give it; the program's
+//   builder turns it into BLUR_RADIUS and BLUR_TAPS below, so it is not read
+//   here.
 // blurDirection: the axis, from the vertex stage.
 // fragColor: the blurred colour, alpha 1.
 //
@@ -22,8 +20,15 @@ flat in vec2 blurDirection;
 out vec4 fragColor;
 
 // Defined by the program's builder, at compile time so that the loop
-// unrolls and nothing branches:
-// BLUR_TAPS: the taps on each side of the centre, from blurSize (1 to 12).
+// unrolls, the weights fold into constants and nothing branches:
+// BLUR_RADIUS: the radius in target pixels, 8 sqrt(blurSize), at least 0.5.
+//   The square root lets one parameter span the few texels that soften
+//   shadow edges (0.2: 3.6 texels), the occlusion noise (0.07: 2.1 pixels at
+//   half size), the depth of field (0.3: 4.4 pixels at quarter size, 18 at
+//   full size) and a bloom glow (1.0: 8 pixels at eighth size) without
+//   washing the glow out.
+// BLUR_TAPS: the taps on each side of the centre, the radius rounded down
+//   (1 to 12).
 // BLUR_SOURCE_LARGER: 1 where the source is larger than the target.
 
 void main()
@@ -31,7 +36,7 @@ void main()
     // The size of one target pixel in texture space, without a uniform:
     // texCoord spans [0, 1] across whatever target is bound.
     vec2 targetTexel = vec2(abs(dFdx(texCoord.x)), abs(dFdy(texCoord.y)));
-    float radius = max(8.0 * sqrt(blurSize), 0.5);
+    const float radius = BLUR_RADIUS;
     // Taps one target pixel apart, out to the radius: a Gaussian with
     // sigma = radius / 2, cut at 2 sigma, so a tap at d pixels weighs
     // exp(-2 (d / radius)^2). The weights come by recurrence, one exponential
