@@ -69,6 +69,34 @@ std::string tooLarge(long long width, long long height, GLint maxSize)
            " and " + std::to_string(maxImagePixels) + " pixels";
 }
 
+// Decodes into a new current image through `load` (a file or bytes), under
+// the capped allocator, and converts it to RGBA8; every failure ends the
+// process naming `name`. The pixels belong to the image, which stays current.
+template <typename Load>
+unsigned char* decodeImage(const std::string& name, GLint maxSize, int& width, int& height, Load load)
+{
+    ilSetMemory(allocateImageMemory, freeImageMemory);
+    refusedAllocationBytes = 0;
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    const bool loaded = load();
+    if (refusedAllocationBytes != 0)
+        failToLoad(name, "decoding the image needs " + std::to_string(refusedAllocationBytes) +
+                             " bytes at once; at most " + std::to_string(maxImageAllocationBytes) + " are allowed");
+    if (!loaded)
+        failToLoad(name, "");
+    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr)
+        fatal({"Failed to convert texture!"}, -1);
+    width = ilGetInteger(IL_IMAGE_WIDTH);
+    height = ilGetInteger(IL_IMAGE_HEIGHT);
+    // Formats without a checked header: the GL would refuse the upload and
+    // leave a texture without an image, which samples as black.
+    if (!fitsTexture(width, height, maxSize))
+        failToLoad(name, tooLarge(width, height, maxSize));
+    return ilGetData();
+}
+
 } // namespace
 
 Texture::Texture(const std::string& path)
@@ -87,25 +115,10 @@ Texture::Texture(const std::string& path)
 Texture::Texture(const std::string& name, const unsigned char* encoded, size_t size)
 {
     const StartupClock clock(startupTimes.textureDecoding);
-    const GLint maxSize = maxTextureSize();
-    ilSetMemory(allocateImageMemory, freeImageMemory);
-    refusedAllocationBytes = 0;
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    const bool loaded = size <= 0x7fffffffu && ilLoadL(IL_TYPE_UNKNOWN, encoded, static_cast<ILuint>(size));
-    if (refusedAllocationBytes != 0)
-        failToLoad(name, "decoding the image needs " + std::to_string(refusedAllocationBytes) +
-                             " bytes at once; at most " + std::to_string(maxImageAllocationBytes) + " are allowed");
-    if (!loaded)
-        failToLoad(name, "");
-    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr)
-        fatal({"Failed to convert texture!"}, -1);
-    width = ilGetInteger(IL_IMAGE_WIDTH);
-    height = ilGetInteger(IL_IMAGE_HEIGHT);
-    if (!fitsTexture(width, height, maxSize))
-        failToLoad(name, tooLarge(width, height, maxSize));
-    upload(ilGetData());
+    unsigned char* pixels = decodeImage(name, maxTextureSize(), width, height, [encoded, size] {
+        return size <= 0x7fffffffu && ilLoadL(IL_TYPE_UNKNOWN, encoded, static_cast<ILuint>(size));
+    });
+    upload(pixels);
     releaseLoadedImage();
 }
 
@@ -138,25 +151,5 @@ unsigned char* Texture::loadImage(const std::string& path, int& width, int& heig
     ImageHeader header;
     if (ImageHeader::read(path, header) && !fitsTexture(header.width, header.height, maxSize))
         failToLoad(path, tooLarge(header.width, header.height, maxSize));
-    ilSetMemory(allocateImageMemory, freeImageMemory);
-    refusedAllocationBytes = 0;
-
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    const bool loaded = ilLoadImage(path.c_str());
-    if (refusedAllocationBytes != 0)
-        failToLoad(path, "decoding the image needs " + std::to_string(refusedAllocationBytes) +
-                             " bytes at once; at most " + std::to_string(maxImageAllocationBytes) + " are allowed");
-    if (!loaded)
-        failToLoad(path, "");
-    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr)
-        fatal({"Failed to convert texture!"}, -1);
-    width = ilGetInteger(IL_IMAGE_WIDTH);
-    height = ilGetInteger(IL_IMAGE_HEIGHT);
-    // Formats without a checked header: the GL would refuse the upload and
-    // leave a texture without an image, which samples as black.
-    if (!fitsTexture(width, height, maxSize))
-        failToLoad(path, tooLarge(width, height, maxSize));
-    return ilGetData();
+    return decodeImage(path, maxSize, width, height, [&path] { return ilLoadImage(path.c_str()) != IL_FALSE; });
 }
