@@ -15,7 +15,9 @@ out vec4 fragColor;
 
 void main()
 {
-    vec3 color = texture(colorTexture, texCoord).rgb;
+    // The image has this pass's own size: read its texel whole, without the
+    // four-texel filtering that a read at its centre would pay for nothing.
+    vec3 color = texelFetch(colorTexture, ivec2(gl_FragCoord.xy), 0).rgb;
     float visibility = texture(ssaoTexture, texCoord).r;
     fragColor = vec4(color * mix(1.0, visibility, ssaoFactor), 1.0);
 }

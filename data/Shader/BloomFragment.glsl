@@ -13,7 +13,9 @@ out vec4 fragColor;
 
 void main()
 {
-    vec3 color = texture(colorTexture, texCoord).rgb;
+    // The image has this pass's own size: read its texel whole, without the
+    // four-texel filtering that a read at its centre would pay for nothing.
+    vec3 color = texelFetch(colorTexture, ivec2(gl_FragCoord.xy), 0).rgb;
     vec3 glow = texture(blurTexture, texCoord).rgb * bloomFactor;
     // Screen blend: the glow brightens dark surroundings most and never
     // clips already bright pixels to flat white.

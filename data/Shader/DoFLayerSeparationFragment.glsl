@@ -31,8 +31,11 @@ float focusScale(float depth)
 
 void main()
 {
-    vec3 color = texture(colorTexture, texCoord).rgb;
-    float f = focusScale(texture(depthTexture, texCoord).r);
+    // Both inputs have this pass's own size: each texel is read whole,
+    // without the four-texel filtering a read at its centre would pay for.
+    ivec2 texel = ivec2(gl_FragCoord.xy);
+    vec3 color = texelFetch(colorTexture, texel, 0).rgb;
+    float f = focusScale(texelFetch(depthTexture, texel, 0).r);
     // Squared, so that the near half of the x..y ramp carries most of the
     // blur and what stands just in front of the focus stays nearly sharp.
     float nearWeight = 1.0 - smoothstep(range.x, range.y, f);

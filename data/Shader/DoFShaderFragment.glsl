@@ -16,27 +16,42 @@ uniform float far_plane;
 in vec2 texCoord;
 out vec4 fragColor;
 
-float focusScale(float depth)
+// The camera distance of a depth-buffer value: one division.
+float cameraDistance(float depth)
 {
-    float ndc = depth * 2.0 - 1.0;
-    float distance = 2.0 * near_plane * far_plane / (far_plane + near_plane - ndc * (far_plane - near_plane));
-    return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
+    return near_plane * far_plane / (far_plane - depth * (far_plane - near_plane));
 }
 
-// The same weight the layer separation gave the near layer. The depth texture
-// repeats (it keeps the GL's default wrap), so taps past the border are held
-// at the edge: otherwise a foreground along the bottom would cover the top.
-float nearWeightOf(float f)
+// A ramp between two limits on the scale f (a camera distance from near to
+// far plane mapped onto -1..1), as a scale and an offset on the distance
+// itself, so that each tap pays one multiply-add instead of two divisions.
+vec2 distanceRamp(float from, float to)
 {
-    float weight = 1.0 - smoothstep(range.x, range.y, f);
+    float perUnit = 2.0 / ((far_plane - near_plane) * (to - from));
+    return vec2(perUnit, -(near_plane * 2.0 / (far_plane - near_plane) + 1.0 + from) / (to - from));
+}
+
+float rampAt(vec2 ramp, float distance)
+{
+    float t = clamp(distance * ramp.x + ramp.y, 0.0, 1.0);
+    return t * t * (3.0 - 2.0 * t);
+}
+
+// The same weight the layer separation gave the near layer.
+float nearWeightOf(vec2 nearRamp, float distance)
+{
+    float weight = 1.0 - rampAt(nearRamp, distance);
     return weight * weight;
 }
 
-float nearWeight(vec2 uv)
+// The depth texture repeats (it keeps the GL's default wrap), so taps past
+// the border are held at the edge: otherwise a foreground along the bottom
+// would cover the top.
+float nearWeight(vec2 nearRamp, vec2 uv)
 {
     vec2 halfTexel = 0.5 / vec2(textureSize(depthTexture, 0));
     uv = clamp(uv, halfTexel, 1.0 - halfTexel);
-    return nearWeightOf(focusScale(texture(depthTexture, uv).r));
+    return nearWeightOf(nearRamp, cameraDistance(texture(depthTexture, uv).r));
 }
 
 // The near layer's blurred coverage, gathered from the depth over about the
@@ -52,24 +67,29 @@ float nearWeight(vec2 uv)
 const vec2 ring[8] = vec2[](vec2(1.0, 0.0), vec2(0.7071068, 0.7071068), vec2(0.0, 1.0), vec2(-0.7071068, 0.7071068),
                             vec2(-1.0, 0.0), vec2(-0.7071068, -0.7071068), vec2(0.0, -1.0), vec2(0.7071068, -0.7071068));
 
-float nearCoverage(float centreWeight)
+float nearCoverage(vec2 nearRamp, float centreWeight)
 {
     vec2 reach = 3.0 / vec2(textureSize(nearTexture, 0));
     float sum = centreWeight;
     for (int k = 0; k < 8; ++k)
-        sum += nearWeight(texCoord + reach * ring[k]);
+        sum += nearWeight(nearRamp, texCoord + reach * ring[k]);
     return sum / 9.0;
 }
 
 void main()
 {
-    vec3 sharp = texture(focusTexture, texCoord).rgb;
-    float f = focusScale(texture(depthTexture, texCoord).r);
-    float farAmount = smoothstep(range.z, range.w, f);
+    // The sharp image and the depth have this pass's own size: their texels
+    // are read whole, without the four-texel filtering a read at a texel's
+    // centre would pay for nothing.
+    ivec2 texel = ivec2(gl_FragCoord.xy);
+    vec3 sharp = texelFetch(focusTexture, texel, 0).rgb;
+    float distance = cameraDistance(texelFetch(depthTexture, texel, 0).r);
+    vec2 nearRamp = distanceRamp(range.x, range.y);
+    float farAmount = rampAt(distanceRamp(range.z, range.w), distance);
     vec3 color = mix(sharp, texture(farTexture, texCoord).rgb, farAmount);
 
-    float centreWeight = nearWeightOf(f);
-    float coverage = nearCoverage(centreWeight);
+    float centreWeight = nearWeightOf(nearRamp, distance);
+    float coverage = nearCoverage(nearRamp, centreWeight);
     if (coverage > 0.002) {
         vec3 nearColor = texture(nearTexture, texCoord).rgb / coverage;
         // A blurred foreground edge is as transparent as its coverage, the way

@@ -3,9 +3,11 @@
 // PMatrix: the camera's projection (camera space to clip space).
 // radius: the sampling radius in world units (camera space is unscaled).
 // noiseScale: the render size over the noise image's size, in x and y.
-// randTexture (unit 0): random values as grey levels (JPEG keeps luminance
-//   per pixel, not colour), one texel per two-by-two block. Repeat-wrapped.
-// depthTexture (unit 1): the scene's depth; bound by the pass, not needed here.
+// randTexture (unit 0): the kernel's turn (0..1) as a grey level (JPEG keeps
+//   luminance per pixel, not colour), one texel per two-by-two block,
+//   repeat-wrapped. Any grey noise works; the viewer's own image orders the
+//   turns (see below).
+// depthTexture (unit 1): the scene's depth; only its size is read here.
 // positionTexture (unit 2): camera-space positions.
 // normTexture (unit 3): camera-space unit normals; zero, or not a number once
 //   normalized, where a mesh has none.
@@ -40,14 +42,14 @@ const vec3 kernel[sampleCount] = vec3[](
 
 // Written without branches: the software rasterizer this viewer is tuned on
 // runs both sides of a branch, and a texture read under a branch or in a loop
-// that may stop early costs several unconditional ones.
-// The ordered (Bayer) pattern of sixteen: neighbours differ most.
-const int bayer[16] = int[](0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5);
+// that may stop early costs several unconditional ones. The reads at the
+// pixel itself fetch one texel: the float normals are filtered linearly, and
+// a filtered read of four float texels costs as much as two samples.
 
 void main()
 {
-    vec3 stored = texture(normTexture, texCoord).xyz;
-    vec3 origin = texture(positionTexture, texCoord).xyz;
+    vec3 stored = texelFetch(normTexture, ivec2(gl_FragCoord.xy), 0).xyz;
+    vec3 origin = texelFetch(positionTexture, ivec2(gl_FragCoord.xy), 0).xyz;
     // Where nothing was drawn the position stays cleared to 0, while every
     // drawn point lies at least the near plane in front of the camera: the
     // position alone tells the background, without a read of the depth.
@@ -61,26 +63,31 @@ void main()
     origin = open ? vec3(0.0, 0.0, -1.0) : origin;
 
     // One rotation per block, so that the block holds the whole kernel under
-    // it, as one pixel with sixteen samples would. Neighbouring blocks take
-    // sixteen evenly spaced rotations in an ordered pattern, which the blur
-    // averages out; the noise only shifts them within their sixteenth. (A
-    // rotation per pixel, or straight from the noise, leaves a grain on
-    // plain surfaces that the blur cannot remove.) The noise is read at
-    // level 0: a mip level chosen by derivatives would only blur it.
+    // it, as one pixel with sixteen samples would. The noise image holds the
+    // turns: neighbouring texels take sixteen evenly spaced ones in an ordered
+    // pattern, which the blur averages out, each moved at random within its
+    // sixteenth. (A rotation per pixel, or straight from white noise, leaves
+    // a grain on plain surfaces that the blur cannot remove.) One texel per
+    // block, read whole: a filtered read at its centre would cost more and
+    // a mip level chosen by derivatives would only blur it.
     vec2 block = floor(gl_FragCoord.xy * 0.5) + 0.5;
-    float noise = textureLod(randTexture, block / vec2(textureSize(positionTexture, 0)) * noiseScale, 0.0).r;
-    ivec2 cell = ivec2(block) & 3;
-    float ordered = float(bayer[cell.y * 4 + cell.x]);
-    float turn = fract((ordered + noise) / 16.0);
-    float angle = turn * 6.2831853;
-    vec3 randomAxis = vec3(cos(angle), sin(angle), 0.0);
+    vec2 noiseUv = fract(block / vec2(textureSize(depthTexture, 0)) * noiseScale);
+    float turn = texelFetch(randTexture, ivec2(noiseUv * vec2(textureSize(randTexture, 0))), 0).r;
+    // The direction of that turn from a parabola per quarter, good to a few
+    // degrees, which a random rotation does not need better: the sine and
+    // cosine themselves cost as much as all the samples.
+    vec2 phase = vec2(turn, fract(turn + 0.25)) * 2.0 - 1.0;
+    vec2 wave = 4.0 * phase * (1.0 - abs(phase));
+    vec3 randomAxis = vec3(-wave.y, -wave.x, 0.0);
     // A second, decorrelated value from the same texel jitters the radius.
     float jitter = fract(turn * 13.0);
 
     // A tangent frame around the normal, turned by the per-pixel angle; a
     // normal along the view axis' rotation axis falls back to a fixed one.
     vec3 tangent = randomAxis - normal * dot(randomAxis, normal);
-    vec3 fallback = abs(normal.x) < 0.9 ? cross(normal, vec3(1.0, 0.0, 0.0)) : cross(normal, vec3(0.0, 1.0, 0.0));
+    // Where the normal lies along that axis, the axis turned a quarter is
+    // square to it.
+    vec3 fallback = vec3(-randomAxis.y, randomAxis.x, 0.0);
     tangent = normalize(dot(tangent, tangent) < 1e-4 ? fallback : tangent);
     mat3 frame = mat3(tangent, cross(normal, tangent), normal);
 

@@ -655,12 +655,21 @@ Image makeSsaoNoiseTexture(int size, uint64_t seed)
 {
     Image image(size, size);
     Prng rng(seed);
-    // The angle goes into luminance, the one thing JPEG keeps per pixel: its
-    // writer shares chroma between 2 x 2 blocks, which turned independent
-    // (cos, sin) pairs into clustered, shortened vectors.
+    // Each texel is one turn of the occlusion kernel, for one two-by-two
+    // block of the screen. Neighbouring texels take sixteen evenly spaced
+    // turns in an ordered (Bayer) pattern, so that the blur averages any four
+    // by four of them into the whole circle; the random part only moves each
+    // one within its sixteenth. Both live in the picture rather than in the
+    // shader, which then pays one read for them instead of a table lookup per
+    // pixel. The turn goes into luminance, the one thing JPEG keeps per pixel:
+    // its writer shares chroma between 2 x 2 blocks.
     for (int py = 0; py < size; ++py) {
-        for (int px = 0; px < size; ++px)
-            image.at(px, py) = glm::vec3(float(rng.uniform()));
+        for (int px = 0; px < size; ++px) {
+            const int a = (px ^ py) & 3;
+            const int b = py & 3;
+            const int ordered = ((a & 1) << 3) | ((b & 1) << 2) | (a & 2) | ((b & 2) >> 1);
+            image.at(px, py) = glm::vec3(float((ordered + rng.uniform()) / 16.0));
+        }
     }
     return image;
 }
