@@ -4,9 +4,12 @@
 // colorTexture (unit 0): the material's colour. shadowMap (unit 1): the
 //   blurred shadow map (channels as VarianceShadowMappingFragment writes them).
 // ambientFactor, diffuseFactor, specularFactor, shininess: the material's
-//   lighting constants; lightDirection: world-space direction toward the
-//   light; lightColor, lightIntensity: its colour and strength.
-// cameraPosition: world-space eye (w = 1); near_plane, far_plane: unused here.
+//   lighting constants; lightColor, lightIntensity: the light's colour and
+//   strength. The light's direction arrives from the vertex stage in camera
+//   space: the lighting is done there, where the position and normal that
+//   the geometry buffers need are already interpolated.
+// cameraPosition, near_plane, far_plane: unused here (the eye is the origin
+//   of camera space).
 // Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
 //   unit normal; viewPositionOut (2) the camera-space position. All with
 //   alpha 1, because blending is on while this pass draws.
@@ -16,17 +19,15 @@ uniform vec3 ambientFactor;
 uniform vec3 diffuseFactor;
 uniform vec3 specularFactor;
 uniform float shininess;
-uniform vec3 lightDirection;
 uniform vec3 lightColor;
 uniform float lightIntensity;
-uniform vec4 cameraPosition;
 
-in vec3 worldPosition;
-in vec3 worldNormal;
 in vec3 viewPosition;
 in vec3 viewNormal;
 in vec2 texCoord;
-in vec4 shadowCoord;
+in vec3 shadowCoord;
+flat in vec3 viewToLight;
+flat in vec3 viewUp;
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 viewNormalOut;
@@ -79,7 +80,7 @@ float fineMeanDepth(vec3 moments, out float trust)
 // it, and takes over smoothly as the fine mean loses trust.
 float visibility(vec3 normal, vec3 toLight)
 {
-    vec3 coord = shadowCoord.xyz / shadowCoord.w;
+    vec3 coord = shadowCoord;
     // Outside the light box nothing was drawn into the map: lit.
     if (any(lessThan(coord, vec3(0.0))) || any(greaterThan(coord, vec3(1.0))))
         return 1.0;
@@ -101,9 +102,9 @@ void main()
     // Light adds up in linear units; the textures and the framebuffer hold
     // display (gamma-encoded) values.
     vec3 albedo = pow(texture(colorTexture, texCoord).rgb, vec3(2.2));
-    vec3 n = normalize(worldNormal);
-    vec3 toLight = normalize(lightDirection);
-    vec3 toEye = normalize(cameraPosition.xyz - worldPosition);
+    vec3 n = normalize(viewNormal);
+    vec3 toLight = viewToLight;
+    vec3 toEye = normalize(-viewPosition);
     vec3 light = lightColor * lightIntensity;
 
     float lambert = max(dot(n, toLight), 0.0);
@@ -113,7 +114,7 @@ void main()
     // linear units even a dim ambient lifts shadows a lot once encoded for
     // display, so it stays below the ambient factor on walls and undersides
     // and keeps the shadows legible.
-    float skyShare = 0.6 + 0.3 * n.y;
+    float skyShare = 0.6 + 0.3 * dot(n, viewUp);
     vec3 ambient = ambientFactor * skyShare * albedo;
     vec3 diffuse = diffuseFactor * lambert * lit * albedo;
     float highlight = pow(max(dot(reflect(-toLight, n), toEye), 0.0), shininess);
@@ -123,6 +124,6 @@ void main()
 
     vec3 color = (ambient + diffuse + specular) * light;
     fragColor = vec4(pow(color, vec3(1.0 / 2.2)), 1.0);
-    viewNormalOut = vec4(normalize(viewNormal), 1.0);
+    viewNormalOut = vec4(n, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }
