@@ -48,6 +48,14 @@ const float softnessUnits = 0.6;
 const float coarseStartUnits = 0.5;
 const float coarseFullUnits = 2.5;
 
+// smoothstep(start, start + width, x) for a width known when compiling: a
+// multiply where the built-in divides by the width it is given.
+float rampUp(float x, float start, float width)
+{
+    float t = clamp((x - start) * (1.0 / width), 0.0, 1.0);
+    return t * t * (3.0 - 2.0 * t);
+}
+
 // The blurred mean depth from the three channels: the fine channel whose
 // bands keep this depth away from their edges, placed in the band that the
 // coarse channel names. `trust` falls from 1 to 0 as that fine value
@@ -64,7 +72,7 @@ float fineMeanDepth(vec3 moments, out float trust)
     else
         depth = floor(coarse - moments.b + 1.0) + moments.b - 0.5;
     depth /= bandCount;
-    trust = 1.0 - smoothstep(1.0 / 255.0, 2.5 / 255.0, abs(depth - moments.r));
+    trust = 1.0 - rampUp(abs(depth - moments.r), 1.0 / 255.0, 1.5 / 255.0);
     return depth;
 }
 
@@ -90,18 +98,37 @@ float visibility(vec3 normal, vec3 toLight)
     // Grazing surfaces change depth fastest across one texel of the map.
     float cosine = clamp(dot(normal, toLight), 0.05, 1.0);
     float slope = min(sqrt(1.0 - cosine * cosine) / cosine, 4.0);
-    float bias = (biasUnits + 0.06 * slope) / depthRangeUnits;
-    float fineDark = trust * smoothstep(bias, bias + softnessUnits / depthRangeUnits, coord.z - mean);
-    float coarseDark = smoothstep(bias + coarseStartUnits / depthRangeUnits, bias + coarseFullUnits / depthRangeUnits,
-                                  coord.z - moments.r);
+    float bias = (biasUnits + 0.06 * slope) * (1.0 / depthRangeUnits);
+    float fineDark = trust * rampUp(coord.z - mean, bias, softnessUnits / depthRangeUnits);
+    float coarseDark = rampUp(coord.z - moments.r, bias + coarseStartUnits / depthRangeUnits,
+                              (coarseFullUnits - coarseStartUnits) / depthRangeUnits);
     return 1.0 - max(fineDark, coarseDark);
+}
+
+// Gamma 2.2 both ways from square roots, which cost a fraction of a power
+// here: fitted by least squares, good to 0.1 % relative on the way in and
+// to 0.6 of an 8-bit level on the way out.
+vec3 toLinear(vec3 c)
+{
+    vec3 r2 = sqrt(c);
+    vec3 r4 = sqrt(r2);
+    vec3 r8 = sqrt(r4);
+    return c * c * (0.24371109 * r8 + 0.86412030 * r4 - 0.12448066 * r2 + 0.01679074 * c);
+}
+
+vec3 toDisplay(vec3 c)
+{
+    vec3 r2 = sqrt(c);
+    vec3 r4 = sqrt(r2);
+    vec3 r8 = sqrt(r4);
+    return 0.89927279 * r2 + 0.17583870 * r4 - 0.03824118 * r8 - 0.03738727 * c;
 }
 
 void main()
 {
     // Light adds up in linear units; the textures and the framebuffer hold
     // display (gamma-encoded) values.
-    vec3 albedo = pow(texture(colorTexture, texCoord).rgb, vec3(2.2));
+    vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb);
     vec3 n = normalize(viewNormal);
     vec3 toLight = viewToLight;
     vec3 toEye = normalize(-viewPosition);
@@ -123,7 +150,7 @@ void main()
     vec3 specular = specularFactor * highlight * lambert * lit * 0.35;
 
     vec3 color = (ambient + diffuse + specular) * light;
-    fragColor = vec4(pow(color, vec3(1.0 / 2.2)), 1.0);
+    fragColor = vec4(toDisplay(color), 1.0);
     viewNormalOut = vec4(n, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }
