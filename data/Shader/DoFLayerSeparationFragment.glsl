@@ -22,11 +22,10 @@ in vec2 texCoord;
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 farLayer;
 
-float focusScale(float depth)
+// The camera distance of a depth-buffer value: one division.
+float cameraDistance(float depth)
 {
-    float ndc = depth * 2.0 - 1.0;
-    float distance = 2.0 * near_plane * far_plane / (far_plane + near_plane - ndc * (far_plane - near_plane));
-    return (distance - near_plane) * 2.0 / (far_plane - near_plane) - 1.0;
+    return near_plane * far_plane / (far_plane - depth * (far_plane - near_plane));
 }
 
 void main()
@@ -35,10 +34,15 @@ void main()
     // without the four-texel filtering a read at its centre would pay for.
     ivec2 texel = ivec2(gl_FragCoord.xy);
     vec3 color = texelFetch(colorTexture, texel, 0).rgb;
-    float f = focusScale(texelFetch(depthTexture, texel, 0).r);
+    float distance = cameraDistance(texelFetch(depthTexture, texel, 0).r);
+    // The x..y ramp on the scale f (a camera distance from near to far plane
+    // mapped onto -1..1), as a scale and an offset on the distance itself.
+    float perUnit = 2.0 / ((far_plane - near_plane) * (range.y - range.x));
+    float offset = -(near_plane * 2.0 / (far_plane - near_plane) + 1.0 + range.x) / (range.y - range.x);
+    float t = clamp(distance * perUnit + offset, 0.0, 1.0);
     // Squared, so that the near half of the x..y ramp carries most of the
     // blur and what stands just in front of the focus stays nearly sharp.
-    float nearWeight = 1.0 - smoothstep(range.x, range.y, f);
+    float nearWeight = 1.0 - t * t * (3.0 - 2.0 * t);
     nearWeight *= nearWeight;
     fragColor = vec4(mix(clear_color.rgb, color, nearWeight), 1.0);
     farLayer = vec4(color, 1.0);
