@@ -74,16 +74,15 @@ void main()
     vec2 noiseUv = fract(block / vec2(textureSize(depthTexture, 0)) * noiseScale);
     float turn = texelFetch(randTexture, ivec2(noiseUv * vec2(textureSize(randTexture, 0))), 0).r;
     // The direction of that turn from a parabola per quarter, good to a few
-    // degrees, which a random rotation does not need better: the sine and
-    // cosine themselves cost as much as all the samples.
+    // degrees, which a random rotation does not need better: a sine and a
+    // cosine are series on this rasterizer, several samples' worth of work.
     vec2 phase = vec2(turn, fract(turn + 0.25)) * 2.0 - 1.0;
     vec2 wave = 4.0 * phase * (1.0 - abs(phase));
     vec3 randomAxis = vec3(-wave.y, -wave.x, 0.0);
     // A second, decorrelated value from the same texel jitters the radius.
     float jitter = fract(turn * 13.0);
 
-    // A tangent frame around the normal, turned by the per-pixel angle; a
-    // normal along the view axis' rotation axis falls back to a fixed one.
+    // A tangent frame around the normal, turned by the block's angle.
     vec3 tangent = randomAxis - normal * dot(randomAxis, normal);
     // Where the normal lies along that axis, the axis turned a quarter is
     // square to it.
