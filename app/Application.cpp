@@ -4,6 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/Fatal.h"
 #include "app/Globals.h"
+#include "app/PictureFile.h"
+#include "app/Printable.h"
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -14,6 +16,7 @@
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "scene/Framing.h"
+#include "scene/ImportProcess.h"
 #include "scene/SceneImport.h"
 #include "scene/SceneObject.h"
 
@@ -21,12 +24,13 @@
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr const char* windowTitle = "Brassfern";
-constexpr const char* scenePath = "SceneObjects/FinalScene/final_scene.obj";
+constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.obj";
 // The clock's step per frame where frames are drawn for a picture rather
 // than shown: the tour then moves as it would at 30 frames a second.
 constexpr float pictureFrameSeconds = 1.0f / 30.0f;
@@ -63,7 +67,7 @@ const char* glErrorName(GLenum code)
 void reportSettings(const std::string& file, const std::vector<std::string>& problems)
 {
     for (const std::string& problem : problems)
-        std::cerr << file << ": " << problem << std::endl;
+        std::cerr << printable(file) << ": " << problem << std::endl;
 }
 
 } // namespace
@@ -133,7 +137,7 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
     reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
 }
 
-void initScene(const std::string& sceneFile)
+ModelOutcome initScene(const std::string& sceneFile, scene::ImportProcess* started)
 {
     ilInit();
     glfwSetWindowTitle(window, windowTitle);
@@ -161,18 +165,22 @@ void initScene(const std::string& sceneFile)
     }
 
     const StartupTimes before = startupTimes;
+    ModelOutcome outcome = ModelOutcome::shown;
     {
         const StartupClock clock(startupTimes.sceneImport);
-        sceneObjects = sceneFile.empty() ? importScene(scenePath)
-                                         : importScene(sceneFile, TextureLookup::besideModel);
-        // The built-in scene is made to the viewer's units; any other model is
-        // placed where the start view frames it.
-        if (!sceneFile.empty())
+        if (sceneFile.empty()) {
+            sceneObjects = importScene(builtInScenePath);
+        } else {
+            sceneObjects = importModel(sceneFile, started, outcome);
+            // The built-in scene is made to the viewer's units; any other
+            // model is placed where the start view frames it.
             scene::frameScene(sceneObjects, static_cast<float>(windowWidth) / static_cast<float>(windowHeight));
+        }
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;
     startupTimes.sceneMeshUpload = startupTimes.meshUpload - before.meshUpload;
+    return outcome;
 }
 
 void registerCallbacks()
@@ -226,23 +234,17 @@ void shutdown()
     sharedScenePrograms.clear();
 }
 
-bool saveWindowPicture(const std::string& path)
+bool saveWindowPicture(const std::string& path, std::string* reason)
 {
     std::vector<unsigned char> pixels(static_cast<size_t>(windowWidth) * static_cast<size_t>(windowHeight) * 3);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(static_cast<ILuint>(windowWidth), static_cast<ILuint>(windowHeight), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
-               pixels.data());
-    // GL rows run bottom-up; saying so lets the writer store the picture upright.
-    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-    ilEnable(IL_FILE_OVERWRITE);
-    const bool saved = ilSaveImage(path.c_str()) != IL_FALSE;
-    ilDeleteImages(1, &image);
+    std::string why;
+    const bool saved = writePicture(path, windowWidth, windowHeight, pixels.data(), why);
+    if (reason != nullptr)
+        *reason = why;
     return saved;
 }
 
@@ -262,12 +264,13 @@ int renderPicture(const ViewerOptions& options)
         }
     }
     glFinish();
-    const bool saved = saveWindowPicture(options.outputPath);
+    std::string reason;
+    const bool saved = saveWindowPicture(options.outputPath, &reason);
     reportGlError();
     shutdown();
     glfwTerminate();
     if (!saved) {
-        std::cerr << "brassfern: could not write " << options.outputPath << std::endl;
+        std::cerr << "brassfern: could not write " << printable(options.outputPath) << ": " << reason << std::endl;
         return 1;
     }
     return 0;
@@ -278,8 +281,21 @@ int renderPicture(const ViewerOptions& options)
 int runViewer(const ViewerOptions& options)
 {
     const bool picture = !options.outputPath.empty();
+    // The model is read while the window opens, before the GL's threads
+    // exist in this process.
+    std::unique_ptr<scene::ImportProcess> import;
+    std::string unused;
+    if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
+        import = std::make_unique<scene::ImportProcess>(options.scenePath);
     openWindow(!picture, 0, 0, options.settingsPath);
-    initScene(options.scenePath);
+    const ModelOutcome outcome = initScene(options.scenePath, import.get());
+    import.reset();
+    // No picture of a model that is not there: a black one would pass for one.
+    if (picture && outcome != ModelOutcome::shown) {
+        shutdown();
+        glfwTerminate();
+        return 1;
+    }
     for (size_t i = 0; i < 3 && i < renderer->effectEnabled.size(); ++i)
         renderer->effectEnabled[i] = options.effects[i];
     // initScene has shown the start view already.

@@ -1,6 +1,8 @@
 // Start-up, the frame loop and shutdown of the viewer.
 #pragma once
 
+#include "scene/SceneImport.h"
+
 #include <string>
 
 struct ViewerOptions;
@@ -15,8 +17,10 @@ void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, con
 
 // The image library, the run-wide GL state, the renderer, the camera, the
 // light and the imported scene, in that order. The scene is `sceneFile` with
-// its textures beside it, or the built-in one when that is empty.
-void initScene(const std::string& sceneFile = "");
+// its textures beside it, read by `started` where the caller started its
+// import early, or the built-in one when `sceneFile` is empty. Says how the
+// model fared; the built-in scene counts as shown.
+ModelOutcome initScene(const std::string& sceneFile = "", scene::ImportProcess* started = nullptr);
 
 // Installs the input callbacks on the window.
 void registerCallbacks();
@@ -36,9 +40,9 @@ void reportGlError();
 // Releases everything initScene created, in creation order.
 void shutdown();
 
-// Saves what the window's back buffer holds as a picture file whose
-// extension names its format; false when it cannot be written.
-bool saveWindowPicture(const std::string& path);
+// Saves what the window's back buffer holds as a PNG picture; false, with
+// the reason in `reason` when given, when it cannot be written.
+bool saveWindowPicture(const std::string& path, std::string* reason = nullptr);
 
 // The whole viewer: start-up, the frame loop until the window closes, and
 // shutdown; or, with an output path, the frames of one picture in a hidden

@@ -8,12 +8,14 @@ const char* const viewerUsage = "usage: brassfern [options] [SCENE_FILE]";
 
 namespace {
 
-constexpr int maxFrames = 100000;
+// The tour ends after 900 frames; past it the picture no longer changes,
+// and every frame costs a fraction of a second at the default sizes.
+constexpr int maxFrames = 1000;
 
 // Digits only: a sign, a space or a unit would be a typo we should not guess at.
 bool parseCount(const std::string& text, int& value)
 {
-    if (text.empty() || text.size() > 6 ||
+    if (text.empty() || text.size() > 4 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
         return false;
     const int parsed = std::stoi(text);
@@ -35,7 +37,8 @@ bool endsWithPng(const std::string& path)
 
 bool takesValue(const std::string& option)
 {
-    return option == "--settings" || option == "--output" || option == "--frames" || option == "--effects";
+    return option == "--settings" || option == "--output" || option == "--frames" || option == "--effects" ||
+           option == "--data";
 }
 
 } // namespace
@@ -103,6 +106,8 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
         bool ok = !value.empty();
         if (option == "--settings") {
             settingsPath = value;
+        } else if (option == "--data") {
+            dataPath = value;
         } else if (option == "--output") {
             ok = endsWithPng(value);
             outputPath = value;
@@ -145,10 +150,12 @@ std::string viewerHelp()
            "      --output FILE    draw without showing a window, save the last frame as\n"
            "                       the PNG picture FILE and exit\n"
            "      --frames N       frames drawn for --output, each 1/30 s on the clock\n"
-           "                       (default 3)\n"
+           "                       (default 3, at most 1000)\n"
            "      --effects SDB    three digits, 0 or 1: ambient occlusion, depth of field,\n"
            "                       bloom (default 111)\n"
            "      --no-tour        start at the start view in free mode, without the tour\n"
+           "      --data DIR       the program's own files (Shader/, Textures/random.jpg,\n"
+           "                       Settings/) from DIR\n"
            "\n"
            "Keys and mouse:\n"
            "  1, 2, 3 (release)    ambient occlusion, depth of field, bloom on and off\n"

@@ -11,6 +11,8 @@ struct ViewerOptions {
     std::string settingsPath;
     // Non-empty: render in a hidden window, save this PNG and exit.
     std::string outputPath;
+    // Non-empty: the program's own files are here, wherever it was started.
+    std::string dataPath;
     int frames = 3; // frames drawn before --output saves the last one
     bool effects[3] = {true, true, true};
     bool noTour = false;

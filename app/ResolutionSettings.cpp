@@ -3,7 +3,10 @@
 
 #include <cctype>
 #include <climits>
-#include <fstream>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -176,9 +179,35 @@ ResolutionSettings::ResolutionSettings() : ResolutionSettings(path) {}
 
 ResolutionSettings::ResolutionSettings(const std::string& file)
 {
-    std::ifstream in(file);
-    if (in.is_open())
-        read(in);
+    // Not blocking: a pipe without a writer would hold the start-up forever.
+    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        // A directory has always been read as an empty file, without a word.
+        if (!S_ISDIR(status.st_mode))
+            found.push_back("is not a regular file and is ignored");
+        close(fd);
+        return;
+    }
+    // Anything longer is no settings file; /proc files report no size, so
+    // the cap is on what is read, not on what fstat says.
+    std::string text(maxFileBytes + 1, '\0');
+    size_t got = 0;
+    for (ssize_t now = 0; got < text.size(); got += static_cast<size_t>(now)) {
+        now = ::read(fd, &text[got], text.size() - got);
+        if (now <= 0)
+            break;
+    }
+    close(fd);
+    if (got > maxFileBytes) {
+        got = maxFileBytes;
+        found.push_back("is longer than " + std::to_string(maxFileBytes) + " bytes; the rest is ignored");
+    }
+    text.resize(got);
+    std::istringstream in(text);
+    read(in);
 }
 
 void ResolutionSettings::read(std::istream& in)

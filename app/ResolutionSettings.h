@@ -35,6 +35,8 @@ public:
     std::vector<std::string> targetProblems(int largestWidth, int largestHeight) const;
 
     static constexpr const char* path = "Settings/resolution.txt";
+    // The most of a settings file that is read.
+    static constexpr size_t maxFileBytes = 1 << 20;
     // The largest window side that GL drivers commonly draw into whole.
     static constexpr int maxWindowSide = 16384;
 

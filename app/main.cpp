@@ -2,9 +2,10 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
+#include "app/PictureFile.h"
+#include "app/Printable.h"
+#include "scene/SceneImport.h"
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,14 +14,8 @@ namespace {
 
 int usageError(const std::string& error)
 {
-    std::cerr << "brassfern: " << error << "\n" << viewerUsage << std::endl;
+    std::cerr << "brassfern: " << printable(error) << "\n" << viewerUsage << std::endl;
     return 2;
-}
-
-bool readable(const std::string& path)
-{
-    std::error_code error;
-    return std::ifstream(path).is_open() && !std::filesystem::is_directory(path, error);
 }
 
 } // namespace
@@ -39,11 +34,25 @@ int main(int argc, char** argv)
         std::cout << viewerVersion() << std::endl;
         return 0;
     }
-    // The default file may be missing; one the user names must be there.
-    if (!options.settingsPath.empty() && !readable(options.settingsPath))
+    // The default file may be missing; one the user names must be there, and
+    // be a file: a pipe or a device would block or never end.
+    if (!options.settingsPath.empty() && !canOpenModel(options.settingsPath, error))
         return usageError("cannot read the settings file " + options.settingsPath);
-    if (!enterDataFolder({&options.scenePath, &options.settingsPath, &options.outputPath}, error)) {
-        std::cerr << "brassfern: " << error << std::endl;
+    if (!options.outputPath.empty()) {
+        for (const std::string* input : {&options.scenePath, &options.settingsPath})
+            if (sameFile(*input, options.outputPath))
+                return usageError("--output " + options.outputPath + " would overwrite " + *input);
+        // Known before the first frame, not after the last.
+        if (!canWritePicture(options.outputPath, error)) {
+            std::cerr << "brassfern: cannot write " << printable(options.outputPath) << ": " << error << std::endl;
+            return 1;
+        }
+    }
+    DataFolderChoice data;
+    data.explicitFolder = options.dataPath;
+    data.workingDirectoryFirst = options.scenePath.empty();
+    if (!enterDataFolder({&options.scenePath, &options.settingsPath, &options.outputPath}, error, data)) {
+        std::cerr << "brassfern: " << printable(error) << std::endl;
         return 1;
     }
     return runViewer(options);

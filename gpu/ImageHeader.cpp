@@ -1,10 +1,9 @@
-// Reading the claimed size out of the headers of the common image formats.
+// Reading the claimed format and size out of the headers of the image formats the viewer decodes.
 #include "gpu/ImageHeader.h"
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <vector>
+#include <cstring>
 
 namespace {
 
@@ -24,82 +23,183 @@ unsigned littleEndian(const unsigned char* p, int bytes)
     return value;
 }
 
-bool hasExtension(const std::string& path, const std::string& extension)
+std::string lowerExtension(const std::string& name)
 {
-    if (path.size() < extension.size())
-        return false;
-    return std::equal(extension.rbegin(), extension.rend(), path.rbegin(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    const size_t dot = name.find_last_of('.');
+    const size_t slash = name.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && slash > dot))
+        return "";
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return extension;
 }
 
+using Result = ImageHeader::Result;
+
 // The frame header (SOF0..SOF15 but DHT, JPG and DAC) carries the size; the
-// markers before it are skipped by their lengths.
-bool readJpeg(std::ifstream& file, ImageHeader& header)
+// segments before it are skipped by their lengths. Anything the walk does not
+// expect (a stray byte between segments, a scan before the frame, the end of
+// the bytes) makes the header unreadable: the decoder would skip or guess
+// there, and a size it found on its own would never have been checked.
+Result readJpeg(const unsigned char* bytes, size_t size, ImageHeader& header)
 {
-    file.seekg(2);
-    unsigned char marker[4];
-    while (file.read(reinterpret_cast<char*>(marker), 2)) {
-        if (marker[0] != 0xFF)
-            return false;
-        if (marker[1] == 0xFF) { // fill byte
-            file.seekg(-1, std::ios::cur);
+    size_t at = 2;
+    while (at + 2 <= size) {
+        if (bytes[at] != 0xFF)
+            return Result::unreadable;
+        const unsigned char type = bytes[at + 1];
+        if (type == 0xFF) { // fill byte
+            ++at;
             continue;
         }
-        if (marker[1] == 0xD8 || (marker[1] >= 0xD0 && marker[1] <= 0xD7) || marker[1] == 0x01)
+        at += 2;
+        if ((type >= 0xD0 && type <= 0xD7) || type == 0x01)
             continue; // markers without a length
-        if (!file.read(reinterpret_cast<char*>(marker + 2), 2))
-            return false;
-        const unsigned length = bigEndian(marker + 2, 2);
+        if (type == 0xD8 || type == 0xD9 || type == 0xDA || at + 2 > size)
+            return Result::unreadable;
+        const unsigned length = bigEndian(bytes + at, 2);
         if (length < 2)
-            return false;
-        const unsigned char type = marker[1];
+            return Result::unreadable;
         if (type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC) {
-            unsigned char frame[5];
-            if (!file.read(reinterpret_cast<char*>(frame), 5))
-                return false;
-            header.height = bigEndian(frame + 1, 2);
-            header.width = bigEndian(frame + 3, 2);
-            return true;
+            if (length < 8 || at + 7 > size)
+                return Result::unreadable;
+            header.height = bigEndian(bytes + at + 3, 2);
+            header.width = bigEndian(bytes + at + 5, 2);
+            return Result::read;
         }
-        file.seekg(length - 2, std::ios::cur);
+        at += length;
     }
-    return false;
+    return Result::unreadable;
+}
+
+Result readBmp(const unsigned char* bytes, size_t size, ImageHeader& header)
+{
+    if (size < 26)
+        return Result::unreadable;
+    const unsigned infoSize = littleEndian(bytes + 14, 4);
+    if (infoSize == 12) { // the OS/2 header: 16-bit sizes
+        header.width = littleEndian(bytes + 18, 2);
+        header.height = littleEndian(bytes + 20, 2);
+        return Result::read;
+    }
+    if (infoSize < 40)
+        return Result::unreadable;
+    header.width = static_cast<int>(littleEndian(bytes + 18, 4));
+    // Negative heights mark top-down rows.
+    header.height = std::abs(static_cast<long long>(static_cast<int>(littleEndian(bytes + 22, 4))));
+    return Result::read;
+}
+
+// TGA has no signature: only a header that holds values the format allows
+// counts as one. Colour-mapped images must map every 8-bit index, or the
+// conversion would read past the colour map.
+Result readTga(const unsigned char* bytes, size_t size, ImageHeader& header)
+{
+    if (size < 18)
+        return Result::unreadable;
+    const unsigned mapType = bytes[1];
+    const unsigned imageType = bytes[2];
+    const unsigned mapFirst = littleEndian(bytes + 3, 2);
+    const unsigned mapLength = littleEndian(bytes + 5, 2);
+    const unsigned mapEntryBits = bytes[7];
+    const unsigned depth = bytes[16];
+    const unsigned descriptor = bytes[17];
+    bool valid = mapType <= 1 && (descriptor & 0x10) == 0;
+    switch (imageType) {
+    case 1:
+    case 9:
+        valid = valid && mapType == 1 && depth == 8 && mapFirst == 0 && mapLength >= 256 &&
+                (mapEntryBits == 24 || mapEntryBits == 32);
+        break;
+    case 2:
+    case 10:
+        valid = valid && (depth == 16 || depth == 24 || depth == 32);
+        break;
+    case 3:
+    case 11:
+        valid = valid && depth == 8;
+        break;
+    default:
+        valid = false;
+    }
+    if (!valid)
+        return Result::unreadable;
+    header.width = littleEndian(bytes + 12, 2);
+    header.height = littleEndian(bytes + 14, 2);
+    return Result::read;
 }
 
 } // namespace
 
-bool ImageHeader::read(const std::string& path, ImageHeader& header)
+ImageFormat formatOfExtension(const std::string& name)
 {
-    std::ifstream file(path, std::ios::binary);
-    unsigned char head[26] = {};
-    if (!file.read(reinterpret_cast<char*>(head), sizeof head) && file.gcount() < 4)
-        return false;
-    const std::streamsize got = file.gcount();
-    file.clear();
+    const std::string extension = lowerExtension(name);
+    if (extension == "png")
+        return ImageFormat::png;
+    if (extension == "jpg" || extension == "jpeg" || extension == "jpe" || extension == "jfif")
+        return ImageFormat::jpeg;
+    if (extension == "gif")
+        return ImageFormat::gif;
+    if (extension == "bmp" || extension == "dib")
+        return ImageFormat::bmp;
+    if (extension == "tga")
+        return ImageFormat::tga;
+    return ImageFormat::unknown;
+}
 
+const char* formatName(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::png:
+        return "PNG";
+    case ImageFormat::jpeg:
+        return "JPEG";
+    case ImageFormat::gif:
+        return "GIF";
+    case ImageFormat::bmp:
+        return "BMP";
+    case ImageFormat::tga:
+        return "TGA";
+    case ImageFormat::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+ImageHeader::Result ImageHeader::read(const unsigned char* bytes, size_t size, const std::string& name,
+                                      ImageHeader& header)
+{
+    header = ImageHeader();
     const unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (got >= 24 && std::equal(png, png + 8, head)) {
-        header.width = bigEndian(head + 16, 4);
-        header.height = bigEndian(head + 20, 4);
-        return true;
+    if (size >= 8 && std::memcmp(bytes, png, 8) == 0) {
+        header.format = ImageFormat::png;
+        if (size < 24 || std::memcmp(bytes + 12, "IHDR", 4) != 0)
+            return Result::unreadable;
+        header.width = bigEndian(bytes + 16, 4);
+        header.height = bigEndian(bytes + 20, 4);
+        return Result::read;
     }
-    if (head[0] == 0xFF && head[1] == 0xD8)
-        return readJpeg(file, header);
-    if (got >= 10 && (std::equal(head, head + 6, "GIF87a") || std::equal(head, head + 6, "GIF89a"))) {
-        header.width = littleEndian(head + 6, 2);
-        header.height = littleEndian(head + 8, 2);
-        return true;
+    // The decoder itself asks for no more than these two bytes.
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+        header.format = ImageFormat::jpeg;
+        return readJpeg(bytes, size, header);
     }
-    if (got >= 26 && head[0] == 'B' && head[1] == 'M') {
-        header.width = static_cast<int>(littleEndian(head + 18, 4));
-        // Negative heights mark top-down rows.
-        header.height = std::abs(static_cast<long long>(static_cast<int>(littleEndian(head + 22, 4))));
-        return true;
+    if (size >= 6 && (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) {
+        header.format = ImageFormat::gif;
+        if (size < 10)
+            return Result::unreadable;
+        header.width = littleEndian(bytes + 6, 2);
+        header.height = littleEndian(bytes + 8, 2);
+        return Result::read;
     }
-    if (got >= 18 && hasExtension(path, ".tga")) {
-        header.width = littleEndian(head + 12, 2);
-        header.height = littleEndian(head + 14, 2);
-        return true;
+    if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+        header.format = ImageFormat::bmp;
+        return readBmp(bytes, size, header);
     }
-    return false;
+    if (formatOfExtension(name) == ImageFormat::tga) {
+        header.format = ImageFormat::tga;
+        return readTga(bytes, size, header);
+    }
+    return Result::unrecognised;
 }

@@ -1,8 +1,7 @@
-// A mipmapped RGBA8 texture made from one image file.
+// A mipmapped RGBA8 texture, from an image file or from decoded pixels.
 #pragma once
 
 #include <GL/glew.h>
-#include <cstddef>
 #include <string>
 
 class Texture {
@@ -11,29 +10,24 @@ public:
     int height = 0;
     GLuint id = 0;
 
+    // From an image file, rows in the order the image library delivers them.
     // Returns only with a loaded texture; an unreadable image ends the
     // process. The GL texture is not deleted by this record: its owner does.
     explicit Texture(const std::string& path);
 
-    // From an encoded image in memory (a model's embedded texture); `name`
-    // stands for the path in a failure report.
-    Texture(const std::string& name, const unsigned char* encoded, size_t size);
-
-    // From width x height RGBA8 pixels, rows bottom up: decoded pictures and
-    // the one-texel colour of a surface without an image.
+    // From width x height RGBA8 pixels, the first row at texture coordinate
+    // t = 0: pictures decoded elsewhere and the one-texel colour of a surface
+    // without an image.
     Texture(int width, int height, const unsigned char* rgbaPixels);
 
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
+    // The largest side this GL takes.
+    static int maxSide();
+
 private:
     // Uploads `pixels` (RGBA8, width x height) with a full mipmap chain and
     // trilinear minification into a new texture, left bound on unit 0.
     void upload(const unsigned char* pixels);
-    // Decodes the file into a new image library image and returns its RGBA8
-    // pixels, storing the size in the two out-arguments. The pixels belong to
-    // that image, which stays the library's current image until
-    // releaseLoadedImage: the constructor uploads them in between.
-    static unsigned char* loadImage(const std::string& path, int& width, int& height);
-    static void releaseLoadedImage();
 };

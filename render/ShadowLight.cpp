@@ -9,6 +9,7 @@
 #include "render/RenderPass.h"
 #include "render/ShadowMapTarget.h"
 #include "render/VarianceShadowBlur.h"
+#include "scene/Material.h"
 #include "scene/SceneObject.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -67,9 +68,14 @@ void renderShadowMap()
             const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
             glUseProgram(target.depthProgram->program);
             setUniform(target.depthProgram->program, "lightMVP", lightMVP);
+            const bool twoSided = object->material != nullptr && object->material->twoSided;
+            if (twoSided)
+                glDisable(GL_CULL_FACE);
             glBindVertexArray(object->vao);
-            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(object->indexCount), GL_UNSIGNED_INT, nullptr);
+            object->drawElements();
             glBindVertexArray(0);
+            if (twoSided)
+                glEnable(GL_CULL_FACE);
             glUseProgram(0);
         }
     }

@@ -17,7 +17,7 @@ constexpr float framingMargin = 0.9f;
 
 } // namespace
 
-void Bounds::add(const glm::vec3& point)
+void Bounds::add(const glm::dvec3& point)
 {
     if (empty) {
         low = high = point;
@@ -32,11 +32,12 @@ Bounds sceneBounds(const std::vector<SceneObject*>& objects)
 {
     Bounds bounds;
     for (const SceneObject* object : objects) {
+        const glm::dmat4 model(object->modelMatrix);
         for (GLuint i = 0; i < object->vertexCount; ++i) {
             const float* p = object->positions + 3 * static_cast<size_t>(i);
-            const glm::vec4 placed = object->modelMatrix * glm::vec4(p[0], p[1], p[2], 1.0f);
+            const glm::dvec4 placed = model * glm::dvec4(p[0], p[1], p[2], 1.0);
             if (std::isfinite(placed.x) && std::isfinite(placed.y) && std::isfinite(placed.z))
-                bounds.add(glm::vec3(placed));
+                bounds.add(glm::dvec3(placed));
         }
     }
     return bounds;
@@ -46,11 +47,15 @@ glm::mat4 framingTransform(const Bounds& bounds, const glm::vec3& target, float 
 {
     if (bounds.empty)
         return glm::mat4(1.0f);
-    const float ownRadius = bounds.radius();
-    // A point, or a box too small for float to scale meaningfully, is only moved.
-    const float scale = ownRadius > 1e-20f && std::isfinite(radius / ownRadius) ? radius / ownRadius : 1.0f;
-    return glm::translate(glm::mat4(1.0f), target) * glm::scale(glm::mat4(1.0f), glm::vec3(scale)) *
-           glm::translate(glm::mat4(1.0f), -bounds.centre());
+    const double ownRadius = bounds.radius();
+    // A point is only moved, and so is a box so small that the scale up to
+    // the sphere would not fit a float (sides below about 1e-37).
+    const double wanted = ownRadius > 0.0 ? radius / ownRadius : 1.0;
+    const double scale = std::isfinite(wanted) && wanted < 1e37 ? wanted : 1.0;
+    const glm::dmat4 placement = glm::translate(glm::dmat4(1.0), glm::dvec3(target)) *
+                                 glm::scale(glm::dmat4(1.0), glm::dvec3(scale)) *
+                                 glm::translate(glm::dmat4(1.0), -bounds.centre());
+    return glm::mat4(placement);
 }
 
 float framedRadius(float aspect)
@@ -63,9 +68,12 @@ float framedRadius(float aspect)
 
 void frameScene(const std::vector<SceneObject*>& objects, float aspect)
 {
-    const glm::mat4 placement = framingTransform(sceneBounds(objects), sceneTarget, framedRadius(aspect));
+    const Bounds bounds = sceneBounds(objects);
+    const glm::mat4 placement = framingTransform(bounds, sceneTarget, framedRadius(aspect));
+    // Composed in double precision: the placement may scale by 1e-18 a
+    // model whose own matrices move it by 1e19.
     for (SceneObject* object : objects)
-        object->modelMatrix = placement * object->modelMatrix;
+        object->modelMatrix = glm::mat4(glm::dmat4(placement) * glm::dmat4(object->modelMatrix));
 }
 
 } // namespace scene

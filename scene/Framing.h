@@ -8,22 +8,24 @@ namespace scene {
 
 class SceneObject;
 
-// An axis-aligned box; empty until a point is added.
+// An axis-aligned box; empty until a point is added. In double precision:
+// the sides of a model 1e19 units across square past what a float holds.
 struct Bounds {
-    glm::vec3 low{0.0f};
-    glm::vec3 high{0.0f};
+    glm::dvec3 low{0.0};
+    glm::dvec3 high{0.0};
     bool empty = true;
 
-    void add(const glm::vec3& point);
-    glm::vec3 centre() const { return 0.5f * (low + high); }
-    float radius() const { return 0.5f * glm::length(high - low); }
+    void add(const glm::dvec3& point);
+    glm::dvec3 centre() const { return 0.5 * (low + high); }
+    double radius() const { return 0.5 * glm::length(high - low); }
 };
 
-// The objects' vertices as their model matrices place them.
+// The objects' finite vertices as their model matrices place them.
 Bounds sceneBounds(const std::vector<SceneObject*>& objects);
 
 // The uniform scale and move that puts the centre of `bounds` on `target`
-// and its bounding sphere at `radius`. A box without extent is only moved.
+// and its bounding sphere at `radius`, for any finite bounds. A box without
+// extent is only moved.
 glm::mat4 framingTransform(const Bounds& bounds, const glm::vec3& target, float radius);
 
 // The radius of a sphere around the scene target that the start view shows

@@ -13,6 +13,8 @@ public:
     // A program several materials use; its owner (the import's program
     // cache) deletes it.
     bool sharedProgram = false;
+    // Drawn from both sides: back faces are not culled in any pass.
+    bool twoSided = false;
 
     Material(ShaderProgram* shaderProgram, Texture* texture);
     ~Material();

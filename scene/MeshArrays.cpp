@@ -62,6 +62,7 @@ void deleteMeshArrays(MeshArrays& arrays)
     delete[] arrays.positions;
     delete[] arrays.normals;
     delete[] arrays.texCoords;
+    delete[] arrays.colours;
     delete[] arrays.indices;
     arrays = MeshArrays();
 }

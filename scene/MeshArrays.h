@@ -8,14 +8,17 @@ struct aiMesh;
 namespace scene {
 
 // Flat copies of one mesh, laid out as its buffers are: three floats per
-// position and normal, two per texture coordinate, three indices per
-// triangle. The arrays come from new[]; whoever takes them deletes them.
+// position and normal, two per texture coordinate, four per colour, and
+// `indicesPerFace` indices per face (1 points, 2 lines, 3 triangles). The
+// arrays come from new[]; whoever takes them deletes them.
 struct MeshArrays {
     unsigned vertexCount = 0;
     unsigned indexCount = 0;
+    unsigned indicesPerFace = 3;
     float* positions = nullptr;
     float* normals = nullptr;
     float* texCoords = nullptr;
+    float* colours = nullptr; // null: the mesh has none
     unsigned* indices = nullptr;
 };
 

@@ -1,24 +1,30 @@
-// Scene import through Assimp: one static object, material and program per usable mesh.
+// Scene import: the built-in scene through Assimp with a program per object, a model through the import process.
 #include "scene/SceneImport.h"
 
+#include "app/Printable.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
+#include "scene/ImportProcess.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
-#include "scene/NodePlacement.h"
+#include "scene/ModelData.h"
 #include "scene/SceneRead.h"
 #include "scene/StaticSceneObject.h"
 
-#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 std::map<std::string, Texture*> textureCache;
@@ -29,18 +35,14 @@ namespace {
 
 constexpr const char* textureDirectory = "Textures/FinalScene";
 
-// A model's surface without an image shows its material's diffuse colour,
-// as a one-texel texture shared by every surface of that colour. The cache
-// key cannot be a name a material gives: names hold no line breaks.
-Texture* colourTexture(const aiMaterial* material)
+// A surface without an image shows a colour, as a one-texel texture shared
+// by every surface of that colour. The cache key cannot be a name a
+// material gives: names hold no line breaks.
+Texture* colourTexture(const glm::vec4& colour)
 {
-    aiColor4D colour(0.8f, 0.8f, 0.8f, 1.0f);
-    if (material != nullptr)
-        aiGetMaterialColor(material, AI_MATKEY_COLOR_DIFFUSE, &colour);
     unsigned char texel[4];
-    const float channels[4] = {colour.r, colour.g, colour.b, 1.0f};
     for (int i = 0; i < 4; ++i) {
-        const float value = std::isfinite(channels[i]) ? std::clamp(channels[i], 0.0f, 1.0f) : 0.0f;
+        const float value = i == 3 ? 1.0f : std::isfinite(colour[i]) ? std::clamp(colour[i], 0.0f, 1.0f) : 0.0f;
         texel[i] = static_cast<unsigned char>(std::lround(value * 255.0f));
     }
     const std::string key = "\ndiffuse colour " + std::to_string(texel[0]) + " " + std::to_string(texel[1]) + " " +
@@ -51,23 +53,70 @@ Texture* colourTexture(const aiMaterial* material)
     return texture;
 }
 
-// A texture the model file carries inside itself (glTF binary buffers, FBX),
-// named "*0", "*1"... or by its original file name.
-Texture* embeddedTexture(const aiTexture* embedded, const std::string& name)
+template <typename T> T* copyOf(const std::vector<T>& values, size_t count)
 {
-    if (embedded->mHeight == 0)
-        return new Texture(name, reinterpret_cast<const unsigned char*>(embedded->pcData), embedded->mWidth);
-    // Raw texels, blue-green-red-alpha.
-    const size_t count = static_cast<size_t>(embedded->mWidth) * embedded->mHeight;
-    std::vector<unsigned char> pixels(4 * count);
-    for (size_t i = 0; i < count; ++i) {
-        const aiTexel& texel = embedded->pcData[i];
-        pixels[4 * i + 0] = texel.r;
-        pixels[4 * i + 1] = texel.g;
-        pixels[4 * i + 2] = texel.b;
-        pixels[4 * i + 3] = texel.a;
+    T* copy = new T[count]();
+    std::copy(values.begin(), values.end(), copy);
+    return copy;
+}
+
+// Arrays for one placement of `mesh`. A placement that mirrors the mesh
+// turns its triangles inside out; their corners are swapped back, so that
+// culling still removes the faces turned away.
+scene::MeshArrays arraysFor(const scene::ModelMesh& mesh, bool mirrored)
+{
+    scene::MeshArrays arrays;
+    const size_t vertices = mesh.vertexCount();
+    arrays.vertexCount = static_cast<unsigned>(vertices);
+    arrays.indexCount = static_cast<unsigned>(mesh.indices.size());
+    arrays.indicesPerFace = static_cast<unsigned>(mesh.primitive);
+    arrays.positions = copyOf(mesh.positions, 3 * vertices);
+    // Missing normals are zeros: the shader then faces the surface to the eye.
+    arrays.normals = copyOf(mesh.normals, 3 * vertices);
+    arrays.texCoords = copyOf(mesh.texCoords, 2 * vertices);
+    if (!mesh.colours.empty())
+        arrays.colours = copyOf(mesh.colours, 4 * vertices);
+    arrays.indices = copyOf(mesh.indices, mesh.indices.size());
+    if (mirrored && mesh.primitive == scene::Primitive::triangles)
+        for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
+            std::swap(arrays.indices[i + 1], arrays.indices[i + 2]);
+    return arrays;
+}
+
+// The model program: the built-in scene's pair with vertex colours, both
+// faces of two-sided surfaces lit, and points and lines without normals.
+ShaderProgram* modelProgram()
+{
+    if (sharedScenePrograms.empty()) {
+        sharedScenePrograms.push_back(
+            new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl", "#define MODEL_SURFACES 1\n"));
+        Material settings(sharedScenePrograms.front(), nullptr);
+        settings.sharedProgram = true;
+        settings.setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+        settings.setLightUniforms();
+        // What a mesh without colours reads: its vertex array leaves the
+        // attribute off, and nothing else in the program's life sets it.
+        const GLint colour = glGetAttribLocation(sharedScenePrograms.front()->program, "colour");
+        if (colour >= 0)
+            glVertexAttrib4f(static_cast<GLuint>(colour), 1.0f, 1.0f, 1.0f, 1.0f);
     }
-    return new Texture(static_cast<int>(embedded->mWidth), static_cast<int>(embedded->mHeight), pixels.data());
+    return sharedScenePrograms.front();
+}
+
+// Points and lines one pixel wide vanish once the render is scaled into the
+// window; a few pixels of the render keep them visible.
+void sizePointsAndLines()
+{
+    GLfloat range[2] = {1.0f, 1.0f};
+    glGetFloatv(GL_POINT_SIZE_RANGE, range);
+    glPointSize(std::clamp(3.0f, range[0], range[1]));
+    GLint flags = 0;
+    glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
+    // Wide lines are gone from forward-compatible contexts.
+    if ((flags & GL_CONTEXT_FLAG_FORWARD_COMPATIBLE_BIT) == 0) {
+        glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
+        glLineWidth(std::clamp(2.0f, range[0], range[1]));
+    }
 }
 
 } // namespace
@@ -82,102 +131,155 @@ std::string texturePath(const std::string& name, const std::string& scenePath, T
     return (std::filesystem::path(scenePath).parent_path() / portable).lexically_normal().string();
 }
 
-scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
-                                            const std::string& scenePath, TextureLookup lookup,
-                                            const aiScene* file)
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
 {
     switch (scene::findMeshProblem(mesh)) {
     case scene::MeshProblem::none:
         break;
     case scene::MeshProblem::notTriangles:
-        std::cout << "Skipping mesh without triangles: " << mesh->mName.C_Str() << std::endl;
+        std::cout << "Skipping mesh without triangles: " << printable(mesh->mName.C_Str()) << std::endl;
         return nullptr;
     case scene::MeshProblem::indexOutOfRange:
-        std::cout << "Skipping mesh with invalid indices: " << mesh->mName.C_Str() << std::endl;
+        std::cout << "Skipping mesh with invalid indices: " << printable(mesh->mName.C_Str()) << std::endl;
         return nullptr;
     }
     aiString textureName;
-    Texture* texture = nullptr;
     if (importedMaterial == nullptr || aiGetMaterialTextureCount(importedMaterial, aiTextureType_DIFFUSE) == 0 ||
         aiGetMaterialTexture(importedMaterial, aiTextureType_DIFFUSE, 0, &textureName) != aiReturn_SUCCESS) {
-        if (lookup == TextureLookup::sceneFolder) {
-            std::cout << "Error loading texture" << std::endl;
-            return nullptr;
-        }
-        texture = colourTexture(importedMaterial);
-    } else {
-        const std::string key(textureName.C_Str());
-        Texture*& cached = textureCache[key];
-        if (cached == nullptr) {
-            const aiTexture* embedded =
-                lookup == TextureLookup::besideModel && file != nullptr ? file->GetEmbeddedTexture(key.c_str()) : nullptr;
-            cached = embedded != nullptr ? embeddedTexture(embedded, key) : new Texture(texturePath(key, scenePath, lookup));
-        }
-        texture = cached;
+        std::cout << "Error loading texture" << std::endl;
+        return nullptr;
     }
-
-    if (lookup == TextureLookup::sceneFolder) {
-        auto* material =
-            new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
-        material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
-        material->setLightUniforms();
-        return new scene::StaticSceneObject(mesh, material);
-    }
-    // Every material of a model has the same lighting constants, so its
-    // meshes share one program: a program per mesh costs most of a
-    // megabyte, and a model of ten thousand parts would need gigabytes.
-    const bool first = sharedScenePrograms.empty();
-    if (first)
-        sharedScenePrograms.push_back(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"));
-    auto* material = new Material(sharedScenePrograms.front(), texture);
-    material->sharedProgram = true;
-    if (first) {
-        material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
-        material->setLightUniforms();
-    }
+    const std::string key(textureName.C_Str());
+    Texture*& texture = textureCache[key];
+    if (texture == nullptr)
+        texture = new Texture(texturePath(key, "", TextureLookup::sceneFolder));
+    auto* material = new Material(new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl"), texture);
+    material->setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+    material->setLightUniforms();
     return new scene::StaticSceneObject(mesh, material);
+}
+
+bool canOpenModel(const std::string& path, std::string& reason)
+{
+    // Not blocking: a pipe without a writer would hold the viewer forever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    close(fd);
+    if (!regular)
+        reason = S_ISDIR(status.st_mode) ? "it is a directory" : "not a regular file";
+    return regular;
 }
 
 std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLookup lookup)
 {
-    std::vector<scene::SceneObject*> objects;
-    {
-        // A directory opens like a file on this platform but has nothing to read.
-        std::error_code error;
-        std::ifstream probe(path);
-        if (probe.fail() || std::filesystem::is_directory(path, error)) {
-            std::cout << "Could not open file: " << path << std::endl;
-            return objects;
-        }
+    if (lookup == TextureLookup::besideModel) {
+        ModelOutcome outcome;
+        return importModel(path, nullptr, outcome);
     }
-    const aiScene* imported = scene::readScene(sceneImporter, path, new Assimp::DefaultIOSystem);
+    std::vector<scene::SceneObject*> objects;
+    std::string reason;
+    if (!canOpenModel(path, reason)) {
+        std::cout << "Could not open file: " << printable(path) << std::endl;
+        return objects;
+    }
+    const aiScene* imported = scene::readScene(sceneImporter, path, new scene::RegularFilesIOSystem);
     if (imported == nullptr) {
-        std::cout << "Import failed" << path << std::endl;
+        // The path follows the words directly: this line has always read so.
+        std::cout << "Import failed" << printable(path) << std::endl;
         return objects;
     }
     if (imported->mMeshes == nullptr)
         return objects;
-    const auto materialOf = [imported](const aiMesh* mesh) -> const aiMaterial* {
-        return mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
-    };
-    if (lookup == TextureLookup::sceneFolder) {
-        for (unsigned i = 0; i < imported->mNumMeshes; ++i) {
-            const aiMesh* mesh = imported->mMeshes[i];
-            if (scene::StaticSceneObject* object = createSceneObject(mesh, materialOf(mesh), path, lookup))
-                objects.push_back(object);
-        }
-        return objects;
-    }
-    // A model is placed by its nodes, as formats with a hierarchy (glTF, FBX,
-    // Collada) place their meshes.
-    for (const scene::MeshPlacement& placement : scene::meshPlacements(imported)) {
-        const aiMesh* mesh = imported->mMeshes[placement.meshIndex];
-        if (mesh == nullptr)
-            continue;
-        if (scene::StaticSceneObject* object = createSceneObject(mesh, materialOf(mesh), path, lookup, imported)) {
-            object->modelMatrix = placement.modelMatrix;
+    for (unsigned i = 0; i < imported->mNumMeshes; ++i) {
+        const aiMesh* mesh = imported->mMeshes[i];
+        const aiMaterial* material =
+            mesh->mMaterialIndex < imported->mNumMaterials ? imported->mMaterials[mesh->mMaterialIndex] : nullptr;
+        if (scene::StaticSceneObject* object = createSceneObject(mesh, material))
             objects.push_back(object);
-        }
     }
+    return objects;
+}
+
+std::vector<scene::SceneObject*> createModelObjects(const scene::ModelData& model)
+{
+    std::vector<scene::SceneObject*> objects;
+    ShaderProgram* program = modelProgram();
+    // Each picture once, however many materials name it.
+    std::vector<Texture*> pictures(model.images.size(), nullptr);
+    for (size_t i = 0; i < model.images.size(); ++i) {
+        const scene::ModelImage& image = model.images[i];
+        if (image.width > Texture::maxSide() || image.height > Texture::maxSide()) {
+            for (const scene::ModelTexture& texture : model.textures)
+                if (texture.image == static_cast<int>(i))
+                    std::cout << printable("Could not load texture " + texture.name + ": the image is " +
+                                           std::to_string(image.width) + " x " + std::to_string(image.height) +
+                                           " pixels, more than this GL takes; its meshes show their colour")
+                              << std::endl;
+            continue;
+        }
+        pictures[i] = new Texture(image.width, image.height, image.pixels.data());
+        textureCache["\nimage " + std::to_string(i)] = pictures[i];
+    }
+    bool pointsOrLines = false;
+    for (const scene::ModelPlacement& placement : model.placements) {
+        const scene::ModelMesh& mesh = model.meshes[placement.mesh];
+        const scene::ModelMaterial& surface = model.materials[mesh.material];
+        Texture* picture = nullptr;
+        // Without texture coordinates a picture would show one texel everywhere.
+        if (surface.texture >= 0 && !mesh.texCoords.empty()) {
+            const int image = model.textures[static_cast<size_t>(surface.texture)].image;
+            picture = image >= 0 ? pictures[static_cast<size_t>(image)] : nullptr;
+        }
+        // Vertex colours stand for the surface's colour where no picture does.
+        Texture* texture = picture != nullptr ? picture
+                           : !mesh.colours.empty() ? colourTexture(glm::vec4(1.0f))
+                                                   : colourTexture(surface.diffuse);
+        auto* material = new Material(program, texture);
+        material->sharedProgram = true;
+        material->twoSided = surface.twoSided;
+        const bool mirrored = glm::determinant(glm::mat3(placement.transform)) < 0.0f;
+        objects.push_back(new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material));
+        pointsOrLines = pointsOrLines || mesh.primitive != scene::Primitive::triangles;
+    }
+    if (pointsOrLines)
+        sizePointsAndLines();
+    return objects;
+}
+
+std::vector<scene::SceneObject*> importModel(const std::string& path, scene::ImportProcess* started,
+                                             ModelOutcome& outcome)
+{
+    std::string reason;
+    if (!canOpenModel(path, reason)) {
+        std::cout << "Could not open file: " << printable(path) << std::endl;
+        std::cerr << "brassfern: cannot open " << printable(path) << ": " << reason << std::endl;
+        outcome = ModelOutcome::notOpened;
+        return {};
+    }
+    std::unique_ptr<scene::ImportProcess> own;
+    if (started == nullptr) {
+        own = std::make_unique<scene::ImportProcess>(path);
+        started = own.get();
+    }
+    scene::ModelData model;
+    const bool imported = started->finish(model, reason);
+    if (!imported) {
+        std::cout << "Import failed" << printable(path) << std::endl;
+        std::cerr << "brassfern: cannot import " << printable(path) << ": " << printable(reason) << std::endl;
+        outcome = ModelOutcome::failed;
+        return {};
+    }
+    for (const std::string& note : model.notes)
+        std::cout << printable(note) << std::endl;
+    std::vector<scene::SceneObject*> objects = createModelObjects(model);
+    outcome = objects.empty() ? ModelOutcome::empty : ModelOutcome::shown;
+    if (objects.empty())
+        std::cout << "Nothing to draw in " << printable(path) << ": it has no points, lines or faces placed"
+                  << std::endl;
     return objects;
 }

@@ -7,7 +7,6 @@
 
 struct aiMesh;
 struct aiMaterial;
-struct aiScene;
 class ShaderProgram;
 class Texture;
 
@@ -16,15 +15,18 @@ class Importer;
 }
 
 namespace scene {
+class ImportProcess;
 class SceneObject;
 class StaticSceneObject;
+struct ModelData;
 } // namespace scene
 
 // Keyed by the texture path exactly as the material names it; each image is
-// decoded once however many meshes use it.
+// decoded once however many meshes use it. A model's pictures and colours
+// are kept here too, under keys no material can name.
 extern std::map<std::string, Texture*> textureCache;
-// The programs a model's meshes share, one per set of material constants;
-// the built-in scene builds one program per object and leaves this empty.
+// The one program every mesh of a model shares (the built-in scene builds
+// one program per object and leaves this empty).
 extern std::vector<ShaderProgram*> sharedScenePrograms;
 extern Assimp::Importer sceneImporter;
 
@@ -41,20 +43,35 @@ enum class TextureLookup {
 // The file the texture `name` of the scene at `scenePath` stands for.
 std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup);
 
-// Every usable mesh of the file at `path` as a new object: for the built-in
-// scene in mesh order, for a model (besideModel) once per node that uses it,
-// placed by the node hierarchy. A missing or unreadable file gives an empty
-// list and one line of output.
+// Every usable mesh of the file at `path` as a new object. The built-in
+// scene (sceneFolder) is read here, in mesh order; a model (besideModel)
+// as importModel reads it. A missing or unreadable file gives an empty list
+// and one line of output.
 std::vector<scene::SceneObject*> importScene(const std::string& path,
                                              TextureLookup lookup = TextureLookup::sceneFolder);
 
-// A new object for `mesh`, or null (with one line of output) when
-// findMeshProblem finds it undrawable or, in the built-in scene, when it has
-// no diffuse texture. Texture names are read as `lookup` says for the scene
-// at `scenePath`. A model's mesh without a diffuse texture shows its
-// material's diffuse colour, and a texture `file` carries inside itself is
-// read from there.
-scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial,
-                                            const std::string& scenePath = "",
-                                            TextureLookup lookup = TextureLookup::sceneFolder,
-                                            const aiScene* file = nullptr);
+// A new object for `mesh` of the built-in scene, or null (with one line of
+// output) when findMeshProblem finds it undrawable or it has no diffuse
+// texture.
+scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial);
+
+enum class ModelOutcome {
+    shown,     // at least one object to draw
+    empty,     // imported, but nothing in it can be drawn
+    notOpened, // the file is missing or not a regular file
+    failed,    // the import failed; the reason went to standard error
+};
+
+// A model given by path, read by an import process (`started`, when the
+// caller started one early, or a new one), as objects placed by the
+// file's nodes, not yet framed. Prints what the Could-not-open and
+// Import-failed lines of the built-in scene print, the import's notes, and
+// a line when nothing can be drawn; reasons go to standard error.
+std::vector<scene::SceneObject*> importModel(const std::string& path, scene::ImportProcess* started,
+                                             ModelOutcome& outcome);
+
+// The objects of an imported model, every one sharing one program.
+std::vector<scene::SceneObject*> createModelObjects(const scene::ModelData& model);
+
+// Whether `path` names a regular file that can be opened; the reason when not.
+bool canOpenModel(const std::string& path, std::string& reason);

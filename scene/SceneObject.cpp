@@ -40,35 +40,57 @@ SceneObject::SceneObject(const glm::mat4& modelMatrix, Material* material, const
     uploadMesh(mesh);
 }
 
+SceneObject::SceneObject(const glm::mat4& modelMatrix, Material* material, const MeshArrays& arrays)
+    : modelMatrix(modelMatrix), material(material)
+{
+    const StartupClock clock(startupTimes.meshUpload);
+    uploadArrays(arrays);
+}
+
 SceneObject::~SceneObject()
 {
     glDeleteBuffers(1, &positionBuffer);
     glDeleteBuffers(1, &indexBuffer);
     glDeleteBuffers(1, &normalBuffer);
     glDeleteBuffers(1, &texCoordBuffer);
+    glDeleteBuffers(1, &colourBuffer);
     glDeleteVertexArrays(1, &vao);
     delete[] positions;
     delete[] indices;
     delete[] normals;
     delete[] texCoords;
+    delete[] colours;
     delete material; // deletes its program; the texture belongs to the cache
 }
 
 void SceneObject::uploadMesh(const aiMesh* mesh)
 {
     const StartupClock clock(startupTimes.meshUpload);
-    const MeshArrays arrays = copyMeshArrays(mesh);
+    uploadArrays(copyMeshArrays(mesh));
+}
+
+void SceneObject::drawElements() const
+{
+    glDrawElements(primitive, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+}
+
+void SceneObject::uploadArrays(const MeshArrays& arrays)
+{
     vertexCount = arrays.vertexCount;
     indexCount = arrays.indexCount;
     positions = arrays.positions;
     normals = arrays.normals;
     texCoords = arrays.texCoords;
     indices = arrays.indices;
+    colours = arrays.colours;
+    primitive = arrays.indicesPerFace == 1 ? GL_POINTS : arrays.indicesPerFace == 2 ? GL_LINES : GL_TRIANGLES;
 
     positionBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), positions);
     indexBuffer = makeBuffer(GL_ELEMENT_ARRAY_BUFFER, indexCount * sizeof(GLuint), indices);
     normalBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), normals);
     texCoordBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 2 * sizeof(float), texCoords);
+    if (colours != nullptr)
+        colourBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), colours);
 
     const GLuint program = material->shaderProgram->program;
     glGenVertexArrays(1, &vao);
@@ -77,6 +99,9 @@ void SceneObject::uploadMesh(const aiMesh* mesh)
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     pointAttribute(program, "normal", normalBuffer, 3);
     pointAttribute(program, "uv", texCoordBuffer, 2);
+    // Without a buffer the attribute reads its constant value, white.
+    if (colourBuffer != 0)
+        pointAttribute(program, "colour", colourBuffer, 4);
     // The vertex array goes first so that it keeps the element buffer.
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

@@ -9,6 +9,8 @@ class Material;
 
 namespace scene {
 
+struct MeshArrays;
+
 class SceneObject {
 public:
     glm::mat4 modelMatrix{1.0f};
@@ -24,9 +26,16 @@ public:
     GLuint indexBuffer = 0;
     GLuint normalBuffer = 0;
     GLuint texCoordBuffer = 0;
+    // A model's meshes may be points or lines, and may carry a colour a
+    // vertex (0 and null when they do not).
+    GLenum primitive = GL_TRIANGLES;
+    float* colours = nullptr;
+    GLuint colourBuffer = 0;
 
     // Takes ownership of `material`; `mesh` is only read during construction.
     SceneObject(const glm::mat4& modelMatrix, Material* material, const aiMesh* mesh);
+    // Takes ownership of `material` and of the arrays.
+    SceneObject(const glm::mat4& modelMatrix, Material* material, const MeshArrays& arrays);
     virtual ~SceneObject();
     SceneObject(const SceneObject&) = delete;
     SceneObject& operator=(const SceneObject&) = delete;
@@ -38,6 +47,13 @@ public:
     // Needs a mesh that findMeshProblem passes; missing normals or texture
     // coordinates are uploaded as zeros rather than read.
     void uploadMesh(const aiMesh* mesh);
+
+    // The draw call of every pass: this object's faces as its primitive.
+    void drawElements() const;
+
+private:
+    // Takes the arrays over and fills the buffers and `vao` from them.
+    void uploadArrays(const MeshArrays& arrays);
 };
 
 } // namespace scene

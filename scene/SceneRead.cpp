@@ -3,7 +3,12 @@
 
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace scene {
 
@@ -24,11 +29,81 @@ private:
     int& openCount;
 };
 
+// The importer reads through 32-bit sizes in places; no scene file is near this.
+constexpr unsigned long long maxFileBytes = 1ULL << 31;
+
+// A regular file's descriptor, opened without blocking, or -1.
+int openRegular(const char* file, struct stat& status)
+{
+    const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<unsigned long long>(status.st_size) > maxFileBytes) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
-MaterialFirstIOSystem::MaterialFirstIOSystem(const std::string& scenePath, Assimp::IOSystem* files)
-    : scenePath(scenePath), files(files)
+RegularFilesIOSystem::RegularFilesIOSystem(std::function<void(unsigned long long)> onRead) : onRead(std::move(onRead))
 {
+}
+
+bool RegularFilesIOSystem::Exists(const char* file) const
+{
+    struct stat status {};
+    return file != nullptr && stat(file, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+Assimp::IOStream* RegularFilesIOSystem::Open(const char* file, const char* mode)
+{
+    if (file == nullptr || mode == nullptr || mode[0] != 'r')
+        return nullptr;
+    struct stat status {};
+    const int fd = openRegular(file, status);
+    if (fd < 0)
+        return nullptr;
+    // Blocks on disk, not the size a sparse file claims.
+    if (onRead)
+        onRead(std::min<unsigned long long>(static_cast<unsigned long long>(status.st_size),
+                                            512ULL * static_cast<unsigned long long>(status.st_blocks)));
+    const size_t size = static_cast<size_t>(status.st_size);
+    auto* bytes = new uint8_t[size == 0 ? 1 : size];
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t now = read(fd, bytes + got, size - got);
+        if (now < 0 && errno == EINTR)
+            continue;
+        if (now <= 0)
+            break;
+        got += static_cast<size_t>(now);
+    }
+    close(fd);
+    return new Assimp::MemoryIOStream(bytes, got, true);
+}
+
+void RegularFilesIOSystem::Close(Assimp::IOStream* stream)
+{
+    delete stream;
+}
+
+MaterialFirstIOSystem::MaterialFirstIOSystem(const std::string& scenePath, Assimp::IOSystem* files,
+                                             const Assimp::Importer* importer)
+    : scenePath(scenePath), files(files), importer(importer)
+{
+}
+
+// The importer names the reader it chose before that reader opens anything
+// but the scene.
+bool MaterialFirstIOSystem::readingObj() const
+{
+    if (importer == nullptr)
+        return true;
+    const int chosen = importer->GetPropertyInteger("importerIndex", -1);
+    return chosen >= 0 && static_cast<size_t>(chosen) == importer->GetImporterIndex("obj");
 }
 
 MaterialFirstIOSystem::~MaterialFirstIOSystem()
@@ -58,7 +133,7 @@ Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode
     // The scene opened while it is already being read is a library named by
     // the scene itself; format detection opens and closes it one at a time.
     const bool isScene = scenePath == file;
-    const bool guarded = !isScene || openScenes > 0;
+    const bool guarded = (!isScene || openScenes > 0) && readingObj();
     const size_t openingLength = guarded ? std::strlen(openingLine) : 0;
     auto* bytes = new uint8_t[openingLength + size];
     const size_t read = size == 0 ? 0 : source->Read(bytes + openingLength, 1, size);
@@ -80,10 +155,11 @@ void MaterialFirstIOSystem::Close(Assimp::IOStream* stream)
     delete stream;
 }
 
-const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files)
+const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files,
+                         unsigned flags)
 {
-    importer.SetIOHandler(new MaterialFirstIOSystem(path, files));
-    return importer.ReadFile(path, sceneImportFlags);
+    importer.SetIOHandler(new MaterialFirstIOSystem(path, files, &importer));
+    return importer.ReadFile(path, flags);
 }
 
 } // namespace scene

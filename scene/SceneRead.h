@@ -3,6 +3,7 @@
 
 #include <assimp/IOSystem.hpp>
 #include <assimp/postprocess.h>
+#include <functional>
 #include <string>
 
 struct aiScene;
@@ -15,20 +16,51 @@ namespace scene {
 
 constexpr unsigned sceneImportFlags = aiProcessPreset_TargetRealtime_Quality;
 
-// Files as `files` has them, except that every file but the scene itself
-// starts with a material of its own. Assimp 5.2.5 writes a material
+// A model given by path: the same steps but the tangents, which nothing
+// reads, and with the importer's own check of what it built, which turns
+// faces that index past their vertices (and the crashes they caused in the
+// later steps) into a failed import.
+constexpr unsigned modelImportFlags =
+    (aiProcessPreset_TargetRealtime_Quality & ~aiProcess_CalcTangentSpace) | aiProcess_ValidateDataStructure;
+
+// The files on disk, each read whole into memory. Only regular files open:
+// a pipe or a device named as a material library or a buffer would block
+// the import or never end. `onRead`, when set, hears the bytes each file
+// takes on disk as it opens.
+class RegularFilesIOSystem : public Assimp::IOSystem {
+public:
+    explicit RegularFilesIOSystem(std::function<void(unsigned long long)> onRead = nullptr);
+
+    using Assimp::IOSystem::Exists;
+    using Assimp::IOSystem::Open;
+    bool Exists(const char* file) const override;
+    char getOsSeparator() const override { return '/'; }
+    Assimp::IOStream* Open(const char* file, const char* mode = "rb") override;
+    void Close(Assimp::IOStream* stream) override;
+
+private:
+    std::function<void(unsigned long long)> onRead;
+};
+
+// Files as `files` has them, except that in an OBJ import every file but
+// the scene itself (the material libraries) starts with a material of its
+// own. Assimp 5.2.5 writes a material
 // library's texture maps ("map_Kd", "bump", "disp", "norm") and anisotropy
 // ("a") into the current material, which is null until the first "newmtl",
 // so one such line at the top of a library would crash the viewer. No face
 // uses the opening material, so the import drops it again. The scene file
 // stays as it is while it is read as the scene (its size decides whether
 // the importer takes it at all), but not when it names itself as its library.
+// Other formats' side files (a glTF's binary buffer) are left as they are:
+// shifted, they would no longer be what the scene says they are.
 class MaterialFirstIOSystem : public Assimp::IOSystem {
 public:
     static constexpr const char* openingLine = "newmtl brassfern-opening-material\n";
 
-    // Takes ownership of `files`.
-    MaterialFirstIOSystem(const std::string& scenePath, Assimp::IOSystem* files);
+    // Takes ownership of `files`. `importer` tells which format is being
+    // read; without one every file is read as an OBJ import's would be.
+    MaterialFirstIOSystem(const std::string& scenePath, Assimp::IOSystem* files,
+                          const Assimp::Importer* importer = nullptr);
     ~MaterialFirstIOSystem() override;
     MaterialFirstIOSystem(const MaterialFirstIOSystem&) = delete;
     MaterialFirstIOSystem& operator=(const MaterialFirstIOSystem&) = delete;
@@ -41,13 +73,17 @@ public:
     void Close(Assimp::IOStream* stream) override;
 
 private:
+    bool readingObj() const;
+
     std::string scenePath;
     Assimp::IOSystem* files;
+    const Assimp::Importer* importer;
     int openScenes = 0; // streams of the scene file not yet deleted
 };
 
-// The scene at `path` as `importer` reads it through `files` (taken over),
-// or null when the importer cannot import it.
-const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files);
+// The scene at `path` as `importer` reads it through `files` (taken over)
+// with `flags`, or null when the importer cannot import it.
+const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files,
+                         unsigned flags = sceneImportFlags);
 
 } // namespace scene

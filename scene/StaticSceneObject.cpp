@@ -17,6 +17,11 @@ StaticSceneObject::StaticSceneObject(const aiMesh* mesh, Material* material)
 {
 }
 
+StaticSceneObject::StaticSceneObject(const glm::mat4& modelMatrix, const MeshArrays& arrays, Material* material)
+    : SceneObject(modelMatrix, material, arrays)
+{
+}
+
 void StaticSceneObject::update(float) {}
 
 void StaticSceneObject::draw()
@@ -58,9 +63,14 @@ void StaticSceneObject::draw()
         setUniform(program, "shadowMap", 1);
     }
 
+    // A two-sided surface shows its back too; culling is the run-wide state.
+    if (material->twoSided)
+        glDisable(GL_CULL_FACE);
     glBindVertexArray(vao);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+    drawElements();
     glBindVertexArray(0);
+    if (material->twoSided)
+        glEnable(GL_CULL_FACE);
     if (material->sharedProgram)
         return;
     glBindTexture(GL_TEXTURE_2D, 0);

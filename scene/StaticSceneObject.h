@@ -8,6 +8,8 @@ namespace scene {
 class StaticSceneObject : public SceneObject {
 public:
     StaticSceneObject(const aiMesh* mesh, Material* material);
+    // A model's mesh where its node places it; takes the arrays over.
+    StaticSceneObject(const glm::mat4& modelMatrix, const MeshArrays& arrays, Material* material);
     ~StaticSceneObject() override = default;
 
     void update(float elapsedSeconds) override;

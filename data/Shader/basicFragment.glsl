@@ -10,6 +10,10 @@
 //   the geometry buffers need are already interpolated.
 // cameraPosition, near_plane, far_plane: unused here (the eye is the origin
 //   of camera space).
+// In the program of a model given by path (MODEL_SURFACES) the colour
+// texture is tinted by the vertex colour, back faces (drawn only for
+// two-sided surfaces) are lit as seen, and points and lines, which have no
+// normal, face the eye.
 // Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
 //   unit normal; viewPositionOut (2) the camera-space position. All with
 //   alpha 1, because blending is on while this pass draws.
@@ -28,6 +32,9 @@ in vec2 texCoord;
 in vec3 shadowCoord;
 flat in vec3 viewToLight;
 flat in vec3 viewUp;
+#ifdef MODEL_SURFACES
+in vec3 vertexColour;
+#endif
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 viewNormalOut;
@@ -128,8 +135,15 @@ void main()
 {
     // Light adds up in linear units; the textures and the framebuffer hold
     // display (gamma-encoded) values.
+#ifdef MODEL_SURFACES
+    vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb * vertexColour);
+    // A zero normal would normalise to NaN, which the effects would spread.
+    vec3 n = dot(viewNormal, viewNormal) > 1e-20 ? normalize(viewNormal) : vec3(0.0, 0.0, 1.0);
+    n = gl_FrontFacing ? n : -n;
+#else
     vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb);
     vec3 n = normalize(viewNormal);
+#endif
     vec3 toLight = viewToLight;
     vec3 toEye = normalize(-viewPosition);
     vec3 light = lightColor * lightIntensity;

@@ -2,7 +2,9 @@
 // Scene pass vertex stage: one scene object into the geometry framebuffer.
 // Inputs, locations fixed so that the light's depth program (which reads
 // position at location 0) can draw the same vertex array:
-//   position (0): object space; normal (1): object space; uv (2): set 0.
+//   position (0): object space; normal (1): object space; uv (2): set 0;
+//   in the program of a model given by path (MODEL_SURFACES), colour (3):
+//   RGBA a vertex, white where the mesh has none.
 // modelMatrix: object to world. MVMatrix, NormalMVMatrix: object to camera
 //   space for points and normals. MVPMatrix: object to clip space.
 //   lightMVP: object to the shadow map's [0, 1] texture space (biased) with
@@ -15,6 +17,10 @@
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
 layout(location = 2) in vec2 uv;
+#ifdef MODEL_SURFACES
+layout(location = 3) in vec4 colour;
+out vec3 vertexColour;
+#endif
 
 uniform mat4 modelMatrix;
 uniform mat4 NormalMVMatrix;
@@ -36,6 +42,9 @@ void main()
     viewPosition = (MVMatrix * objectPosition).xyz;
     viewNormal = mat3(NormalMVMatrix) * normal;
     texCoord = uv;
+#ifdef MODEL_SURFACES
+    vertexColour = clamp(colour.rgb, 0.0, 1.0);
+#endif
     // The light's projection is orthographic and objects are placed by
     // affine transforms, so w is 1 and the division costs nothing here,
     // rather than once a pixel.

@@ -21,7 +21,7 @@ TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLef
     aiNode* children[] = {child, sibling};
     file.mRootNode->addChildren(2, children);
 
-    const auto placements = scene::meshPlacements(&file);
+    const auto placements = scene::meshPlacements(&file).placements;
     ASSERT_EQ(placements.size(), 3u);
     EXPECT_EQ(placements[0].meshIndex, 1u);
     EXPECT_EQ(placements[1].meshIndex, 0u);
@@ -30,5 +30,5 @@ TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLef
     const glm::vec4 placed = placements[0].modelMatrix * glm::vec4(1.0f, 1.0f, 1.0f, 1.0f);
     EXPECT_EQ(glm::vec3(placed), glm::vec3(12.0f, 2.0f, 2.0f));
     EXPECT_EQ(glm::vec3(placements[2].modelMatrix * glm::vec4(1.0f)), glm::vec3(11.0f, 1.0f, 1.0f));
-    EXPECT_TRUE(scene::meshPlacements(nullptr).empty());
+    EXPECT_TRUE(scene::meshPlacements(nullptr).placements.empty());
 }

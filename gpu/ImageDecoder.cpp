@@ -1,0 +1,202 @@
+// Reading image files and decoding checked image bytes with DevIL.
+#include "gpu/ImageDecoder.h"
+
+#include "gpu/ImageHeader.h"
+
+#include <IL/il.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr ILsizei maxImageAllocationBytes = static_cast<ILsizei>(maxImagePixels) * 4;
+
+ILsizei refusedAllocationBytes = 0;
+
+// The image library's allocator, refusing what no texture could use: a
+// decoder that sizes a buffer from something other than the checked header
+// then fails with the library's out-of-memory code instead of taking the
+// machine's memory.
+void* ILAPIENTRY allocateImageMemory(const ILsizei bytes)
+{
+    if (bytes > maxImageAllocationBytes) {
+        refusedAllocationBytes = bytes;
+        return nullptr;
+    }
+    return std::malloc(bytes);
+}
+
+void ILAPIENTRY freeImageMemory(const void* memory)
+{
+    std::free(const_cast<void*>(memory));
+}
+
+bool fits(long long width, long long height, const ImageLimits& limits)
+{
+    return width > 0 && height > 0 && width <= limits.maxSide && height <= limits.maxSide &&
+           width * height <= limits.maxPixels;
+}
+
+ILenum libraryType(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::png:
+        return IL_PNG;
+    case ImageFormat::jpeg:
+        return IL_JPG;
+    case ImageFormat::bmp:
+        return IL_BMP;
+    case ImageFormat::tga:
+        return IL_TGA;
+    case ImageFormat::gif:
+    case ImageFormat::unknown:
+        break;
+    }
+    return IL_TYPE_UNKNOWN;
+}
+
+void takeLibraryCodes(ImageFailure& failure)
+{
+    for (ILenum code = ilGetError(); code != IL_NO_ERROR; code = ilGetError())
+        failure.codes.push_back(static_cast<unsigned>(code));
+}
+
+} // namespace
+
+std::string imageTooLarge(long long width, long long height, const ImageLimits& limits)
+{
+    return "the image is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels; textures here take at most " + std::to_string(limits.maxSide) + " x " +
+           std::to_string(limits.maxSide) + " and " + std::to_string(limits.maxPixels) + " pixels";
+}
+
+bool readImageFile(const std::string& path, std::vector<unsigned char>& bytes, ImageFailure& failure)
+{
+    bytes.clear();
+    // Not blocking, so that opening a pipe without a writer returns at once.
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (file < 0 || fstat(file, &status) != 0 || S_ISDIR(status.st_mode)) {
+        failure.reason = file < 0 ? std::strerror(errno) : "it is a directory";
+        if (file >= 0)
+            close(file);
+        failure.codes = {IL_COULD_NOT_OPEN_FILE};
+        failure.codesSayWhy = true;
+        return false;
+    }
+    if (!S_ISREG(status.st_mode) || static_cast<unsigned long long>(status.st_size) > maxImageFileBytes) {
+        close(file);
+        failure.codes = {IL_COULD_NOT_OPEN_FILE};
+        failure.reason = S_ISREG(status.st_mode)
+                             ? "the file has " + std::to_string(status.st_size) + " bytes; images are read up to " +
+                                   std::to_string(maxImageFileBytes)
+                             : "not a regular file";
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(status.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t now = read(file, bytes.data() + got, bytes.size() - got);
+        if (now < 0 && errno == EINTR)
+            continue;
+        if (now <= 0)
+            break;
+        got += static_cast<size_t>(now);
+    }
+    const int readError = got < bytes.size() && errno != 0 ? errno : 0;
+    close(file);
+    // A file that shrank while it was read is decoded as far as it goes.
+    bytes.resize(got);
+    if (readError != 0 && got == 0) {
+        failure.codes = {IL_FILE_READ_ERROR};
+        failure.reason = std::strerror(readError);
+        return false;
+    }
+    return true;
+}
+
+bool decodeImage(const std::string& name, const unsigned char* bytes, size_t size, const ImageLimits& limits,
+                 RowOrder order, DecodedImage& image, ImageFailure& failure)
+{
+    image = DecodedImage();
+    ImageHeader header;
+    ImageFormat format = ImageFormat::unknown;
+    switch (ImageHeader::read(bytes, size, name, header)) {
+    case ImageHeader::Result::read:
+        if (!fits(header.width, header.height, limits)) {
+            failure.reason = imageTooLarge(header.width, header.height, limits);
+            return false;
+        }
+        format = header.format;
+        break;
+    case ImageHeader::Result::unreadable:
+        failure.reason = std::string("the ") + formatName(header.format) + " header cannot be read to its size";
+        return false;
+    case ImageHeader::Result::unrecognised:
+        // Bytes that only the name calls an image (an empty file, say) go to
+        // that format's reader, which checks its signature before anything
+        // else and fails with its own codes.
+        format = formatOfExtension(name);
+        break;
+    }
+    if (format == ImageFormat::gif) {
+        failure.reason = "GIF images are not read (their reader writes past its colour table); "
+                         "PNG, JPEG, BMP and TGA are";
+        return false;
+    }
+    if (format == ImageFormat::unknown) {
+        failure.reason = "not an image in a format read here: PNG, JPEG, BMP or TGA";
+        return false;
+    }
+    if (size > 0xffffffffu) {
+        failure.reason = "the image has more bytes than the image library reads";
+        return false;
+    }
+
+    ilSetMemory(allocateImageMemory, freeImageMemory);
+    refusedAllocationBytes = 0;
+    ILuint decoded = 0;
+    ilGenImages(1, &decoded);
+    ilBindImage(decoded);
+    if (order == RowOrder::bottomUp) {
+        ilEnable(IL_ORIGIN_SET);
+        ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
+    }
+    const bool loaded = ilLoadL(libraryType(format), bytes, static_cast<ILuint>(size)) != IL_FALSE;
+    if (order == RowOrder::bottomUp)
+        ilDisable(IL_ORIGIN_SET);
+    if (refusedAllocationBytes != 0 || !loaded) {
+        if (refusedAllocationBytes != 0)
+            failure.reason = "decoding the image needs " + std::to_string(refusedAllocationBytes) +
+                             " bytes at once; at most " + std::to_string(maxImageAllocationBytes) + " are allowed";
+        else
+            takeLibraryCodes(failure);
+        releaseDecodedImage();
+        return false;
+    }
+    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr) {
+        releaseDecodedImage();
+        failure.conversion = true;
+        return false;
+    }
+    image.width = ilGetInteger(IL_IMAGE_WIDTH);
+    image.height = ilGetInteger(IL_IMAGE_HEIGHT);
+    // The decoder's own idea of the size, should it differ from the header's.
+    if (!fits(image.width, image.height, limits)) {
+        releaseDecodedImage();
+        failure.reason = imageTooLarge(image.width, image.height, limits);
+        return false;
+    }
+    image.pixels = ilGetData();
+    return true;
+}
+
+void releaseDecodedImage()
+{
+    ILuint image = static_cast<ILuint>(ilGetInteger(IL_CUR_IMAGE));
+    ilDeleteImages(1, &image);
+}
