@@ -212,7 +212,7 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     // a line, which are drawn now.
     importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
     onRead(0);
-    const aiScene* file = readScene(importer, path, new RegularFilesIOSystem(onRead), modelImportFlags);
+    const aiScene* file = readModel(importer, path, new RegularFilesIOSystem(onRead));
     progress->stage = ImportProgress::sending;
     if (file == nullptr) {
         const std::string reason = importer.GetErrorString();

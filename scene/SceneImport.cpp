@@ -1,6 +1,7 @@
 // Scene import: the built-in scene through Assimp with a program per object, a model through the import process.
 #include "scene/SceneImport.h"
 
+#include "app/Globals.h"
 #include "app/Printable.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
@@ -103,19 +104,21 @@ ShaderProgram* modelProgram()
     return sharedScenePrograms.front();
 }
 
-// Points and lines one pixel wide vanish once the render is scaled into the
-// window; a few pixels of the render keep them visible.
+// Points and lines one pixel of the render wide vanish once the render is
+// scaled down into the window: they are drawn about three and one and a
+// half pixels of the window wide.
 void sizePointsAndLines()
 {
+    const float scale = windowHeight > 0 ? static_cast<float>(renderHeight) / static_cast<float>(windowHeight) : 1.0f;
     GLfloat range[2] = {1.0f, 1.0f};
     glGetFloatv(GL_POINT_SIZE_RANGE, range);
-    glPointSize(std::clamp(3.0f, range[0], range[1]));
+    glPointSize(std::clamp(std::round(3.0f * scale), range[0], range[1]));
     GLint flags = 0;
     glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
     // Wide lines are gone from forward-compatible contexts.
     if ((flags & GL_CONTEXT_FLAG_FORWARD_COMPATIBLE_BIT) == 0) {
         glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
-        glLineWidth(std::clamp(2.0f, range[0], range[1]));
+        glLineWidth(std::clamp(std::round(1.5f * scale), range[0], range[1]));
     }
 }
 

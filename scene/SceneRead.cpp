@@ -3,6 +3,7 @@
 
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
+#include <assimp/scene.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -160,6 +161,28 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, As
 {
     importer.SetIOHandler(new MaterialFirstIOSystem(path, files, &importer));
     return importer.ReadFile(path, flags);
+}
+
+const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files)
+{
+    const aiScene* read = readScene(importer, path, files, 0);
+    if (read == nullptr)
+        return nullptr;
+    auto* scene = const_cast<aiScene*>(read);
+    for (unsigned i = 0; i < scene->mNumMeshes && scene->mMeshes != nullptr; ++i) {
+        aiMesh* mesh = scene->mMeshes[i];
+        if (mesh == nullptr || mesh->mNumFaces != 0 || mesh->mFaces != nullptr || mesh->mVertices == nullptr ||
+            mesh->mNumVertices == 0)
+            continue;
+        mesh->mFaces = new aiFace[mesh->mNumVertices];
+        mesh->mNumFaces = mesh->mNumVertices;
+        for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
+            mesh->mFaces[v].mNumIndices = 1;
+            mesh->mFaces[v].mIndices = new unsigned[1]{v};
+        }
+        mesh->mPrimitiveTypes = aiPrimitiveType_POINT;
+    }
+    return importer.ApplyPostProcessing(modelImportFlags);
 }
 
 } // namespace scene

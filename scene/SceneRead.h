@@ -86,4 +86,10 @@ private:
 const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files,
                          unsigned flags = sceneImportFlags);
 
+// A model given by path, read like readScene with modelImportFlags, except
+// that a mesh of vertices alone (an OBJ point cloud) gets a point for each
+// vertex before the importer's check, which would refuse a mesh without
+// faces, and its steps, which keep only vertices that faces use.
+const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files);
+
 } // namespace scene
