@@ -12,6 +12,7 @@
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
+#include <filesystem>
 #include <map>
 
 namespace scene {
@@ -49,7 +50,7 @@ bool colourTextureName(const aiMaterial* material, aiString& name)
 TextureSource sourceOf(const aiScene* file, const std::string& name, const std::string& scenePath)
 {
     TextureSource source;
-    source.texture.name = printable(name);
+    source.texture.name = printable(name + " in " + std::filesystem::path(scenePath).filename().string());
     const aiTexture* embedded = file->GetEmbeddedTexture(name.c_str());
     if (embedded == nullptr) {
         source.path = texturePath(name, scenePath, TextureLookup::besideModel);

@@ -169,6 +169,10 @@ const aiScene* readModel(Assimp::Importer& importer, const std::string& path, As
     if (read == nullptr)
         return nullptr;
     auto* scene = const_cast<aiScene*>(read);
+    // Nothing to process: the steps would only fail on it, for reasons
+    // (no materials left) that say nothing of the file.
+    if (scene->mNumMeshes == 0 || scene->mMeshes == nullptr)
+        return scene;
     for (unsigned i = 0; i < scene->mNumMeshes && scene->mMeshes != nullptr; ++i) {
         aiMesh* mesh = scene->mMeshes[i];
         if (mesh == nullptr || mesh->mNumFaces != 0 || mesh->mFaces != nullptr || mesh->mVertices == nullptr ||

@@ -89,7 +89,8 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, As
 // A model given by path, read like readScene with modelImportFlags, except
 // that a mesh of vertices alone (an OBJ point cloud) gets a point for each
 // vertex before the importer's check, which would refuse a mesh without
-// faces, and its steps, which keep only vertices that faces use.
+// faces, and its steps, which keep only vertices that faces use. A file
+// without meshes is handed back as read.
 const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files);
 
 } // namespace scene

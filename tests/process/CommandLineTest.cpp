@@ -1,6 +1,7 @@
 // The programs' command lines as a user meets them: help without a window, mistakes refused with status 2, and
 // a model of the user's drawn into a picture from any working directory, built or installed.
 #include "DisplayTest.h"
+#include "ModelFiles.h"
 #include "Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -28,30 +29,6 @@ std::set<fs::path> contents(const Sandbox& sandbox)
             paths.insert(relative);
     }
     return paths;
-}
-
-// The spider's legs and body are wood and stone textures, both brown; its
-// materials' own colours are greys, and the background is black.
-double brownShare(const Picture& picture)
-{
-    size_t brown = 0;
-    for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3) {
-        const int r = picture.rgb[i];
-        const int g = picture.rgb[i + 1];
-        const int b = picture.rgb[i + 2];
-        brown += r >= 20 && r > g + 4 && g > b + 4;
-    }
-    return picture.rgb.empty() ? 0.0 : static_cast<double>(brown) / static_cast<double>(picture.rgb.size() / 3);
-}
-
-// Shares of the picture: lit pixels (any channel above 12) overall, and
-// reddish ones (a red texture in shade) in a band of columns.
-double litShare(const Picture& picture)
-{
-    size_t lit = 0;
-    for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
-        lit += std::max({picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]}) > 12;
-    return picture.rgb.empty() ? 0.0 : static_cast<double>(lit) / static_cast<double>(picture.rgb.size() / 3);
 }
 
 double redShare(const Picture& picture, int fromColumn, int toColumn)
@@ -103,30 +80,6 @@ std::string slabSceneObj(double scale, double offset)
         base += 8;
     }
     return obj;
-}
-
-std::string base64(const std::string& bytes)
-{
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            value |= static_cast<unsigned char>(bytes[i + 2]);
-        text += digits[(value >> 18) & 63];
-        text += digits[(value >> 12) & 63];
-        text += i + 1 < bytes.size() ? digits[(value >> 6) & 63] : '=';
-        text += i + 2 < bytes.size() ? digits[value & 63] : '=';
-    }
-    return text;
-}
-
-template <typename T> void append(std::string& bytes, std::initializer_list<T> values)
-{
-    for (T value : values)
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 // A glTF file that carries its texture inside itself (a red PNG as a data

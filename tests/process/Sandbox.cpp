@@ -2,6 +2,7 @@
 #include "Sandbox.h"
 
 #include <IL/il.h>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,18 +54,22 @@ Child::~Child()
 RunResult Child::wait(double timeoutSeconds)
 {
     RunResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
+    rusage usage{};
+    while (wait4(pid, &status, WNOHANG, &usage) != pid) {
         if (std::chrono::steady_clock::now() > deadline) {
             result.timedOut = true;
             kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
+            wait4(pid, &status, 0, &usage);
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     reaped = true;
+    result.peakKilobytes = usage.ru_maxrss;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = readText(output.string() + ".out");
@@ -106,10 +112,12 @@ void Sandbox::write(const std::string& relative, const std::string& text) const
 void Sandbox::writeImage(const std::string& relative, int width, int height, std::vector<unsigned char> rgb) const
 {
     initImageLibrary();
+    fs::create_directories((root / relative).parent_path());
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
     ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data());
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT); // rows top-down, as they were given
     const bool saved = ilSaveImage((root / relative).c_str()) != IL_FALSE;
     ilDeleteImages(1, &image);
     if (!saved)
@@ -183,6 +191,28 @@ bool writePicture(const fs::path& path, const Picture& picture)
     const bool saved = ilSaveImage(path.c_str()) != IL_FALSE;
     ilDeleteImages(1, &image);
     return saved;
+}
+
+namespace {
+
+template <typename Counts> double shareOf(const Picture& picture, Counts counts)
+{
+    size_t counted = 0;
+    for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+        counted += counts(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
+    return picture.rgb.empty() ? 0.0 : static_cast<double>(counted) / static_cast<double>(picture.rgb.size() / 3);
+}
+
+} // namespace
+
+double litShare(const Picture& picture)
+{
+    return shareOf(picture, [](int r, int g, int b) { return std::max({r, g, b}) > 12; });
+}
+
+double brownShare(const Picture& picture)
+{
+    return shareOf(picture, [](int r, int g, int b) { return r >= 20 && r > g + 4 && g > b + 4; });
 }
 
 double differingShare(const Picture& a, const Picture& b, int levels)

@@ -10,6 +10,8 @@ struct RunResult {
     int status = -1; // exit status when the process ended by itself
     int signal = 0;  // the signal that ended it, 0 when none did
     bool timedOut = false;
+    long peakKilobytes = 0; // the largest resident size of the process or of any it waited for
+    double seconds = 0.0;
     std::string out;
     std::string err;
 };
@@ -66,6 +68,11 @@ struct Picture {
 // An empty picture when the file cannot be read.
 Picture readPicture(const std::filesystem::path& path);
 bool writePicture(const std::filesystem::path& path, const Picture& picture);
+
+// Shares of a picture's pixels: lit ones (some channel above 12), and brown
+// ones (red over green over blue, as wood and stone textures are).
+double litShare(const Picture& picture);
+double brownShare(const Picture& picture);
 
 // The share of pixels in which some channel differs by more than `levels`; 1 when the sizes differ.
 double differingShare(const Picture& a, const Picture& b, int levels = 8);

@@ -1,0 +1,225 @@
+// Models as users bring them: corpus models exported by the importer's own tool to glTF with a .bin, GLB, PLY,
+// STL, FBX and Collada, and glTF in each of its layouts, each drawn, textured where the source is, right way up.
+#include "DisplayTest.h"
+#include "ModelFiles.h"
+#include "Sandbox.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* smallSettings =
+    "res_width:320\nres_height:180\nsm_width:256\nsm_height:256\nwin_width:160\nwin_height:120\n";
+
+// A square whose picture is red in its top-left quarter, green in its
+// bottom-right one and blue elsewhere, as a person looking at it sees it.
+std::vector<unsigned char> markedPicture()
+{
+    std::vector<unsigned char> rgb;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            if (x < 8 && y < 8)
+                rgb.insert(rgb.end(), {230, 30, 30});
+            else if (x >= 8 && y >= 8)
+                rgb.insert(rgb.end(), {30, 200, 30});
+            else
+                rgb.insert(rgb.end(), {40, 60, 220});
+        }
+    return rgb;
+}
+
+enum class Hue { none, red, green, blue };
+
+Hue hueAt(const Picture& picture, int x, int y)
+{
+    int counts[4] = {0, 0, 0, 0};
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            const unsigned char* p = picture.at(std::clamp(x + dx, 0, picture.width - 1),
+                                                std::clamp(y + dy, 0, picture.height - 1));
+            const int r = p[0], g = p[1], b = p[2];
+            ++counts[r > 15 && r > 2 * g && r > 2 * b   ? 1
+                     : g > 15 && g > 2 * r && g > b     ? 2
+                     : b > 15 && b > r && b > g         ? 3
+                                                        : 0];
+        }
+    return static_cast<Hue>(std::max_element(counts, counts + 4) - counts);
+}
+
+// The hues at the middles of the four quarters of the lit part of the picture.
+std::vector<Hue> quarterHues(const Picture& picture)
+{
+    int left = picture.width, right = -1, top = picture.height, bottom = -1;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const unsigned char* p = picture.at(x, y);
+            if (std::max({p[0], p[1], p[2]}) > 15) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    if (right < left)
+        return {};
+    const int x[2] = {left + (right - left) / 4, left + 3 * (right - left) / 4};
+    const int y[2] = {top + (bottom - top) / 4, top + 3 * (bottom - top) / 4};
+    return {hueAt(picture, x[0], y[0]), hueAt(picture, x[1], y[0]), hueAt(picture, x[0], y[1]),
+            hueAt(picture, x[1], y[1])};
+}
+
+// The spider and the marked square in every format, made once for the suite.
+class ExportedModel : public DisplayTestWithParam<std::string> {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!haveDisplay())
+            return;
+        sandbox = std::make_unique<Sandbox>();
+        sandbox->write("small.txt", smallSettings);
+        const fs::path corpus = fs::path(BRASSFERN_TESTDATA_DIR) / "obj-corpus";
+        sandbox->writeImage("square/mark.png", 16, 16, markedPicture());
+        sandbox->write("square/square.obj", "mtllib square.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                                            "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 1\nusemtl marked\n"
+                                            "f 1/1/1 2/2/1 3/3/1 4/4/1\n");
+        sandbox->write("square/square.mtl", "newmtl marked\nKd 1 1 1\nmap_Kd mark.png\n");
+        for (const fs::path& model : {corpus / "spider.obj", sandbox->root / "square/square.obj"}) {
+            const RunResult exported = sandbox->run(
+                {"bash", fs::path(BRASSFERN_SOURCE_DIR) / "scripts/export-models", model.string(), "exported"}, 120.0);
+            ASSERT_EQ(exported.status, 0) << exported.out << exported.err;
+        }
+        fs::copy(corpus / "spider.obj", sandbox->root / "exported");
+        fs::copy(corpus / "spider.mtl", sandbox->root / "exported");
+        fs::copy(sandbox->root / "square/square.obj", sandbox->root / "exported");
+        fs::copy(sandbox->root / "square/square.mtl", sandbox->root / "exported");
+    }
+    static void TearDownTestSuite() { sandbox.reset(); }
+
+    Picture draw(const std::string& model)
+    {
+        const RunResult run = sandbox->run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                            "--output", "shot.png", "exported/" + model});
+        EXPECT_EQ(run.signal, 0) << model;
+        EXPECT_EQ(run.status, 0) << model << run.out << run.err;
+        EXPECT_EQ(run.out, "") << model;
+        return readPicture(sandbox->root / "shot.png");
+    }
+
+    static std::unique_ptr<Sandbox> sandbox;
+};
+
+std::unique_ptr<Sandbox> ExportedModel::sandbox;
+
+using SpiderIn = ExportedModel;
+using MarkedSquareIn = ExportedModel;
+
+TEST_P(SpiderIn, IsDrawnFramedAndTexturedWhereTheFormatKeepsTextures)
+{
+    const Picture shot = draw("spider." + GetParam());
+    ASSERT_EQ(shot.width, 160);
+    EXPECT_GT(litShare(shot), 0.03);
+    // STL keeps no textures; PLY keeps only one for the whole model.
+    if (GetParam() != "stl" && GetParam() != "ply") {
+        EXPECT_GT(brownShare(shot), 0.4 * litShare(shot));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Format, SpiderIn, testing::Values("obj", "gltf", "glb", "ply", "stl", "fbx", "dae"));
+
+TEST_P(MarkedSquareIn, ShowsItsPictureTheRightWayUp)
+{
+    const Picture shot = draw("square." + GetParam());
+    ASSERT_EQ(shot.width, 160);
+    EXPECT_EQ(quarterHues(shot), (std::vector<Hue>{Hue::red, Hue::blue, Hue::blue, Hue::green}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Format, MarkedSquareIn, testing::Values("obj", "gltf", "glb", "fbx", "dae"));
+
+using GltfLayouts = DisplayTestWithParam<GltfLayout>;
+
+// The picture inside the file or in its .bin, the buffer as base64 or beside it.
+TEST_P(GltfLayouts, EachLayoutShowsTheMarkedSquareUpright)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.writeImage("mark.png", 16, 16, markedPicture());
+    GltfModel model = squareFacingTheViewer();
+    model.image = readText(sandbox.root / "mark.png");
+    std::string name;
+    for (const auto& [file, bytes] : gltfFiles("square", model, GetParam())) {
+        sandbox.write(file, bytes);
+        if (file.find(".bin") == std::string::npos)
+            name = file;
+    }
+    sandbox.remove("mark.png");
+
+    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                       "--output", "shot.png", name});
+
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(quarterHues(readPicture(sandbox.root / "shot.png")),
+              (std::vector<Hue>{Hue::red, Hue::blue, Hue::blue, Hue::green}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Gltf, GltfLayouts,
+                         testing::Values(GltfLayout::dataUris, GltfLayout::separateBuffer, GltfLayout::binary));
+
+using ModelSurfaces = DisplayTest;
+
+// Seen from behind, a one-sided square is culled away; a two-sided one shows.
+TEST_F(ModelSurfaces, TwoSidedSurfacesShowTheirBacks)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    double shares[2] = {0.0, 0.0};
+    for (bool twoSided : {false, true}) {
+        GltfModel model = squareFacingTheViewer();
+        // Turned half round about the vertical axis: its back faces the eye.
+        model.nodes = R"([{"mesh":0,"rotation":[0,1,0,0]}])";
+        model.doubleSided = twoSided;
+        for (const auto& [file, bytes] : gltfFiles("back", model, GltfLayout::binary))
+            sandbox.write(file, bytes);
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000",
+                                           "--no-tour", "--output", "shot.png", "back.glb"});
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        shares[twoSided] = litShare(readPicture(sandbox.root / "shot.png"));
+    }
+    EXPECT_LT(shares[0], 0.001);
+    EXPECT_GT(shares[1], 0.1);
+}
+
+// Corpus files of points, lines and vertex colours: drawn, in their colours.
+TEST_F(ModelSurfaces, PointsLinesAndVertexColoursAreDrawn)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    const fs::path corpus = fs::path(BRASSFERN_TESTDATA_DIR) / "obj-corpus";
+    struct Case {
+        const char* file;
+        double least; // lit share
+    };
+    for (const Case& c : {Case{"point_cloud.obj", 0.0005}, Case{"testpoints.obj", 0.002}, Case{"testline.obj", 0.01},
+                          Case{"cube_with_vertexcolors.obj", 0.2}}) {
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000",
+                                           "--no-tour", "--output", "shot.png", (corpus / c.file).string()});
+        ASSERT_EQ(run.status, 0) << c.file << run.out << run.err;
+        const Picture shot = readPicture(sandbox.root / "shot.png");
+        EXPECT_GT(litShare(shot), c.least) << c.file;
+        if (std::string(c.file) == "cube_with_vertexcolors.obj") {
+            size_t red = 0, blue = 0;
+            for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
+                red += shot.rgb[i] > 40 && shot.rgb[i] > 2 * shot.rgb[i + 2];
+                blue += shot.rgb[i + 2] > 40 && shot.rgb[i + 2] > 2 * shot.rgb[i];
+            }
+            EXPECT_GT(red, 200u);
+            EXPECT_GT(blue, 200u);
+        }
+    }
+}
+
+} // namespace
