@@ -9,6 +9,10 @@
 #include <sys/types.h>
 #include <thread>
 
+namespace Assimp {
+class IOSystem;
+}
+
 namespace scene {
 
 // What the import process tells the viewer while it works, in memory both share.
@@ -76,8 +80,10 @@ private:
 
 // The import process's side: reads `path` and writes the records of
 // ModelTransfer.h to `fd`, keeping `progress` up to date and telling
-// `onRead` the bytes of every file it opens. Returns when all is sent.
+// `onRead` the bytes of every file it opens. The model's files come from
+// `files` (taken over) when given, from the disk otherwise. Returns when all
+// is sent.
 void sendModel(const std::string& path, int fd, ImportProgress* progress,
-               const std::function<void(unsigned long long)>& onRead);
+               const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files = nullptr);
 
 } // namespace scene

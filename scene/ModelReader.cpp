@@ -4,8 +4,8 @@
 #include "scene/ImportProcess.h"
 #include "scene/ModelTransfer.h"
 #include "scene/NodePlacement.h"
-#include "scene/SceneImport.h"
 #include "scene/SceneRead.h"
+#include "scene/TexturePath.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
@@ -205,15 +205,18 @@ ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
 } // namespace
 
 void sendModel(const std::string& path, int fd, ImportProgress* progress,
-               const std::function<void(unsigned long long)>& onRead)
+               const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files)
 {
     TransferWriter out(fd);
     Assimp::Importer importer;
     // A triangle whose corners coincide would otherwise turn into a point or
-    // a line, which are drawn now.
+    // a line, which are drawn now. The check for small areas is off: it has
+    // a fixed threshold, which would strip a model made in large units (or
+    // a tiny one) of its faces.
     importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
+    importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
     onRead(0);
-    const aiScene* file = readModel(importer, path, new RegularFilesIOSystem(onRead));
+    const aiScene* file = readModel(importer, path, files != nullptr ? files : new RegularFilesIOSystem(onRead));
     progress->stage = ImportProgress::sending;
     if (file == nullptr) {
         const std::string reason = importer.GetErrorString();

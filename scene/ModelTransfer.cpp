@@ -309,12 +309,18 @@ TransferResult readTransfer(int fd, ModelData& model)
             unsigned width = 0;
             unsigned height = 0;
             ModelImage image;
-            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved)
+            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved ||
+                texture >= model.textures.size())
                 return cut("an image out of place");
-            if (!in.u32(width) || !in.u32(height) || width == 0 || height == 0 || width > maxImageSide ||
-                height > maxImageSide || static_cast<long long>(width) * height > maxImagePixels ||
-                !in.array(image.pixels, 4ULL * width * height) || image.pixels.size() != 4ULL * width * height)
+            if (!in.u32(width) || !in.u32(height))
                 return cut("");
+            if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide ||
+                static_cast<long long>(width) * height > maxImagePixels)
+                return cut("an image of a size no texture has");
+            if (!in.array(image.pixels, 4ULL * width * height))
+                return cut("");
+            if (image.pixels.size() != 4ULL * width * height)
+                return cut("an image whose pixels do not match its size");
             image.width = static_cast<int>(width);
             image.height = static_cast<int>(height);
             model.textures[texture].image = static_cast<int>(model.images.size());
@@ -325,7 +331,8 @@ TransferResult readTransfer(int fd, ModelData& model)
         case textureFailedTag: {
             unsigned texture = 0;
             std::string reason;
-            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved || !in.text(reason))
+            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved ||
+                texture >= model.textures.size() || !in.text(reason))
                 return cut("a texture failure out of place");
             ++texturesResolved;
             model.notes.push_back("Could not load texture " + model.textures[texture].name + ": " + reason +

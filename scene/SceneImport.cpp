@@ -34,8 +34,6 @@ Assimp::Importer sceneImporter;
 
 namespace {
 
-constexpr const char* textureDirectory = "Textures/FinalScene";
-
 // A surface without an image shows a colour, as a one-texel texture shared
 // by every surface of that colour. The cache key cannot be a name a
 // material gives: names hold no line breaks.
@@ -123,16 +121,6 @@ void sizePointsAndLines()
 }
 
 } // namespace
-
-std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup)
-{
-    if (lookup == TextureLookup::sceneFolder)
-        return std::string(textureDirectory) + "/" + name;
-    std::string portable = name;
-    std::replace(portable.begin(), portable.end(), '\\', '/');
-    // An absolute name stays as it is; "./" and "../" fold into the folder.
-    return (std::filesystem::path(scenePath).parent_path() / portable).lexically_normal().string();
-}
 
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
 {

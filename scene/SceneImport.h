@@ -1,6 +1,8 @@
 // Importing the scene file into scene objects, with the shared texture cache.
 #pragma once
 
+#include "scene/TexturePath.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -29,19 +31,6 @@ extern std::map<std::string, Texture*> textureCache;
 // one program per object and leaves this empty).
 extern std::vector<ShaderProgram*> sharedScenePrograms;
 extern Assimp::Importer sceneImporter;
-
-// Where the texture files a scene's materials name are.
-enum class TextureLookup {
-    // Under Textures/FinalScene, the name appended as written: the built-in
-    // scene's layout.
-    sceneFolder,
-    // Relative to the scene file's own folder, with backslashes read as the
-    // separators that models written on Windows mean them to be.
-    besideModel,
-};
-
-// The file the texture `name` of the scene at `scenePath` stands for.
-std::string texturePath(const std::string& name, const std::string& scenePath, TextureLookup lookup);
 
 // Every usable mesh of the file at `path` as a new object. The built-in
 // scene (sceneFolder) is read here, in mesh order; a model (besideModel)

@@ -6,6 +6,8 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <vector>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -163,6 +165,50 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, As
     return importer.ReadFile(path, flags);
 }
 
+namespace {
+
+// The importer's steps square lengths in single precision: cross products
+// of edges 1e15 long, or 1e-20 short, leave its normals infinite or zero.
+// A model far outside the unit scale is scaled (exactly, by a power of two)
+// toward it first; it is framed afterwards in any case.
+void bringToWorkingScale(aiScene* scene)
+{
+    float largest = 0.0f;
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+        const aiMesh* mesh = scene->mMeshes[i];
+        for (unsigned v = 0; mesh != nullptr && mesh->mVertices != nullptr && v < mesh->mNumVertices; ++v)
+            for (unsigned k = 0; k < 3; ++k)
+                if (std::isfinite(mesh->mVertices[v][k]))
+                    largest = std::max(largest, std::fabs(mesh->mVertices[v][k]));
+    }
+    constexpr float farthest = 65536.0f;
+    if (largest == 0.0f || (largest <= farthest && largest >= 1.0f / farthest))
+        return;
+    // A power of two: every coordinate keeps its digits exactly.
+    const float scale = std::ldexp(1.0f, -std::ilogb(largest));
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+        aiMesh* mesh = scene->mMeshes[i];
+        for (unsigned v = 0; mesh != nullptr && mesh->mVertices != nullptr && v < mesh->mNumVertices; ++v)
+            mesh->mVertices[v] *= scale;
+    }
+    // The nodes' moves scale with the vertices, so that the whole model
+    // scales as one. The importer builds a tree; the walk is bounded anyway.
+    std::vector<aiNode*> pending{scene->mRootNode};
+    for (size_t visited = 0; !pending.empty() && visited < (1u << 24); ++visited) {
+        aiNode* node = pending.back();
+        pending.pop_back();
+        if (node == nullptr)
+            continue;
+        node->mTransformation.a4 *= scale;
+        node->mTransformation.b4 *= scale;
+        node->mTransformation.c4 *= scale;
+        for (unsigned c = 0; c < node->mNumChildren && node->mChildren != nullptr; ++c)
+            pending.push_back(node->mChildren[c]);
+    }
+}
+
+} // namespace
+
 const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files)
 {
     const aiScene* read = readScene(importer, path, files, 0);
@@ -186,6 +232,7 @@ const aiScene* readModel(Assimp::Importer& importer, const std::string& path, As
         }
         mesh->mPrimitiveTypes = aiPrimitiveType_POINT;
     }
+    bringToWorkingScale(scene);
     return importer.ApplyPostProcessing(modelImportFlags);
 }
 

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdio>
 #include <set>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -45,12 +47,19 @@ double redShare(const Picture& picture, int fromColumn, int toColumn)
 
 // A cube of side `size` with its low corner at `low`, in a material with a
 // diffuse colour and no texture.
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
 std::string cubeObj(double low, double size)
 {
     std::string obj = "mtllib cube.mtl\nusemtl orange\n";
     for (int corner = 0; corner < 8; ++corner)
-        obj += "v " + std::to_string(low + size * (corner & 1)) + " " + std::to_string(low + size * ((corner >> 1) & 1)) +
-               " " + std::to_string(low + size * ((corner >> 2) & 1)) + "\n";
+        obj += "v " + number(low + size * (corner & 1)) + " " + number(low + size * ((corner >> 1) & 1)) + " " +
+               number(low + size * ((corner >> 2) & 1)) + "\n";
     obj += "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
     return obj;
 }
@@ -157,7 +166,119 @@ TEST(CommandLine, MistakesEndWithStatusTwoAndTheUsage)
     EXPECT_EQ(contents(sandbox), before);
 }
 
+// The picture's file is checked before anything is drawn (no window could
+// open here), never overwrites what the viewer reads, and special files in
+// place of the settings are refused instead of read.
+TEST(CommandLine, InputsAndThePictureAreCheckedBeforeAWindowOpens)
+{
+    const Sandbox sandbox;
+    sandbox.write("model.png", "v 0 0 0\n");
+    sandbox.write("s.png", smallSettings);
+    ASSERT_EQ(mkfifo((sandbox.root / "pipe.txt").c_str(), 0644), 0);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{BRASSFERN_EXE, "--output", "model.png", "model.png"},
+         "brassfern: --output model.png would overwrite model.png\n" + std::string(usage)},
+        {{BRASSFERN_EXE, "--output", "./s.png", "--settings", "s.png"},
+         "brassfern: --output ./s.png would overwrite s.png\n" + std::string(usage)},
+        {{BRASSFERN_EXE, "--output", "x.png", "--frames", "1001"},
+         "brassfern: bad value for --frames: '1001'\n" + std::string(usage)},
+        {{BRASSFERN_EXE, "--settings", "pipe.txt"}, "brassfern: cannot read the settings file pipe.txt\n" + std::string(usage)},
+        {{BRASSFERN_EXE, "--settings", "/dev/zero"},
+         "brassfern: cannot read the settings file /dev/zero\n" + std::string(usage)},
+    };
+    for (const auto& [argv, err] : refused) {
+        const RunResult run = sandbox.run(argv, 30.0, noDisplay);
+        EXPECT_EQ(run.status, 2) << argv[2];
+        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.out, "");
+    }
+    const RunResult missingFolder =
+        sandbox.run({BRASSFERN_EXE, "--output", "missing/shot.png", "model.png"}, 30.0, noDisplay);
+    EXPECT_EQ(missingFolder.status, 1);
+    EXPECT_EQ(missingFolder.err, "brassfern: cannot write missing/shot.png: there is no folder missing\n");
+    EXPECT_EQ(readText(sandbox.root / "model.png"), "v 0 0 0\n");
+}
+
 using UserModel = DisplayTest;
+
+// A full disk shows only when the picture is written; the run says so.
+TEST_F(UserModel, APictureThatCannotBeWrittenEndsWithItsReason)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    fs::create_symlink("/dev/full", sandbox.root / "full.png");
+
+    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--frames", "1",
+                                       "--output", "full.png", spider.string()});
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "brassfern: could not write " + (sandbox.root / "full.png").string() +
+                           ": No space left on device\n");
+}
+
+// A pipe where the settings file should be is reported and passed over, not waited on.
+TEST_F(UserModel, PipeInPlaceOfTheSettingsFileIsPassedOver)
+{
+    Sandbox sandbox;
+    sandbox.remove("Settings/resolution.txt");
+    ASSERT_EQ(mkfifo((sandbox.root / "Settings/resolution.txt").c_str(), 0644), 0);
+
+    const RunResult run =
+        sandbox.run({BRASSFERN_CAPTURE_EXE, "--out", "shot.png", "--frames", "1", "--window", "160x120"}, 60.0);
+
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "Settings/resolution.txt: is not a regular file and is ignored\n");
+}
+
+// A folder of the user's that happens to hold shaders (here ones that paint
+// everything magenta) changes nothing an installed viewer draws of a model;
+// --data names the folder to use instead.
+TEST_F(UserModel, ShadersInTheWorkingDirectoryDoNotReplaceTheViewersOwn)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    const std::string magenta = "#version 330 core\nout vec4 fragColor;\n"
+                                "void main() { fragColor = vec4(1.0, 0.0, 1.0, 1.0); }\n";
+    sandbox.write("Shader/ScreenQuadFragment.glsl", magenta);
+    const auto magentaShare = [](const Picture& picture) {
+        size_t count = 0;
+        for (size_t i = 0; i + 2 < picture.rgb.size(); i += 3)
+            count += picture.rgb[i] > 200 && picture.rgb[i + 1] < 50 && picture.rgb[i + 2] > 200;
+        return picture.rgb.empty() ? 0.0 : static_cast<double>(count) / static_cast<double>(picture.rgb.size() / 3);
+    };
+    for (const bool told : {false, true}) {
+        std::vector<std::string> argv = {BRASSFERN_EXE, "--settings", "small.txt", "--no-tour", "--output",
+                                         "shot.png", spider.string()};
+        if (told)
+            argv.insert(argv.begin() + 1, {"--data", "."});
+        const RunResult run = sandbox.run(argv);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(magentaShare(readPicture(sandbox.root / "shot.png")) > 0.9, told);
+    }
+}
+
+// Sides of 1e19 and 1e-25 units: framed like a cube of one unit.
+TEST_F(UserModel, ModelsOfExtremeSizesAreFramedLikeAnyOther)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.write("cube.mtl", "newmtl orange\nKd 1 0.5 0\n");
+    const std::pair<const char*, std::string> cubes[] = {
+        {"unit.obj", cubeObj(0.0, 1.0)}, {"huge.obj", cubeObj(-5e18, 1e19)}, {"tiny.obj", cubeObj(0.0, 1e-25)}};
+    double shares[3] = {0.0, 0.0, 0.0};
+    int index = 0;
+    for (const auto& [name, obj] : cubes) {
+        sandbox.write(name, obj);
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                           "--output", "shot.png", name});
+        ASSERT_EQ(run.status, 0) << name << run.out << run.err;
+        shares[index++] = litShare(readPicture(sandbox.root / "shot.png"));
+    }
+    EXPECT_GT(shares[0], 0.05);
+    EXPECT_NEAR(shares[1], shares[0], 0.02);
+    EXPECT_NEAR(shares[2], shares[0], 0.02);
+}
 
 // Relative paths are the user's working directory's, though the viewer works
 // in its own data folder; the textures are found beside the model.

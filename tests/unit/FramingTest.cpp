@@ -42,6 +42,16 @@ TEST(Framing, ModelsFromAUnitToTenThousandUnitsAcrossFillTheSameSphere)
     expectFramed(box({-3e6f, -1.0f, 2e6f}, {-3e6f + 0.001f, 0.0f, 2e6f + 0.002f}), sceneTarget, radius);
 }
 
+// Sides whose squares pass what a float holds, and sides far below any
+// threshold a float computation would need.
+TEST(Framing, AnyFiniteBoundsAreFramed)
+{
+    const float radius = scene::framedRadius(900.0f / 720.0f);
+    expectFramed(box({-5e18f, -5e18f, -5e18f}, {5e18f, 5e18f, 5e18f}), sceneTarget, radius);
+    expectFramed(box({-1e38f, 0.0f, -1e38f}, {1e38f, 1e38f, 1e38f}), sceneTarget, radius);
+    expectFramed(box({0.0f, 0.0f, 0.0f}, {1e-25f, 2e-25f, 1e-25f}), sceneTarget, radius);
+}
+
 TEST(Framing, APointIsOnlyMovedAndNoBoundsLeaveTheSceneAlone)
 {
     const glm::mat4 point = scene::framingTransform(box({3.0f, 4.0f, 5.0f}, {3.0f, 4.0f, 5.0f}), sceneTarget, 10.0f);

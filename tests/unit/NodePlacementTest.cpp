@@ -32,3 +32,36 @@ TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLef
     EXPECT_EQ(glm::vec3(placements[2].modelMatrix * glm::vec4(1.0f)), glm::vec3(11.0f, 1.0f, 1.0f));
     EXPECT_TRUE(scene::meshPlacements(nullptr).placements.empty());
 }
+
+// A chain deeper than the walk goes, and one node that places a mesh more
+// often than the walk places meshes at all: both cut, and both say so.
+TEST(NodePlacement, DepthAndPlacementsStayWithinTheirLimits)
+{
+    aiScene file;
+    file.mNumMeshes = 1;
+    file.mMeshes = new aiMesh*[1]{new aiMesh};
+    file.mRootNode = new aiNode("root");
+    file.mRootNode->mNumMeshes = 20000;
+    file.mRootNode->mMeshes = new unsigned[20000]();
+    aiNode* parent = file.mRootNode;
+    for (int depth = 1; depth < 3000; ++depth) {
+        auto* child = new aiNode("link");
+        child->mNumMeshes = 1;
+        child->mMeshes = new unsigned[1]{0};
+        parent->addChildren(1, &child);
+        parent = child;
+    }
+
+    const scene::PlacementLimits limits{1024, 16384};
+    const scene::Placements walk = scene::meshPlacements(&file, limits);
+    EXPECT_TRUE(walk.placementsCut);
+    EXPECT_EQ(walk.placements.size(), 16384u);
+
+    scene::PlacementLimits roomy = limits;
+    roomy.maxPlacements = 1u << 20;
+    const scene::Placements deep = scene::meshPlacements(&file, roomy);
+    EXPECT_FALSE(deep.placementsCut);
+    EXPECT_EQ(deep.nodesTooDeep, 1u);
+    // The root's references and one for each of the 1023 levels below it.
+    EXPECT_EQ(deep.placements.size(), 20000u + 1023u);
+}
