@@ -178,7 +178,16 @@ bool decodeImage(const std::string& name, const unsigned char* bytes, size_t siz
         releaseDecodedImage();
         return false;
     }
-    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr) {
+    image.width = ilGetInteger(IL_IMAGE_WIDTH);
+    image.height = ilGetInteger(IL_IMAGE_HEIGHT);
+    // Some readers leave an image whose buffer is smaller than its size
+    // says (a 16-bit TGA, seen by the fuzzer); reading width x height pixels
+    // from it would read past its end.
+    if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || ilGetData() == nullptr ||
+        ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != 4 || ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE ||
+        ilGetInteger(IL_IMAGE_DEPTH) < 1 ||
+        static_cast<long long>(static_cast<unsigned>(ilGetInteger(IL_IMAGE_SIZE_OF_DATA))) <
+            4LL * ilGetInteger(IL_IMAGE_WIDTH) * ilGetInteger(IL_IMAGE_HEIGHT)) {
         releaseDecodedImage();
         failure.conversion = true;
         return false;

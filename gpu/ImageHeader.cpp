@@ -37,6 +37,25 @@ std::string lowerExtension(const std::string& name)
 
 using Result = ImageHeader::Result;
 
+// Whether no complete chunk header claims more bytes than follow it. The
+// image library's reader does not tell the PNG decoder when the bytes run
+// out, so a chunk claiming two gigabytes is read to its end, out of nothing,
+// for minutes. A file cut inside a chunk header is left to the decoder, which
+// fails at once.
+bool pngChunksFit(const unsigned char* bytes, size_t size)
+{
+    size_t at = 8;
+    while (at + 8 <= size) {
+        const unsigned long long length = bigEndian(bytes + at, 4);
+        if (length > 0x7FFFFFFFu || at + 12 + length > size)
+            return false;
+        if (std::memcmp(bytes + at + 4, "IEND", 4) == 0)
+            return true;
+        at += 12 + static_cast<size_t>(length);
+    }
+    return true;
+}
+
 // The frame header (SOF0..SOF15 but DHT, JPG and DAC) carries the size; the
 // segments before it are skipped by their lengths. Anything the walk does not
 // expect (a stray byte between segments, a scan before the frame, the end of
@@ -73,27 +92,46 @@ Result readJpeg(const unsigned char* bytes, size_t size, ImageHeader& header)
     return Result::unreadable;
 }
 
+// Only the layouts the image library converts faithfully: palettes of 1, 4
+// and 8 bits (run-length coded where the format allows), and 24 and 32 bits.
+// Its 16-bit conversions leave buffers smaller than the sizes they report.
 Result readBmp(const unsigned char* bytes, size_t size, ImageHeader& header)
 {
     if (size < 26)
         return Result::unreadable;
     const unsigned infoSize = littleEndian(bytes + 14, 4);
+    unsigned bits = 0;
+    unsigned compression = 0;
     if (infoSize == 12) { // the OS/2 header: 16-bit sizes
+        if (size < 26)
+            return Result::unreadable;
         header.width = littleEndian(bytes + 18, 2);
         header.height = littleEndian(bytes + 20, 2);
-        return Result::read;
+        bits = littleEndian(bytes + 24, 2);
+    } else {
+        if (infoSize < 40 || size < 34)
+            return Result::unreadable;
+        header.width = static_cast<int>(littleEndian(bytes + 18, 4));
+        // Negative heights mark top-down rows.
+        header.height = std::abs(static_cast<long long>(static_cast<int>(littleEndian(bytes + 22, 4))));
+        bits = littleEndian(bytes + 28, 2);
+        compression = littleEndian(bytes + 30, 4);
     }
-    if (infoSize < 40)
+    // The reader seeks to the pixels before it reads them, and its reader
+    // of bytes in memory does not stop at their end.
+    const unsigned long long pixels = littleEndian(bytes + 10, 4);
+    if (pixels < 14ULL + infoSize || pixels > size)
         return Result::unreadable;
-    header.width = static_cast<int>(littleEndian(bytes + 18, 4));
-    // Negative heights mark top-down rows.
-    header.height = std::abs(static_cast<long long>(static_cast<int>(littleEndian(bytes + 22, 4))));
-    return Result::read;
+    const bool faithful = (compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32)) ||
+                          (compression == 1 && bits == 8) || (compression == 2 && bits == 4) ||
+                          (compression == 3 && bits == 32);
+    return faithful ? Result::read : Result::unreadable;
 }
 
 // TGA has no signature: only a header that holds values the format allows
 // counts as one. Colour-mapped images must map every 8-bit index, or the
-// conversion would read past the colour map.
+// conversion would read past the colour map; 16-bit colour is left out, as
+// for BMP.
 Result readTga(const unsigned char* bytes, size_t size, ImageHeader& header)
 {
     if (size < 18)
@@ -114,7 +152,7 @@ Result readTga(const unsigned char* bytes, size_t size, ImageHeader& header)
         break;
     case 2:
     case 10:
-        valid = valid && (depth == 16 || depth == 24 || depth == 32);
+        valid = valid && (depth == 24 || depth == 32);
         break;
     case 3:
     case 11:
@@ -178,7 +216,7 @@ ImageHeader::Result ImageHeader::read(const unsigned char* bytes, size_t size, c
             return Result::unreadable;
         header.width = bigEndian(bytes + 16, 4);
         header.height = bigEndian(bytes + 20, 4);
-        return Result::read;
+        return pngChunksFit(bytes, size) ? Result::read : Result::unreadable;
     }
     // The decoder itself asks for no more than these two bytes.
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {

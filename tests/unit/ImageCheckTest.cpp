@@ -25,6 +25,18 @@ const Bytes jpegStart = {0xFF, 0xD8};
 const Bytes app0 = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
 const Bytes dqt = {0xFF, 0xDB, 0, 4, 0, 0};
 
+Bytes bigEndian(unsigned value)
+{
+    return {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+            static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+}
+
+// The signature, a whole IHDR chunk claiming this size, and `rest`.
+Bytes png(unsigned width, unsigned height, const Bytes& rest = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0})
+{
+    return pngStart + bigEndian(width) + bigEndian(height) + Bytes{8, 2, 0, 0, 0} + Bytes(4, 0) + rest;
+}
+
 Bytes frame(unsigned char type, unsigned width, unsigned height)
 {
     return {0xFF, type, 0, 11, 8, static_cast<unsigned char>(height >> 8), static_cast<unsigned char>(height),
@@ -37,6 +49,13 @@ Bytes littleEndian(unsigned value, int bytes)
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<unsigned char>(value >> (8 * i)));
     return out;
+}
+
+Bytes bmp(unsigned width, int height, unsigned bits, unsigned compression, unsigned pixels = 54)
+{
+    return Bytes{'B', 'M'} + Bytes(8, 0) + littleEndian(pixels, 4) + littleEndian(40, 4) + littleEndian(width, 4) +
+           littleEndian(static_cast<unsigned>(height), 4) + littleEndian(1, 2) + littleEndian(bits, 2) +
+           littleEndian(compression, 4) + Bytes(20, 0);
 }
 
 Bytes tga(unsigned char mapType, unsigned char imageType, unsigned mapLength, unsigned char mapBits, unsigned width,
@@ -61,9 +80,12 @@ TEST(ImageHeader, ReadsEachFormatsSizeAndRefusesWhatItCannotRead)
     using R = ImageHeader::Result;
     using F = ImageFormat;
     const HeaderCase cases[] = {
-        {"PNG", "a.png", pngStart + Bytes{0, 1, 0, 1, 0, 0, 0, 2}, R::read, F::png, 65537, 2},
-        {"PNG named as JPEG", "a.jpg", pngStart + Bytes{0, 0, 0, 3, 0, 0, 0, 4}, R::read, F::png, 3, 4},
+        {"PNG", "a.png", png(65537, 2), R::read, F::png, 65537, 2},
+        {"PNG named as JPEG", "a.jpg", png(3, 4), R::read, F::png, 3, 4},
+        {"PNG cut in a chunk's header", "a.png", png(3, 4, {0, 0, 0}), R::read, F::png, 3, 4},
         {"PNG cut in its header", "a.png", pngStart + Bytes{0, 0}, R::unreadable, F::png, 0, 0},
+        {"PNG whose chunk claims more than follows", "a.png", png(3, 4, bigEndian(0x7FFFFFF0) + Bytes{'t', 'E', 'X', 't'}),
+         R::unreadable, F::png, 0, 0},
         {"baseline JPEG", "a.jpg", jpegStart + app0 + dqt + frame(0xC0, 640, 480), R::read, F::jpeg, 640, 480},
         {"progressive JPEG", "a.jpg", jpegStart + app0 + frame(0xC2, 7, 9), R::read, F::jpeg, 7, 9},
         {"JPEG with fill bytes", "a.jpg", jpegStart + Bytes{0xFF, 0xFF} + frame(0xC0, 5, 6), R::read, F::jpeg, 5, 6},
@@ -73,15 +95,17 @@ TEST(ImageHeader, ReadsEachFormatsSizeAndRefusesWhatItCannotRead)
          R::unreadable, F::jpeg, 0, 0},
         {"JPEG cut before its frame", "a.jpg", jpegStart + app0, R::unreadable, F::jpeg, 0, 0},
         {"GIF", "a.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 2, 0}, R::read, F::gif, 60000, 2},
-        {"BMP", "a.bmp", Bytes{'B', 'M'} + Bytes(12, 0) + littleEndian(40, 4) + littleEndian(3, 4) +
-                              littleEndian(static_cast<unsigned>(-5), 4),
-         R::read, F::bmp, 3, 5},
-        {"OS/2 BMP", "a.bmp", Bytes{'B', 'M'} + Bytes(12, 0) + littleEndian(12, 4) + littleEndian(7, 2) +
-                                   littleEndian(8, 2) + Bytes(4, 0),
+        {"BMP", "a.bmp", bmp(3, -5, 24, 0), R::read, F::bmp, 3, 5},
+        {"BMP of run-length coded bytes", "a.bmp", bmp(3, 5, 8, 1), R::read, F::bmp, 3, 5},
+        {"BMP of 16-bit colour", "a.bmp", bmp(3, 5, 16, 0), R::unreadable, F::bmp, 0, 0},
+        {"BMP whose pixels lie past its end", "a.bmp", bmp(3, 5, 24, 0, 0xD9FF0036), R::unreadable, F::bmp, 0, 0},
+        {"OS/2 BMP", "a.bmp", Bytes{'B', 'M'} + Bytes(8, 0) + littleEndian(26, 4) + littleEndian(12, 4) + littleEndian(7, 2) +
+                                   littleEndian(8, 2) + littleEndian(1, 2) + littleEndian(24, 2),
          R::read, F::bmp, 7, 8},
-        {"BMP with an unknown header", "a.bmp", Bytes{'B', 'M'} + Bytes(12, 0) + littleEndian(20, 4) + Bytes(8, 0),
+        {"BMP with an unknown header", "a.bmp", Bytes{'B', 'M'} + Bytes(8, 0) + littleEndian(34, 4) + littleEndian(20, 4) + Bytes(16, 0),
          R::unreadable, F::bmp, 0, 0},
         {"true-colour TGA", "a.TGA", tga(0, 2, 0, 0, 60000, 3, 24), R::read, F::tga, 60000, 3},
+        {"TGA of 16-bit colour", "a.tga", tga(0, 10, 0, 0, 4, 4, 16), R::unreadable, F::tga, 0, 0},
         {"colour-mapped TGA", "a.tga", tga(1, 1, 256, 24, 4, 4, 8), R::read, F::tga, 4, 4},
         {"TGA mapping only some indices", "a.tga", tga(1, 1, 16, 24, 4, 4, 8), R::unreadable, F::tga, 0, 0},
         {"TGA of no known type", "a.tga", tga(0, 5, 0, 0, 4, 4, 24), R::unreadable, F::tga, 0, 0},
@@ -124,7 +148,7 @@ Bytes redOverBluePng()
 TEST(ImageDecoder, OnlyCheckedImagesOfTheReadFormatsAreDecoded)
 {
     ilInit();
-    const Bytes png = redOverBluePng();
+    const Bytes real = redOverBluePng();
     const ImageLimits limits;
     struct Case {
         const char* what;
@@ -132,11 +156,11 @@ TEST(ImageDecoder, OnlyCheckedImagesOfTheReadFormatsAreDecoded)
         Bytes bytes;
         std::string reason; // start of the reason, empty: decoded
     } cases[] = {
-        {"a PNG", "a.png", png, ""},
-        {"a PNG under another name", "a.wal", png, ""},
+        {"a PNG", "a.png", real, ""},
+        {"a PNG under another name", "a.wal", real, ""},
         {"zeros", "wall.wal", Bytes(4096, 0), "not an image in a format read here"},
         {"a GIF", "a.gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, "GIF images are not read"},
-        {"a size past the limits", "a.png", pngStart + Bytes{0, 1, 0, 1, 0, 0, 0xFF, 0xFF},
+        {"a size past the limits", "a.png", png(65537, 65535),
          "the image is 65537 x 65535 pixels; textures here take at most 16384 x 16384"},
         {"an unreadable JPEG", "a.jpg", jpegStart + app0 + Bytes{0} + frame(0xC0, 8, 8),
          "the JPEG header cannot be read to its size"},
@@ -155,11 +179,11 @@ TEST(ImageDecoder, OnlyCheckedImagesOfTheReadFormatsAreDecoded)
 
 TEST(ImageDecoder, BottomUpRowsPutThePicturesTopRowLast)
 {
-    const Bytes png = redOverBluePng();
+    const Bytes real = redOverBluePng();
     for (RowOrder order : {RowOrder::asDecoded, RowOrder::bottomUp}) {
         DecodedImage image;
         ImageFailure failure;
-        ASSERT_TRUE(decodeImage("a.png", png.data(), png.size(), ImageLimits(), order, image, failure));
+        ASSERT_TRUE(decodeImage("a.png", real.data(), real.size(), ImageLimits(), order, image, failure));
         ASSERT_EQ(image.width, 1);
         ASSERT_EQ(image.height, 2);
         const bool redFirst = image.pixels[0] > image.pixels[2];
