@@ -13,6 +13,9 @@
 #include <iostream>
 #include <new>
 #include <sys/mman.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,8 +84,17 @@ private:
     unsigned long long start;
 };
 
-[[noreturn]] void runChild(const std::string& path, int writeEnd, ImportProgress* progress, const ImportBudget& budget)
+[[noreturn]] void runChild(const std::string& path, int writeEnd, ImportProgress* progress, const ImportBudget& budget,
+                           pid_t viewer)
 {
+#ifdef __linux__
+    // A viewer that ends on a fatal path does not wait for its import.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != viewer)
+        _exit(1);
+#else
+    (void)viewer;
+#endif
     // Only the stream stays open: a descriptor of the viewer's (another
     // import's stream, above all) held here would keep its reader waiting.
     if (writeEnd != streamDescriptor) {
@@ -102,7 +114,7 @@ private:
 
 } // namespace
 
-ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget) : path(path), budget(budget)
+ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget) : budget(budget)
 {
     void* shared = mmap(nullptr, sizeof(ImportProgress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (shared == MAP_FAILED) {
@@ -119,9 +131,10 @@ ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
+    const pid_t viewer = getpid();
     child = fork();
     if (child == 0)
-        runChild(path, ends[1], progress, budget);
+        runChild(path, ends[1], progress, budget, viewer);
     close(ends[1]);
     if (child < 0) {
         close(ends[0]);

@@ -59,8 +59,6 @@ public:
     // decoding textures still gives its model, with a note for the rest.
     bool finish(ModelData& model, std::string& reason);
 
-    const std::string path;
-
 private:
     void watch();
     void stopWatching();

@@ -21,7 +21,6 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sys/stat.h>
