@@ -9,6 +9,8 @@
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/DriverFallbacks.h"
+#include "gpu/GlDebug.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/StartupTimes.h"
 #include "gpu/Texture.h"
@@ -57,6 +59,23 @@ const char* glErrorName(GLenum code)
     }
 }
 
+// The framebuffer is the window's size but on high-density screens.
+void readFramebufferSize()
+{
+    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    if (fallbackForced(Fallback::framebufferScale)) {
+        framebufferWidth = 2 * windowWidth;
+        framebufferHeight = 2 * windowHeight;
+    }
+    if (framebufferWidth != windowWidth || framebufferHeight != windowHeight)
+        reportFallback(Fallback::framebufferScale, "the framebuffer is larger than the window");
+}
+
+void onFramebufferSize(GLFWwindow*, int, int)
+{
+    readFramebufferSize();
+}
+
 [[noreturn]] void failWindow()
 {
     glfwTerminate();
@@ -72,7 +91,8 @@ void reportSettings(const std::string& file, const std::vector<std::string>& pro
 
 } // namespace
 
-void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::string& settingsFile)
+void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::string& settingsFile,
+                bool debugContext)
 {
     const StartupClock clock(startupTimes.context);
     if (!glfwInit())
@@ -80,6 +100,16 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+#ifdef __APPLE__
+    // macOS grants a 3.3 core context only when it is forward-compatible.
+    const bool forwardCompatible = true;
+#else
+    const bool forwardCompatible = fallbackForced(Fallback::forwardCompatible);
+#endif
+    if (forwardCompatible)
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    if (debugContext)
+        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     if (!visible)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
@@ -125,6 +155,11 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
     // GLEW's loader trips over core contexts and leaves a harmless
     // INVALID_ENUM behind; it is not this program's error to report.
     glGetError();
+    if (forwardCompatible)
+        reportFallback(Fallback::forwardCompatible, "forced");
+    if (debugContext)
+        enableGlDebugOutput();
+    readFramebufferSize();
     // A GL that draws into less than the window would leave part of it
     // undrawn in every frame.
     GLint maxViewport[2] = {0, 0};
@@ -188,6 +223,7 @@ void registerCallbacks()
     glfwSetCursorPosCallback(window, onCursorPos);
     glfwSetScrollCallback(window, onScroll);
     glfwSetWindowSizeCallback(window, onWindowSize);
+    glfwSetFramebufferSizeCallback(window, onFramebufferSize);
     glfwSetKeyCallback(window, onKey);
     glfwSetMouseButtonCallback(window, onMouseButton);
 }
@@ -236,13 +272,15 @@ void shutdown()
 
 bool saveWindowPicture(const std::string& path, std::string* reason)
 {
-    std::vector<unsigned char> pixels(static_cast<size_t>(windowWidth) * static_cast<size_t>(windowHeight) * 3);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
+    std::vector<unsigned char> pixels(static_cast<size_t>(framebufferWidth) * static_cast<size_t>(framebufferHeight) *
+                                      3);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer->pictureFramebuffer);
+    glReadBuffer(renderer->pictureFramebuffer != 0 ? GL_COLOR_ATTACHMENT0 : GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, framebufferWidth, framebufferHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     std::string why;
-    const bool saved = writePicture(path, windowWidth, windowHeight, pixels.data(), why);
+    const bool saved = writePicture(path, framebufferWidth, framebufferHeight, pixels.data(), why);
     if (reason != nullptr)
         *reason = why;
     return saved;
@@ -287,8 +325,12 @@ int runViewer(const ViewerOptions& options)
     std::string unused;
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
         import = std::make_unique<scene::ImportProcess>(options.scenePath);
-    openWindow(!picture, 0, 0, options.settingsPath);
+    openWindow(!picture, 0, 0, options.settingsPath, options.glDebug);
     const ModelOutcome outcome = initScene(options.scenePath, import.get());
+    // A window never shown owns none of its pixels on most drivers: the
+    // picture is drawn into a framebuffer of the renderer's.
+    if (picture)
+        renderer->drawIntoPicture();
     import.reset();
     // No picture of a model that is not there: a black one would pass for one.
     if (picture && outcome != ModelOutcome::shown) {

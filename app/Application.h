@@ -11,9 +11,11 @@ struct ViewerOptions;
 // loaded GL context. `visible` false opens a hidden window for tools.
 // A positive override replaces the window size the settings give. The
 // settings come from `settingsFile`, Settings/resolution.txt when empty; what
-// cannot be used of them goes to standard error, a line each. Every failure
+// cannot be used of them goes to standard error, a line each. `debugContext`
+// asks for a debug context and prints the driver's messages. Every failure
 // ends the process with status 1.
-void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "");
+void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "",
+                bool debugContext = false);
 
 // The image library, the run-wide GL state, the renderer, the camera, the
 // light and the imported scene, in that order. The scene is `sceneFile` with
@@ -40,8 +42,9 @@ void reportGlError();
 // Releases everything initScene created, in creation order.
 void shutdown();
 
-// Saves what the window's back buffer holds as a PNG picture; false, with
-// the reason in `reason` when given, when it cannot be written.
+// Saves the last frame as a PNG picture: the picture target's, where the
+// renderer draws into one, else the window's back buffer. False, with the
+// reason in `reason` when given, when it cannot be written.
 bool saveWindowPicture(const std::string& path, std::string* reason = nullptr);
 
 // The whole viewer: start-up, the frame loop until the window closes, and

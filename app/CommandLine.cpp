@@ -82,7 +82,8 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             option = option.substr(0, equals);
             inlineValue = true;
         }
-        if (option == "-h" || option == "--help" || option == "--version" || option == "--no-tour") {
+        if (option == "-h" || option == "--help" || option == "--version" || option == "--no-tour" ||
+            option == "--gl-debug") {
             if (inlineValue) {
                 error = "option " + option + " takes no value";
                 return false;
@@ -90,6 +91,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             help = help || option == "-h" || option == "--help";
             version = version || option == "--version";
             noTour = noTour || option == "--no-tour";
+            glDebug = glDebug || option == "--gl-debug";
             continue;
         }
         if (!takesValue(option)) {
@@ -156,6 +158,8 @@ std::string viewerHelp()
            "      --no-tour        start at the start view in free mode, without the tour\n"
            "      --data DIR       the program's own files (Shader/, Textures/random.jpg,\n"
            "                       Settings/) from DIR\n"
+           "      --gl-debug       a debug GL context: every driver message on standard\n"
+           "                       error with its source, type and severity\n"
            "\n"
            "Keys and mouse:\n"
            "  1, 2, 3 (release)    ambient occlusion, depth of field, bloom on and off\n"

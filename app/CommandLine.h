@@ -16,6 +16,7 @@ struct ViewerOptions {
     int frames = 3; // frames drawn before --output saves the last one
     bool effects[3] = {true, true, true};
     bool noTour = false;
+    bool glDebug = false; // a debug context, its messages on standard error
     bool help = false;
     bool version = false;
 

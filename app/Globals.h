@@ -14,6 +14,10 @@ class SceneObject;
 extern GLFWwindow* window;
 extern int windowWidth;
 extern int windowHeight;
+// The window's framebuffer in pixels: larger than the window on
+// high-density screens, where the final pass and pictures take its size.
+extern int framebufferWidth;
+extern int framebufferHeight;
 extern int renderWidth;
 extern int renderHeight;
 extern int shadowMapWidth;

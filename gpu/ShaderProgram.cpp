@@ -6,6 +6,7 @@
 #include "gpu/StartupTimes.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,19 @@ std::string withDefinitions(const std::string& text, const std::string& definiti
     if (versionEnd == std::string::npos)
         return definitions + "#line 1\n" + text;
     return text.substr(0, versionEnd + 1) + definitions + "#line 2\n" + text.substr(versionEnd + 1);
+}
+
+// Where BRASSFERN_SHADER_DUMP names a folder, every stage's text goes there
+// exactly as the GL is handed it, for the reference compiler to check.
+void dumpStage(const std::string& path, GLenum type, const std::string& text)
+{
+    static const char* const folder = std::getenv("BRASSFERN_SHADER_DUMP");
+    static int count = 0;
+    if (folder == nullptr || *folder == '\0')
+        return;
+    const std::string name = std::filesystem::path(path).stem().string() + "." + std::to_string(++count) +
+                             (type == GL_VERTEX_SHADER ? ".vert" : ".frag");
+    std::ofstream(std::filesystem::path(folder) / name, std::ios::binary) << text;
 }
 
 } // namespace
@@ -85,6 +99,7 @@ void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& sha
     }
     file.close();
     text = withDefinitions(text, shaderConstantDefinitions() + definitions);
+    dumpStage(path, type, text);
 
     shader = glCreateShader(type);
     if (shader == 0)

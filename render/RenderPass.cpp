@@ -2,6 +2,7 @@
 #include "render/RenderPass.h"
 
 #include "app/Fatal.h"
+#include "gpu/DriverFallbacks.h"
 #include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
@@ -31,6 +32,24 @@ bool fitsRenderTarget(int width, int height)
     return width > 0 && height > 0 && width <= largestWidth && height <= largestHeight;
 }
 
+bool completeOrFourChannels(int width, int height, const std::vector<ColourAttachment>& attachments)
+{
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete && !fallbackForced(Fallback::rgbaTargets))
+        return true;
+    for (const ColourAttachment& attachment : attachments) {
+        glBindTexture(GL_TEXTURE_2D, attachment.texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, attachment.rgbaInternalFormat, width, height, 0, GL_RGBA, attachment.type,
+                     nullptr);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return false;
+    reportFallback(Fallback::rgbaTargets,
+                   complete ? "forced" : "render targets in three-channel formats are incomplete here");
+    return true;
+}
+
 void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo)
 {
     if (!fitsRenderTarget(width, height))
@@ -38,6 +57,7 @@ void buildRenderTarget(int width, int height, std::initializer_list<TargetTextur
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     std::vector<GLenum> drawBuffers;
+    std::vector<ColourAttachment> attachments;
     for (const TargetTexture& texture : textures) {
         const GLenum format = texture.format;
         GLuint& name = *texture.texture;
@@ -52,9 +72,10 @@ void buildRenderTarget(int width, int height, std::initializer_list<TargetTextur
         const GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(drawBuffers.size());
         glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, name, 0);
         drawBuffers.push_back(attachment);
+        attachments.push_back({name, GL_RGBA8, GL_UNSIGNED_BYTE});
     }
     glDrawBuffers(static_cast<GLsizei>(drawBuffers.size()), drawBuffers.data());
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    if (!completeOrFourChannels(width, height, attachments))
         fatal({"Failed to initialize FBO!"}, -1);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindTexture(GL_TEXTURE_2D, 0);

@@ -4,6 +4,7 @@
 #include <GL/glew.h>
 #include <functional>
 #include <initializer_list>
+#include <vector>
 
 class ShaderProgram;
 
@@ -30,10 +31,24 @@ struct TargetTexture {
     GLuint* texture;
 };
 
+// A colour texture of the bound framebuffer, and the four-channel format
+// every driver renders to that stands in for its three-channel one.
+struct ColourAttachment {
+    GLuint texture;
+    GLint rgbaInternalFormat; // GL_RGBA8 or GL_RGBA32F
+    GLenum type;              // of the (absent) pixels it was made with
+};
+
+// Whether the bound framebuffer is complete. Where it is not (OpenGL 3.3
+// requires no driver to render to GL_RGB or GL_RGB32F), or the fallback is
+// forced, every one of `attachments` is made again, `width` x `height`, in
+// its four-channel format, and the framebuffer checked again.
+bool completeOrFourChannels(int width, int height, const std::vector<ColourAttachment>& attachments);
+
 // Builds a framebuffer with the given colour textures (linear, clamped) on
-// attachments 0, 1... in order; an incomplete result, or a size that cannot
-// fit, ends the process with "Failed to initialize FBO!". Leaves framebuffer
-// and texture 0 bound.
+// attachments 0, 1... in order; an incomplete result, even in four-channel
+// formats, or a size that cannot fit, ends the process with "Failed to
+// initialize FBO!". Leaves framebuffer and texture 0 bound.
 void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo);
 
 // Releases what buildRenderTarget made: the textures, then the framebuffer.

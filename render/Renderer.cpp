@@ -81,7 +81,8 @@ Renderer::Renderer()
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
     const GLenum drawBuffers[3] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2};
     glDrawBuffers(3, drawBuffers);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    if (!completeOrFourChannels(renderWidth, renderHeight,
+                                {{colorTexture, GL_RGBA8, GL_UNSIGNED_BYTE}, {positionTexture, GL_RGBA32F, GL_FLOAT}}))
         fatal({"Failed to initialize FBO!"}, -1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -97,6 +98,7 @@ Renderer::~Renderer()
     glDeleteTextures(1, &normalTexture);
     glDeleteVertexArrays(1, &quadVao);
     glDeleteFramebuffers(1, &framebuffer);
+    deleteRenderTarget(pictureFramebuffer, {&pictureTexture});
     delete screenQuadProgram;
     for (render::ScreenSpaceEffect* effect : effects)
         delete effect;
@@ -122,6 +124,12 @@ void Renderer::drawScreenQuad(GLuint texture)
     drawQuad(*screenQuadProgram, {{texture, "colorTexture"}}, quadVao, quadIndexCount);
 }
 
+void Renderer::drawIntoPicture()
+{
+    if (pictureFramebuffer == 0)
+        buildRenderTarget(framebufferWidth, framebufferHeight, {{GL_RGBA, &pictureTexture}}, pictureFramebuffer);
+}
+
 void renderGeometryPass()
 {
     const render::ObservedPass observed(render::Pass::Geometry);
@@ -137,9 +145,10 @@ void renderGeometryPass()
 void presentImage(GLuint image)
 {
     const render::ObservedPass observed(render::Pass::Final);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer->pictureFramebuffer);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(0, 0, windowWidth, windowHeight);
+    // The window's size wherever its framebuffer has the same.
+    glViewport(0, 0, framebufferWidth, framebufferHeight);
     renderer->drawScreenQuad(image);
 }
 

@@ -22,6 +22,10 @@ public:
     std::vector<render::ScreenSpaceEffect*> effects;
     std::vector<bool> effectEnabled;
     ShaderProgram* screenQuadProgram = nullptr;
+    // Where the final pass draws for a picture instead of the window (0: the
+    // window), framebuffer-sized.
+    GLuint pictureFramebuffer = 0;
+    GLuint pictureTexture = 0;
 
     static constexpr GLsizei quadIndexCount = 6;
 
@@ -38,9 +42,15 @@ public:
 
     // Draws `texture` over the whole current viewport.
     void drawScreenQuad(GLuint texture);
+
+    // From now on the final pass draws into pictureFramebuffer, made at the
+    // framebuffer's size; an incomplete one ends the process with
+    // "Failed to initialize FBO!".
+    void drawIntoPicture();
 };
 
-// One frame into the window's back buffer: shadows, geometry, effects, final quad.
+// One frame: shadows, geometry, effects, and the final quad into the
+// window's back buffer or the picture framebuffer.
 void renderFrame();
 
 // The steps of renderFrame after the shadows, for tools that time them apart.

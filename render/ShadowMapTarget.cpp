@@ -3,6 +3,7 @@
 
 #include "app/Fatal.h"
 #include "app/Globals.h"
+#include "gpu/DriverFallbacks.h"
 #include "gpu/ShaderProgram.h"
 #include "render/RenderPass.h"
 
@@ -23,7 +24,22 @@ ShadowMapTarget::ShadowMapTarget()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
     glDrawBuffer(GL_NONE);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    // OpenGL 3.3 also wants the read buffer of a target without colour set
+    // to none; drivers that relax the rule (most, llvmpipe among them) accept
+    // the target without it, and on those nothing changes.
+    if (status != GL_FRAMEBUFFER_COMPLETE || fallbackForced(Fallback::readBufferNone)) {
+        glReadBuffer(GL_NONE);
+        const bool needed = status != GL_FRAMEBUFFER_COMPLETE;
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+        if (status == GL_FRAMEBUFFER_COMPLETE)
+            reportFallback(Fallback::readBufferNone, needed ? "the shadow map's target is complete only without a "
+                                                              "read buffer"
+                                                            : "forced");
+    }
+    // The blank after the words sets this failure apart from the other
+    // targets' in the output; it has always been there.
+    if (status != GL_FRAMEBUFFER_COMPLETE)
         fatal({"Failed to initialize FBO! "}, -1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -1,4 +1,4 @@
-// brassfern-capture: renders the viewer's real frame off screen and saves the window's picture.
+// brassfern-capture: renders the viewer's real frame off screen and saves it as a picture.
 #include "app/Application.h"
 #include "app/DataFolder.h"
 #include "app/Globals.h"
@@ -56,6 +56,9 @@ void bench(int frames, std::chrono::steady_clock::time_point processStart)
     }
     timer.finish();
     render::passObserver = nullptr;
+    // The saved picture comes from a framebuffer of the renderer's, as
+    // every picture does; the timed frames went where the viewer's go.
+    renderer->drawIntoPicture();
     renderFrame();
 
     std::sort(wall.begin(), wall.end());
@@ -124,6 +127,8 @@ int main(int argc, char** argv)
     if (options.benchFrames > 0) {
         bench(options.benchFrames, processStart);
     } else {
+        // A hidden window owns none of its pixels on most drivers.
+        renderer->drawIntoPicture();
         for (int frame = 0; frame < options.frames; ++frame) {
             renderFrame();
             if (frame + 1 < options.frames) {

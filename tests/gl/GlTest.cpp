@@ -103,8 +103,8 @@ void GlTest::SetUp()
     if (window == nullptr && !haveDisplay())
         GTEST_SKIP() << noDisplayReason;
     ASSERT_NE(window, nullptr) << "no OpenGL 3.3 core context";
-    windowWidth = renderWidth = 320;
-    windowHeight = renderHeight = 180;
+    windowWidth = renderWidth = framebufferWidth = 320;
+    windowHeight = renderHeight = framebufferHeight = 180;
     shadowMapWidth = shadowMapHeight = 256;
     resetControls();
     glGetError(); // GLEW's own INVALID_ENUM on core contexts

@@ -215,6 +215,73 @@ double brownShare(const Picture& picture)
     return shareOf(picture, [](int r, int g, int b) { return r >= 20 && r > g + 4 && g > b + 4; });
 }
 
+PictureMatch matchPicture(const Picture& shot, const Picture& reference)
+{
+    PictureMatch match;
+    if (shot.width != reference.width || shot.height != reference.height || shot.rgb.empty())
+        return match;
+    const int w = shot.width;
+    const int h = shot.height;
+    constexpr int levels = 8;
+    size_t unmatched = 0;
+    double shift[3] = {0.0, 0.0, 0.0};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* p = shot.at(x, y);
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    if (x + dx < 0 || x + dx >= w || y + dy < 0 || y + dy >= h)
+                        continue;
+                    const unsigned char* q = reference.at(x + dx, y + dy);
+                    found = std::abs(p[0] - q[0]) <= levels && std::abs(p[1] - q[1]) <= levels &&
+                            std::abs(p[2] - q[2]) <= levels;
+                }
+            unmatched += !found;
+            const unsigned char* q = reference.at(x, y);
+            for (int c = 0; c < 3; ++c)
+                shift[c] += p[c] - q[c];
+        }
+    }
+    for (double& channel : shift)
+        channel /= static_cast<double>(w) * h;
+    constexpr int block = 8;
+    size_t blocks = 0;
+    size_t moved = 0;
+    for (int by = 0; by + block <= h; by += block) {
+        for (int bx = 0; bx + block <= w; bx += block, ++blocks) {
+            double sum[3] = {0.0, 0.0, 0.0};
+            for (int y = by; y < by + block; ++y)
+                for (int x = bx; x < bx + block; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += shot.at(x, y)[c] - reference.at(x, y)[c];
+            bool far = false;
+            for (int c = 0; c < 3; ++c)
+                far = far || std::abs(sum[c] / (block * block) - shift[c]) > 2.0;
+            moved += far;
+        }
+    }
+    match.unmatchedShare = static_cast<double>(unmatched) / (static_cast<double>(w) * h);
+    match.movedBlockShare = blocks == 0 ? 0.0 : static_cast<double>(moved) / static_cast<double>(blocks);
+    match.shift = (shift[0] + shift[1] + shift[2]) / 3.0;
+    match.matches = match.unmatchedShare <= 0.003 && match.movedBlockShare <= 0.1 && std::abs(match.shift) <= 3.0;
+    return match;
+}
+
+Picture halved(const Picture& picture)
+{
+    Picture half{picture.width / 2, picture.height / 2, {}};
+    half.rgb.resize(3 * static_cast<size_t>(half.width) * half.height);
+    for (int y = 0; y < half.height; ++y)
+        for (int x = 0; x < half.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                half.rgb[3 * (static_cast<size_t>(y) * half.width + x) + c] = static_cast<unsigned char>(
+                    (picture.at(2 * x, 2 * y)[c] + picture.at(2 * x + 1, 2 * y)[c] + picture.at(2 * x, 2 * y + 1)[c] +
+                     picture.at(2 * x + 1, 2 * y + 1)[c] + 2) /
+                    4);
+    return half;
+}
+
 double differingShare(const Picture& a, const Picture& b, int levels)
 {
     if (a.width != b.width || a.height != b.height || a.rgb.empty())

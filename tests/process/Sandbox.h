@@ -74,6 +74,24 @@ bool writePicture(const std::filesystem::path& path, const Picture& picture);
 double litShare(const Picture& picture);
 double brownShare(const Picture& picture);
 
+// How a picture compares with a reference drawn by another correct driver,
+// which may move an edge by a pixel, round a level differently or shift all
+// levels a little: a pixel matches when its reference's 3 x 3 neighbourhood
+// holds one within 8 levels in every channel, and 8 x 8 blocks are compared
+// by their means once the whole picture's shift is taken out. A changed
+// picture (an effect off, the bloom half as strong again) moves many blocks;
+// another driver moves few and little.
+struct PictureMatch {
+    double unmatchedShare = 1.0; // pixels without a match, 0..1
+    double movedBlockShare = 1.0; // blocks whose mean moved by more than 2 levels, 0..1
+    double shift = 0.0;           // the mean difference over the picture, in levels
+    bool matches = false;
+};
+PictureMatch matchPicture(const Picture& shot, const Picture& reference);
+
+// The picture at half its size, each pixel the mean of four.
+Picture halved(const Picture& picture);
+
 // The share of pixels in which some channel differs by more than `levels`; 1 when the sizes differ.
 double differingShare(const Picture& a, const Picture& b, int levels = 8);
 
