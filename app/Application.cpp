@@ -9,6 +9,7 @@
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "gpu/DrawPacing.h"
 #include "gpu/DriverFallbacks.h"
 #include "gpu/GlDebug.h"
 #include "gpu/ShaderProgram.h"
@@ -255,6 +256,7 @@ void reportGlError()
 
 void shutdown()
 {
+    endDrawPacing();
     delete renderer;
     delete camera;
     delete shadowLight;

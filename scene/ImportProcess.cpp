@@ -177,7 +177,8 @@ void ImportProcess::watch()
         }
         const Clock::time_point now = Clock::now();
         const int stage = progress->stage;
-        if (stage == ImportProgress::importing || stage == ImportProgress::decodingTextures)
+        if (stage == ImportProgress::importing || stage == ImportProgress::building ||
+            stage == ImportProgress::decodingTextures)
             activeSeconds += std::chrono::duration<double>(now - last).count();
         last = now;
         if (killReason.empty()) {

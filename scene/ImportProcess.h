@@ -4,6 +4,7 @@
 #include "scene/ModelData.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -17,10 +18,14 @@ namespace scene {
 
 // What the import process tells the viewer while it works, in memory both share.
 struct ImportProgress {
-    enum Stage : int { importing, sending, decodingTextures, sendingTextures, finished };
+    enum Stage : int { importing, building, sending, decodingTextures, sendingTextures, finished };
     std::atomic<int> stage{importing};
     // Bytes the files read so far take on disk: the budgets grow with them.
     std::atomic<unsigned long long> bytesRead{0};
+    // How far the stage is, where it can tell: bytes of the model file
+    // read, or textures decoded, of how many.
+    std::atomic<unsigned long long> workDone{0};
+    std::atomic<unsigned long long> workTotal{0};
 };
 
 struct ImportBudget {
@@ -59,11 +64,16 @@ public:
     // decoding textures still gives its model, with a note for the rest.
     bool finish(ModelData& model, std::string& reason);
 
+    // What the process says of its progress, and when it started.
+    const ImportProgress* progressPage() const { return progress; }
+    std::chrono::steady_clock::time_point startedAt() const { return started; }
+
 private:
     void watch();
     void stopWatching();
 
     ImportBudget budget;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     ImportProgress* progress = nullptr; // shared with the child
     pid_t child = -1;
     int stream = -1; // the read end of the child's records

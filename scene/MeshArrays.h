@@ -16,8 +16,8 @@ struct MeshArrays {
     unsigned indexCount = 0;
     unsigned indicesPerFace = 3;
     float* positions = nullptr;
-    float* normals = nullptr;
-    float* texCoords = nullptr;
+    float* normals = nullptr;   // null: the mesh has none, the program reads a constant
+    float* texCoords = nullptr; // likewise
     float* colours = nullptr; // null: the mesh has none
     unsigned* indices = nullptr;
 };

@@ -4,10 +4,12 @@
 #include "scene/ImportProcess.h"
 #include "scene/ModelTransfer.h"
 #include "scene/NodePlacement.h"
+#include "scene/ObjReader.h"
 #include "scene/SceneRead.h"
 #include "scene/TexturePath.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
@@ -202,12 +204,29 @@ ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
     return out;
 }
 
-} // namespace
+// The importer's own idea of how far it is, for the progress line.
+class ShareProgress : public Assimp::ProgressHandler {
+public:
+    explicit ShareProgress(ImportProgress* progress) : progress(progress) {}
+    bool Update(float percentage) override
+    {
+        if (percentage >= 0.0f && percentage <= 1.0f) {
+            progress->workTotal = 1000;
+            progress->workDone = static_cast<unsigned long long>(percentage * 1000.0f);
+        }
+        return true;
+    }
 
-void sendModel(const std::string& path, int fd, ImportProgress* progress,
-               const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files)
+private:
+    ImportProgress* progress;
+};
+
+// The model through the importer: its materials, meshes and placements
+// sent, the textures it names left in `sources` for decoding.
+bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* progress,
+                  const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files,
+                  std::vector<TextureSource>& sources)
 {
-    TransferWriter out(fd);
     Assimp::Importer importer;
     // A triangle whose corners coincide would otherwise turn into a point or
     // a line, which are drawn now. The check for small areas is off: it has
@@ -215,18 +234,17 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     // a tiny one) of its faces.
     importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
     importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
-    onRead(0);
+    importer.SetProgressHandler(new ShareProgress(progress));
     const aiScene* file = readModel(importer, path, files != nullptr ? files : new RegularFilesIOSystem(onRead));
     progress->stage = ImportProgress::sending;
     if (file == nullptr) {
         const std::string reason = importer.GetErrorString();
         out.failure(reason.empty() ? "the importer gave no reason" : reason);
-        return;
+        return false;
     }
 
     std::vector<std::string> notes;
     // Textures, each once, as its first material names it.
-    std::vector<TextureSource> sources;
     std::map<std::string, int> sourceByKey;
     std::vector<ModelMaterial> materials;
     for (unsigned i = 0; i < file->mNumMaterials && file->mMaterials != nullptr; ++i) {
@@ -303,12 +321,81 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
                         " placements of meshes only: the file's nodes place them more often");
     for (const std::string& line : notes)
         out.note(line);
-    if (!out.geometryDone())
-        return;
+    return out.geometryDone();
+}
 
-    // The decoded pictures need the room the imported scene takes.
-    importer.FreeScene();
+
+// The model through the OBJ reader, sent as sendImported sends it.
+bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progress,
+             const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
+{
+    ObjModel model;
+    std::string reason;
+    const ObjProgress reading{&progress->workDone, &progress->workTotal,
+                              [progress] { progress->stage = ImportProgress::building; }};
+    if (!readObj(path, model, reason, onRead, reading)) {
+        out.failure(reason);
+        return false;
+    }
+    progress->stage = ImportProgress::sending;
+    std::map<std::string, int> sourceByPath;
+    std::vector<int> sourceOfName;
+    for (const std::string& name : model.textureNames) {
+        TextureSource source;
+        source.path = texturePath(name, path, TextureLookup::besideModel);
+        source.texture.name = printable(source.path);
+        const auto found = sourceByPath.find(source.path);
+        if (found != sourceByPath.end()) {
+            sourceOfName.push_back(found->second);
+            continue;
+        }
+        sourceOfName.push_back(static_cast<int>(sources.size()));
+        sourceByPath[source.path] = sourceOfName.back();
+        out.texture(source.texture);
+        sources.push_back(std::move(source));
+    }
+    for (ModelMaterial& material : model.materials) {
+        if (material.texture >= 0)
+            material.texture = sourceOfName[static_cast<size_t>(material.texture)];
+        out.material(material);
+    }
+    for (size_t i = 0; i < model.meshes.size(); ++i) {
+        out.mesh(model.meshes[i]);
+        // Sent: its arrays are only memory now.
+        model.meshes[i] = ModelMesh();
+    }
+    for (size_t i = 0; i < model.meshes.size(); ++i)
+        out.placement({static_cast<unsigned>(i), glm::mat4(1.0f)});
+    for (const std::string& line : model.notes)
+        out.note(line);
+    return out.geometryDone();
+}
+
+} // namespace
+
+void sendModel(const std::string& path, int fd, ImportProgress* progress,
+               const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files)
+{
+    TransferWriter out(fd);
+    onRead(0);
+    std::vector<TextureSource> sources;
+    try {
+        const bool sent = files == nullptr && isObjPath(path) ? sendObj(path, out, progress, onRead, sources)
+                                                              : sendImported(path, out, progress, onRead, files, sources);
+        if (!sent)
+            return;
+    } catch (const std::bad_alloc&) {
+        out.failure("the model needs more memory than an import may take");
+        return;
+    } catch (const std::length_error&) {
+        out.failure("the model needs more memory than an import may take");
+        return;
+    }
+
+    progress->workDone = 0;
+    progress->workTotal = sources.size();
     for (size_t i = 0; i < sources.size(); ++i) {
+        progress->workDone = i;
         progress->stage = ImportProgress::decodingTextures;
         ModelImage image;
         std::string reason;

@@ -6,6 +6,7 @@
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "scene/ImportProcess.h"
+#include "scene/LoadProgress.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
 #include "scene/ModelData.h"
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sys/stat.h>
@@ -51,30 +53,30 @@ Texture* colourTexture(const glm::vec4& colour)
     return texture;
 }
 
-template <typename T> T* copyOf(const std::vector<T>& values, size_t count)
+template <typename T> T* copyOf(const std::vector<T>& values)
 {
-    T* copy = new T[count]();
+    if (values.empty())
+        return nullptr;
+    T* copy = new T[values.size()];
     std::copy(values.begin(), values.end(), copy);
     return copy;
 }
 
 // Arrays for one placement of `mesh`. A placement that mirrors the mesh
 // turns its triangles inside out; their corners are swapped back, so that
-// culling still removes the faces turned away.
+// culling still removes the faces turned away. Normals and texture
+// coordinates the mesh lacks stay null: the program reads its constants.
 scene::MeshArrays arraysFor(const scene::ModelMesh& mesh, bool mirrored)
 {
     scene::MeshArrays arrays;
-    const size_t vertices = mesh.vertexCount();
-    arrays.vertexCount = static_cast<unsigned>(vertices);
+    arrays.vertexCount = static_cast<unsigned>(mesh.vertexCount());
     arrays.indexCount = static_cast<unsigned>(mesh.indices.size());
     arrays.indicesPerFace = static_cast<unsigned>(mesh.primitive);
-    arrays.positions = copyOf(mesh.positions, 3 * vertices);
-    // Missing normals are zeros: the shader then faces the surface to the eye.
-    arrays.normals = copyOf(mesh.normals, 3 * vertices);
-    arrays.texCoords = copyOf(mesh.texCoords, 2 * vertices);
-    if (!mesh.colours.empty())
-        arrays.colours = copyOf(mesh.colours, 4 * vertices);
-    arrays.indices = copyOf(mesh.indices, mesh.indices.size());
+    arrays.positions = copyOf(mesh.positions);
+    arrays.normals = copyOf(mesh.normals);
+    arrays.texCoords = copyOf(mesh.texCoords);
+    arrays.colours = copyOf(mesh.colours);
+    arrays.indices = copyOf(mesh.indices);
     if (mirrored && mesh.primitive == scene::Primitive::triangles)
         for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
             std::swap(arrays.indices[i + 1], arrays.indices[i + 2]);
@@ -92,11 +94,20 @@ ShaderProgram* modelProgram()
         settings.sharedProgram = true;
         settings.setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
         settings.setLightUniforms();
-        // What a mesh without colours reads: its vertex array leaves the
-        // attribute off, and nothing else in the program's life sets it.
-        const GLint colour = glGetAttribLocation(sharedScenePrograms.front()->program, "colour");
+        // What a mesh without colours, normals or texture coordinates reads:
+        // its vertex array leaves the attribute off, and nothing else in the
+        // program's life sets it. White; a zero normal, which the program
+        // faces to the eye; the texture's corner.
+        const GLuint program = sharedScenePrograms.front()->program;
+        const GLint colour = glGetAttribLocation(program, "colour");
         if (colour >= 0)
             glVertexAttrib4f(static_cast<GLuint>(colour), 1.0f, 1.0f, 1.0f, 1.0f);
+        const GLint normal = glGetAttribLocation(program, "normal");
+        if (normal >= 0)
+            glVertexAttrib4f(static_cast<GLuint>(normal), 0.0f, 0.0f, 0.0f, 1.0f);
+        const GLint uv = glGetAttribLocation(program, "uv");
+        if (uv >= 0)
+            glVertexAttrib4f(static_cast<GLuint>(uv), 0.0f, 0.0f, 0.0f, 1.0f);
     }
     return sharedScenePrograms.front();
 }
@@ -117,6 +128,27 @@ void sizePointsAndLines()
         glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
         glLineWidth(std::clamp(std::round(1.5f * scale), range[0], range[1]));
     }
+}
+
+// The size of a model as placed, for the closing progress line.
+std::string describeModel(const scene::ModelData& model)
+{
+    unsigned long long counts[4] = {0, 0, 0, 0}; // by indices per face
+    for (const scene::ModelPlacement& placement : model.placements) {
+        const scene::ModelMesh& mesh = model.meshes[placement.mesh];
+        const unsigned perFace = static_cast<unsigned>(mesh.primitive);
+        counts[perFace] += mesh.indices.size() / perFace;
+    }
+    auto count = [](unsigned long long n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = count(model.placements.size(), "mesh", "meshes") + ", " +
+                       count(counts[3], "triangle", "triangles");
+    if (counts[2] > 0)
+        text += ", " + count(counts[2], "line", "lines");
+    if (counts[1] > 0)
+        text += ", " + count(counts[1], "point", "points");
+    return text + ", " + count(model.images.size(), "texture", "textures");
 }
 
 } // namespace
@@ -195,8 +227,12 @@ std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLoo
     return objects;
 }
 
-std::vector<scene::SceneObject*> createModelObjects(const scene::ModelData& model)
+std::vector<scene::SceneObject*> createModelObjects(scene::ModelData& model)
 {
+    // A mesh's arrays go once its last placement is on the GPU.
+    std::vector<size_t> placementsLeft(model.meshes.size(), 0);
+    for (const scene::ModelPlacement& placement : model.placements)
+        ++placementsLeft[placement.mesh];
     std::vector<scene::SceneObject*> objects;
     ShaderProgram* program = modelProgram();
     // Each picture once, however many materials name it.
@@ -233,8 +269,12 @@ std::vector<scene::SceneObject*> createModelObjects(const scene::ModelData& mode
         material->sharedProgram = true;
         material->twoSided = surface.twoSided;
         const bool mirrored = glm::determinant(glm::mat3(placement.transform)) < 0.0f;
-        objects.push_back(new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material));
-        pointsOrLines = pointsOrLines || mesh.primitive != scene::Primitive::triangles;
+        auto* object = new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material);
+        object->releaseArraysButPositions();
+        objects.push_back(object);
+        if (--placementsLeft[placement.mesh] == 0)
+            model.meshes[placement.mesh] = scene::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}};
+        pointsOrLines = pointsOrLines || model.meshes[placement.mesh].primitive != scene::Primitive::triangles;
     }
     if (pointsOrLines)
         sizePointsAndLines();
@@ -256,9 +296,15 @@ std::vector<scene::SceneObject*> importModel(const std::string& path, scene::Imp
         own = std::make_unique<scene::ImportProcess>(path);
         started = own.get();
     }
+    scene::LoadProgress report(printable(std::filesystem::path(path).filename().string()), started->progressPage(),
+                               started->startedAt(), std::cerr, isatty(STDERR_FILENO) == 1,
+                               scene::LoadProgress::viewerTiming());
     scene::ModelData model;
     const bool imported = started->finish(model, reason);
+    report.setStage("uploading");
+    report.clearLine();
     if (!imported) {
+        report.finish("");
         std::cout << "Import failed" << printable(path) << std::endl;
         std::cerr << "brassfern: cannot import " << printable(path) << ": " << printable(reason) << std::endl;
         outcome = ModelOutcome::failed;
@@ -266,7 +312,10 @@ std::vector<scene::SceneObject*> importModel(const std::string& path, scene::Imp
     }
     for (const std::string& note : model.notes)
         std::cout << printable(note) << std::endl;
+    const std::string size = describeModel(model);
     std::vector<scene::SceneObject*> objects = createModelObjects(model);
+    report.clearLine();
+    report.finish(size);
     outcome = objects.empty() ? ModelOutcome::empty : ModelOutcome::shown;
     if (objects.empty())
         std::cout << "Nothing to draw in " << printable(path) << ": it has no points, lines or faces placed"

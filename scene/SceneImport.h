@@ -59,8 +59,10 @@ enum class ModelOutcome {
 std::vector<scene::SceneObject*> importModel(const std::string& path, scene::ImportProcess* started,
                                              ModelOutcome& outcome);
 
-// The objects of an imported model, every one sharing one program.
-std::vector<scene::SceneObject*> createModelObjects(const scene::ModelData& model);
+// The objects of an imported model, every one sharing one program. Each
+// mesh's arrays are emptied once the GPU holds them: a big model is not
+// kept three times over.
+std::vector<scene::SceneObject*> createModelObjects(scene::ModelData& model);
 
 // Whether `path` names a regular file that can be opened; the reason when not.
 bool canOpenModel(const std::string& path, std::string& reason);

@@ -1,6 +1,7 @@
 // Mesh upload into per-attribute buffers, and the release of everything an object owns.
 #include "scene/SceneObject.h"
 
+#include "gpu/DrawPacing.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/StartupTimes.h"
 #include "scene/Material.h"
@@ -63,6 +64,18 @@ SceneObject::~SceneObject()
     delete material; // deletes its program; the texture belongs to the cache
 }
 
+void SceneObject::releaseArraysButPositions()
+{
+    delete[] indices;
+    delete[] normals;
+    delete[] texCoords;
+    delete[] colours;
+    indices = nullptr;
+    normals = nullptr;
+    texCoords = nullptr;
+    colours = nullptr;
+}
+
 void SceneObject::uploadMesh(const aiMesh* mesh)
 {
     const StartupClock clock(startupTimes.meshUpload);
@@ -71,7 +84,8 @@ void SceneObject::uploadMesh(const aiMesh* mesh)
 
 void SceneObject::drawElements() const
 {
-    glDrawElements(primitive, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
+    const unsigned perPrimitive = primitive == GL_POINTS ? 1 : primitive == GL_LINES ? 2 : 3;
+    drawElementsInPieces(primitive, indexCount, perPrimitive);
 }
 
 void SceneObject::uploadArrays(const MeshArrays& arrays)
@@ -87,8 +101,10 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
 
     positionBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), positions);
     indexBuffer = makeBuffer(GL_ELEMENT_ARRAY_BUFFER, indexCount * sizeof(GLuint), indices);
-    normalBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), normals);
-    texCoordBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 2 * sizeof(float), texCoords);
+    if (normals != nullptr)
+        normalBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), normals);
+    if (texCoords != nullptr)
+        texCoordBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 2 * sizeof(float), texCoords);
     if (colours != nullptr)
         colourBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), colours);
 
@@ -97,9 +113,11 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
     glBindVertexArray(vao);
     pointAttribute(program, "position", positionBuffer, 3);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-    pointAttribute(program, "normal", normalBuffer, 3);
-    pointAttribute(program, "uv", texCoordBuffer, 2);
-    // Without a buffer the attribute reads its constant value, white.
+    // Without a buffer an attribute reads its constant value.
+    if (normalBuffer != 0)
+        pointAttribute(program, "normal", normalBuffer, 3);
+    if (texCoordBuffer != 0)
+        pointAttribute(program, "uv", texCoordBuffer, 2);
     if (colourBuffer != 0)
         pointAttribute(program, "colour", colourBuffer, 4);
     // The vertex array goes first so that it keeps the element buffer.

@@ -48,6 +48,10 @@ public:
     // coordinates are uploaded as zeros rather than read.
     void uploadMesh(const aiMesh* mesh);
 
+    // Frees the arrays the buffers now hold, all but the positions, which
+    // the framing reads.
+    void releaseArraysButPositions();
+
     // The draw call of every pass: this object's faces as its primitive.
     void drawElements() const;
 

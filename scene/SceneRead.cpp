@@ -165,12 +165,17 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, As
     return importer.ReadFile(path, flags);
 }
 
+float workingScale(float largest)
+{
+    constexpr float farthest = 65536.0f;
+    if (!(largest > 0.0f) || !std::isfinite(largest) || (largest <= farthest && largest >= 1.0f / farthest))
+        return 1.0f;
+    // A power of two: every coordinate keeps its digits exactly.
+    return std::ldexp(1.0f, -std::ilogb(largest));
+}
+
 namespace {
 
-// The importer's steps square lengths in single precision: cross products
-// of edges 1e15 long, or 1e-20 short, leave its normals infinite or zero.
-// A model far outside the unit scale is scaled (exactly, by a power of two)
-// toward it first; it is framed afterwards in any case.
 void bringToWorkingScale(aiScene* scene)
 {
     float largest = 0.0f;
@@ -181,11 +186,9 @@ void bringToWorkingScale(aiScene* scene)
                 if (std::isfinite(mesh->mVertices[v][k]))
                     largest = std::max(largest, std::fabs(mesh->mVertices[v][k]));
     }
-    constexpr float farthest = 65536.0f;
-    if (largest == 0.0f || (largest <= farthest && largest >= 1.0f / farthest))
+    const float scale = workingScale(largest);
+    if (scale == 1.0f)
         return;
-    // A power of two: every coordinate keeps its digits exactly.
-    const float scale = std::ldexp(1.0f, -std::ilogb(largest));
     for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
         aiMesh* mesh = scene->mMeshes[i];
         for (unsigned v = 0; mesh != nullptr && mesh->mVertices != nullptr && v < mesh->mNumVertices; ++v)

@@ -86,6 +86,14 @@ private:
 const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files,
                          unsigned flags = sceneImportFlags);
 
+// Lengths are squared in single precision on the way to the screen (in
+// normals, in the importer's steps): a model whose largest coordinate is
+// `largest`, far outside the unit scale (edges 1e15 long or 1e-20 short),
+// is first scaled by this power of two toward it, which keeps every
+// coordinate's digits. It is framed afterwards in any case. 1 for a model
+// near the unit scale.
+float workingScale(float largest);
+
 // A model given by path, read like readScene with modelImportFlags, except
 // that a mesh of vertices alone (an OBJ point cloud) gets a point for each
 // vertex before the importer's check, which would refuse a mesh without

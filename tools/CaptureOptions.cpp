@@ -52,6 +52,14 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             help = true;
             continue;
         }
+        if (!flag.empty() && flag[0] != '-') {
+            if (!modelPath.empty()) {
+                error = "one model at a time: " + flag;
+                return false;
+            }
+            modelPath = flag;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = "missing value after " + flag;
             return false;

@@ -19,6 +19,7 @@ struct CaptureOptions {
     float tourTime = -1.0f; // below 0: no tour replay
     float dt = 1.0f / 30.0f;
     int benchFrames = 0; // above 0: time this many frames after the warm-up ones
+    std::string modelPath; // empty: the built-in scene
     bool help = false;
 
     // Parses argv[1..]; on failure returns false with a reason in `error`.
@@ -26,13 +27,14 @@ struct CaptureOptions {
 
     static constexpr const char* usage =
         "usage: brassfern-capture [--eye X,Y,Z --at X,Y,Z] [--tour-time T] [--dt S] [--frames N] "
-        "[--effects SDB] [--window WxH] [--bench N] --out FILE.png";
+        "[--effects SDB] [--window WxH] [--bench N] --out FILE.png [MODEL]";
 
     static constexpr const char* helpText =
-        "usage: brassfern-capture [options]\n"
+        "usage: brassfern-capture [options] [MODEL]\n"
         "\n"
         "Starts as the viewer does in a hidden window, draws frames of the built-in scene\n"
-        "through the real pipeline and saves the last one.\n"
+        "(or of MODEL, framed as the viewer frames it) through the real pipeline and\n"
+        "saves the last one.\n"
         "\n"
         "Options:\n"
         "  -h, --help         this text, then exit\n"

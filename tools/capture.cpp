@@ -6,6 +6,7 @@
 #include "camera/Controls.h"
 #include "gpu/StartupTimes.h"
 #include "render/Renderer.h"
+#include "scene/ImportProcess.h"
 #include "tools/CaptureOptions.h"
 #include "tools/PassTimer.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -103,13 +105,26 @@ int main(int argc, char** argv)
         std::cout << CaptureOptions::helpText;
         return 0;
     }
-    if (!enterDataFolder({&options.outPath}, error)) {
+    // A model's run reads the tool's own shaders, as the viewer's does.
+    DataFolderChoice data;
+    data.workingDirectoryFirst = options.modelPath.empty();
+    if (!enterDataFolder({&options.outPath, &options.modelPath}, error, data)) {
         std::cerr << "brassfern-capture: " << error << std::endl;
         return 1;
     }
 
+    std::unique_ptr<scene::ImportProcess> import;
+    if (!options.modelPath.empty())
+        import = std::make_unique<scene::ImportProcess>(options.modelPath);
     openWindow(false, options.windowWidth, options.windowHeight);
-    initScene();
+    const ModelOutcome outcome = initScene(options.modelPath, import.get());
+    import.reset();
+    if (outcome != ModelOutcome::shown) {
+        shutdown();
+        glfwTerminate();
+        std::cerr << "brassfern-capture: nothing to draw" << std::endl;
+        return 1;
+    }
     for (size_t i = 0; i < 3 && i < renderer->effectEnabled.size(); ++i)
         renderer->effectEnabled[i] = options.effects[i];
 

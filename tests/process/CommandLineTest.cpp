@@ -258,6 +258,30 @@ TEST_F(UserModel, ShadersInTheWorkingDirectoryDoNotReplaceTheViewersOwn)
     }
 }
 
+// A model that opens at once says nothing on standard error; one that takes
+// longer (here every load, by the variable that lowers the threshold) says
+// what stage it is in, and closes with the model's size.
+TEST_F(UserModel, ALongLoadShowsItsProgressAndAQuickOneNothing)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.write("cube.mtl", "newmtl orange\nKd 1 0.5 0\n");
+    sandbox.write("cube.obj", cubeObj(0.0, 1.0));
+    const std::vector<std::string> argv = {BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000",
+                                           "--no-tour",   "--output",   "shot.png",   "cube.obj"};
+    const RunResult quick = sandbox.run(argv);
+    ASSERT_EQ(quick.status, 0) << quick.out << quick.err;
+    EXPECT_EQ(quick.err, "");
+    const RunResult shown = sandbox.run(argv, 60.0, {"BRASSFERN_PROGRESS_AFTER=0"});
+    ASSERT_EQ(shown.status, 0) << shown.out << shown.err;
+    EXPECT_EQ(shown.out, quick.out);
+    EXPECT_NE(shown.err.find("brassfern: opening cube.obj: "), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find("brassfern: opened cube.obj: 1 mesh, 12 triangles, 0 textures in "), std::string::npos)
+        << shown.err;
+    // Plain lines, not a terminal's rewritten one.
+    EXPECT_EQ(shown.err.find('\r'), std::string::npos);
+}
+
 // Sides of 1e19 and 1e-25 units: framed like a cube of one unit.
 TEST_F(UserModel, ModelsOfExtremeSizesAreFramedLikeAnyOther)
 {

@@ -88,6 +88,44 @@ INSTANTIATE_TEST_SUITE_P(
                      "read-buffer: the shadow map's target is complete only without a read buffer"}),
     [](const testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
+using DrawPacing = DisplayTest;
+
+// Big draws go in pieces on software rasterizers. Pieces of seven
+// primitives, which split every mesh somewhere odd, draw what whole draws
+// draw: a dense grid of triangles under the debug output (the fences raise
+// no error), and points, lines and faces together.
+TEST_F(DrawPacing, PiecesDrawWhatWholeDrawsDraw)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    std::string grid;
+    constexpr int side = 60;
+    for (int y = 0; y <= side; ++y)
+        for (int x = 0; x <= side; ++x)
+            grid += "v " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string((x * y) % 7 * 0.1) + "\n";
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int a = y * (side + 1) + x + 1;
+            grid += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + side + 2) + " " +
+                    std::to_string(a + side + 1) + "\n";
+        }
+    sandbox.write("grid.obj", grid);
+    const std::string mixed = (fs::path(BRASSFERN_TESTDATA_DIR) / "obj-corpus" / "testmixed.obj").string();
+    for (const std::string& model : {std::string("grid.obj"), mixed}) {
+        Picture pictures[2];
+        for (int pieces = 0; pieces < 2; ++pieces) {
+            const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--gl-debug", "--no-tour",
+                                               "--frames", "2", "--output", "shot.png", model},
+                                              120.0, {pieces == 0 ? "BRASSFERN_DRAW_PIECES=0" : "BRASSFERN_DRAW_PIECES=7"});
+            ASSERT_EQ(run.status, 0) << model << run.out << run.err;
+            EXPECT_EQ(run.err.find("type error"), std::string::npos) << run.err;
+            pictures[pieces] = readPicture(sandbox.root / "shot.png");
+        }
+        EXPECT_GT(litShare(pictures[0]), 0.02) << model;
+        EXPECT_EQ(differingShare(pictures[1], pictures[0], 0), 0.0) << model;
+    }
+}
+
 using GlDebug = DisplayTest;
 
 // The built-in scene and a model of points, lines and faces: the channel

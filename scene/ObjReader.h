@@ -1,0 +1,56 @@
+// Wavefront OBJ models given by path, read straight into the import process's arrays.
+#pragma once
+
+#include "scene/ModelData.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace scene {
+
+// The importer's general path builds a node tree, then joins identical
+// vertices by value, sorts them for its cache model and makes normals by
+// searching neighbours in space: seven seconds and two thirds of a gigabyte
+// for a mesh of two million triangles. An OBJ file already says which
+// corners share a vertex, so this reader joins corners by the indices they
+// name and smooths normals over the faces that share a position index,
+// in one pass over the text and one over the faces.
+struct ObjModel {
+    // Faces of one material name and one kind (triangles, lines or points)
+    // share a mesh, however the file groups them into objects.
+    std::vector<ModelMesh> meshes;
+    // The file's materials, then the one for faces that name none or one
+    // the libraries lack; `texture` indexes `textureNames`.
+    std::vector<ModelMaterial> materials;
+    // Colour pictures as the materials name them (map_Kd), each once.
+    std::vector<std::string> textureNames;
+    std::vector<std::string> notes;
+};
+
+// Where the reader is, for the progress line: bytes of the model file
+// read, and a call once the text is read and the meshes are being built.
+struct ObjProgress {
+    std::atomic<unsigned long long>* bytesParsed = nullptr;
+    std::atomic<unsigned long long>* bytesTotal = nullptr;
+    std::function<void()> building;
+};
+
+// Reads the OBJ text `path` and the material libraries it names (regular
+// files only; `onRead` hears each file's size as it opens). False, with the
+// reason, when the model file cannot be read or a face names a vertex,
+// texture coordinate or normal the file does not have (the importer fails
+// such files as a whole). Faces that cannot be read are left out with a note.
+bool readObj(const std::string& path, ObjModel& model, std::string& reason,
+             const std::function<void(unsigned long long)>& onRead, ObjProgress progress = {});
+
+// The same from text in memory; material libraries are looked up beside
+// `path`.
+bool readObjText(const char* text, size_t size, const std::string& path, ObjModel& model, std::string& reason,
+                 const std::function<void(unsigned long long)>& onRead);
+
+// Whether `path` names an OBJ file by its extension, as the importer decides.
+bool isObjPath(const std::string& path);
+
+} // namespace scene
