@@ -37,11 +37,11 @@ std::string lowerExtension(const std::string& name)
 
 using Result = ImageHeader::Result;
 
-// Whether no complete chunk header claims more bytes than follow it. The
-// image library's reader does not tell the PNG decoder when the bytes run
-// out, so a chunk claiming two gigabytes is read to its end, out of nothing,
-// for minutes. A file cut inside a chunk header is left to the decoder, which
-// fails at once.
+// Whether the chunks run whole, one after another, to a whole end chunk.
+// The image library's reader does not tell the PNG decoder when the bytes
+// run out: it hands over stale bytes instead, so a chunk claiming two
+// gigabytes, or a chunk header cut short at the end, is read on out of
+// nothing for minutes.
 bool pngChunksFit(const unsigned char* bytes, size_t size)
 {
     size_t at = 8;
@@ -53,7 +53,7 @@ bool pngChunksFit(const unsigned char* bytes, size_t size)
             return true;
         at += 12 + static_cast<size_t>(length);
     }
-    return true;
+    return false;
 }
 
 // The frame header (SOF0..SOF15 but DHT, JPG and DAC) carries the size; the

@@ -82,7 +82,9 @@ TEST(ImageHeader, ReadsEachFormatsSizeAndRefusesWhatItCannotRead)
     const HeaderCase cases[] = {
         {"PNG", "a.png", png(65537, 2), R::read, F::png, 65537, 2},
         {"PNG named as JPEG", "a.jpg", png(3, 4), R::read, F::png, 3, 4},
-        {"PNG cut in a chunk's header", "a.png", png(3, 4, {0, 0, 0}), R::read, F::png, 3, 4},
+        // Read on past the end, out of stale bytes: both hung the decoder.
+        {"PNG cut in a chunk's header", "a.png", png(3, 4, {0, 0, 0}), R::unreadable, F::png, 0, 0},
+        {"PNG without its end chunk", "a.png", png(3, 4, {}), R::unreadable, F::png, 0, 0},
         {"PNG cut in its header", "a.png", pngStart + Bytes{0, 0}, R::unreadable, F::png, 0, 0},
         {"PNG whose chunk claims more than follows", "a.png", png(3, 4, bigEndian(0x7FFFFFF0) + Bytes{'t', 'E', 'X', 't'}),
          R::unreadable, F::png, 0, 0},
