@@ -166,6 +166,18 @@ bool decodeImage(const std::string& name, const unsigned char* bytes, size_t siz
         ilEnable(IL_ORIGIN_SET);
         ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
     }
+    std::vector<unsigned char> ended;
+    if (format == ImageFormat::png && size >= 8) {
+        bool whole = false;
+        const size_t chunks = pngWholeChunks(bytes, size, whole);
+        if (!whole) {
+            static const unsigned char endChunk[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+            ended.assign(bytes, bytes + chunks);
+            ended.insert(ended.end(), endChunk, endChunk + sizeof endChunk);
+            bytes = ended.data();
+            size = ended.size();
+        }
+    }
     const bool loaded = ilLoadL(libraryType(format), bytes, static_cast<ILuint>(size)) != IL_FALSE;
     if (order == RowOrder::bottomUp)
         ilDisable(IL_ORIGIN_SET);

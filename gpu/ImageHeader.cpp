@@ -37,11 +37,10 @@ std::string lowerExtension(const std::string& name)
 
 using Result = ImageHeader::Result;
 
-// Whether the chunks run whole, one after another, to a whole end chunk.
-// The image library's reader does not tell the PNG decoder when the bytes
-// run out: it hands over stale bytes instead, so a chunk claiming two
-// gigabytes, or a chunk header cut short at the end, is read on out of
-// nothing for minutes.
+// Whether no complete chunk header claims more bytes than follow it. The
+// image library's reader does not tell the PNG decoder when the bytes run
+// out, so a chunk claiming two gigabytes is read to its end, out of nothing,
+// for minutes. Bytes cut short elsewhere are read (see pngWholeChunks).
 bool pngChunksFit(const unsigned char* bytes, size_t size)
 {
     size_t at = 8;
@@ -53,7 +52,7 @@ bool pngChunksFit(const unsigned char* bytes, size_t size)
             return true;
         at += 12 + static_cast<size_t>(length);
     }
-    return false;
+    return true;
 }
 
 // The frame header (SOF0..SOF15 but DHT, JPG and DAC) carries the size; the
@@ -203,6 +202,24 @@ const char* formatName(ImageFormat format)
         break;
     }
     return "unknown";
+}
+
+size_t pngWholeChunks(const unsigned char* bytes, size_t size, bool& ended)
+{
+    ended = false;
+    size_t at = 8;
+    while (at + 12 <= size) {
+        const unsigned long long length = bigEndian(bytes + at, 4);
+        if (length > 0x7FFFFFFFu || at + 12 + length > size)
+            break;
+        const bool last = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
+        at += 12 + static_cast<size_t>(length);
+        if (last) {
+            ended = true;
+            break;
+        }
+    }
+    return std::min(at, size);
 }
 
 ImageHeader::Result ImageHeader::read(const unsigned char* bytes, size_t size, const std::string& name,

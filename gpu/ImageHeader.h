@@ -33,3 +33,12 @@ ImageFormat formatOfExtension(const std::string& name);
 
 // "PNG", "JPEG"...: for messages.
 const char* formatName(ImageFormat format);
+
+// The PNG bytes up to the end of their last whole chunk, and whether that
+// chunk is the end chunk. Past the bytes it is given, the image library's
+// reader hands the decoder stale bytes and no error: bytes cut short inside
+// a chunk, or without an end chunk, were read on out of nothing for minutes.
+// Ending them after their last whole chunk with an end chunk of their own
+// makes the decoder stop there, with the library's own codes when the
+// picture is incomplete.
+size_t pngWholeChunks(const unsigned char* bytes, size_t size, bool& ended);
