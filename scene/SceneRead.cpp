@@ -165,6 +165,56 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, As
     return importer.ReadFile(path, flags);
 }
 
+namespace {
+
+// A mesh without normals: each vertex takes the mean facing of the faces
+// that use it, as the smoothing step would give it, but found through the
+// faces' own indices instead of a search of space. A mesh of separate faces
+// (STL, a soup of triangles) so comes out flat, as such files show
+// everywhere.
+void giveMeshNormals(aiMesh* mesh)
+{
+    if (mesh == nullptr || mesh->mNormals != nullptr || mesh->mVertices == nullptr || mesh->mFaces == nullptr ||
+        mesh->mNumFaces == 0)
+        return;
+    std::vector<double> sums(3 * static_cast<size_t>(mesh->mNumVertices), 0.0);
+    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+        const aiFace& face = mesh->mFaces[f];
+        if (face.mIndices == nullptr || face.mNumIndices < 3)
+            continue;
+        bool inside = true;
+        for (unsigned k = 0; k < face.mNumIndices && inside; ++k)
+            inside = face.mIndices[k] < mesh->mNumVertices;
+        if (!inside)
+            continue;
+        // Newell's normal, in double: a polygon's facing whatever its shape.
+        double n[3] = {0.0, 0.0, 0.0};
+        for (unsigned k = 0; k < face.mNumIndices; ++k) {
+            const aiVector3D& a = mesh->mVertices[face.mIndices[k]];
+            const aiVector3D& b = mesh->mVertices[face.mIndices[(k + 1) % face.mNumIndices]];
+            n[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
+            n[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
+            n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
+        }
+        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (!(length > 0.0) || !std::isfinite(length))
+            continue;
+        for (unsigned k = 0; k < face.mNumIndices; ++k)
+            for (int c = 0; c < 3; ++c)
+                sums[3 * static_cast<size_t>(face.mIndices[k]) + static_cast<size_t>(c)] += n[c] / length;
+    }
+    mesh->mNormals = new aiVector3D[mesh->mNumVertices]();
+    for (unsigned v = 0; v < mesh->mNumVertices; ++v) {
+        const double* sum = &sums[3 * static_cast<size_t>(v)];
+        const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+        if (length > 1e-9)
+            mesh->mNormals[v] = aiVector3D(static_cast<ai_real>(sum[0] / length), static_cast<ai_real>(sum[1] / length),
+                                           static_cast<ai_real>(sum[2] / length));
+    }
+}
+
+} // namespace
+
 float workingScale(float largest)
 {
     constexpr float farthest = 65536.0f;
@@ -236,7 +286,15 @@ const aiScene* readModel(Assimp::Importer& importer, const std::string& path, As
         mesh->mPrimitiveTypes = aiPrimitiveType_POINT;
     }
     bringToWorkingScale(scene);
-    return importer.ApplyPostProcessing(modelImportFlags);
+    unsigned long long vertices = 0;
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i)
+        if (scene->mMeshes[i] != nullptr)
+            vertices += scene->mMeshes[i]->mNumVertices;
+    if (vertices <= bigModelVertices)
+        return importer.ApplyPostProcessing(modelImportFlags);
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i)
+        giveMeshNormals(scene->mMeshes[i]);
+    return importer.ApplyPostProcessing(bigModelFlags);
 }
 
 } // namespace scene

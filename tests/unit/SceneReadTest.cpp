@@ -2,9 +2,15 @@
 #include "scene/SceneRead.h"
 
 #include <assimp/IOStream.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 #include <assimp/MemoryIOWrapper.h>
+#include <cstdio>
+#include <glm/glm.hpp>
 #include <gtest/gtest.h>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -69,3 +75,95 @@ TEST(MaterialFirstIOSystem, OpensEveryFileButTheSceneBehindAnOpeningMaterial)
 }
 
 } // namespace
+
+namespace {
+
+// A PLY of `vertices` (x y z a line) and `faces` (three indices a line).
+std::string ply(const std::vector<glm::vec3>& vertices, const std::vector<glm::uvec3>& faces)
+{
+    std::string text = "ply\nformat ascii 1.0\nelement vertex " + std::to_string(vertices.size()) +
+                       "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+                       std::to_string(faces.size()) + "\nproperty list uchar int vertex_indices\nend_header\n";
+    char line[96];
+    for (const glm::vec3& v : vertices) {
+        std::snprintf(line, sizeof line, "%.6f %.6f %.6f\n", v.x, v.y, v.z);
+        text += line;
+    }
+    for (const glm::uvec3& f : faces) {
+        std::snprintf(line, sizeof line, "3 %u %u %u\n", f.x, f.y, f.z);
+        text += line;
+    }
+    return text;
+}
+
+} // namespace
+
+// Past a quarter of a million vertices the importer's search of space for
+// normals is left out: each vertex takes the mean facing of the faces that
+// use it. A shared grid comes out smooth, a soup of separate triangles flat.
+TEST(ReadModel, BigModelsTakeTheirNormalsFromTheFacesAroundEachVertex)
+{
+    const std::string folder = testing::TempDir();
+    constexpr unsigned side = 520; // 270 400 vertices
+    auto height = [](float x, float y) { return 0.5f * (x * x + y * y); };
+    std::vector<glm::vec3> grid;
+    std::vector<glm::uvec3> gridFaces;
+    for (unsigned j = 0; j < side; ++j)
+        for (unsigned i = 0; i < side; ++i) {
+            const float x = 2.0f * i / (side - 1) - 1.0f;
+            const float y = 2.0f * j / (side - 1) - 1.0f;
+            grid.emplace_back(x, y, height(x, y));
+        }
+    for (unsigned j = 0; j + 1 < side; ++j)
+        for (unsigned i = 0; i + 1 < side; ++i) {
+            const unsigned a = j * side + i;
+            gridFaces.emplace_back(a, a + 1, a + side + 1);
+            gridFaces.emplace_back(a, a + side + 1, a + side);
+        }
+    std::vector<glm::vec3> soup;
+    std::vector<glm::uvec3> soupFaces;
+    for (size_t f = 0; f < 90000; ++f) {
+        const glm::uvec3& face = gridFaces[f];
+        soupFaces.emplace_back(soup.size(), soup.size() + 1, soup.size() + 2);
+        soup.insert(soup.end(), {grid[face.x], grid[face.y], grid[face.z]});
+    }
+
+    for (const bool separate : {false, true}) {
+        const std::string path = folder + (separate ? "/soup.ply" : "/grid.ply");
+        {
+            FILE* file = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(file, nullptr);
+            const std::string text = separate ? ply(soup, soupFaces) : ply(grid, gridFaces);
+            std::fwrite(text.data(), 1, text.size(), file);
+            std::fclose(file);
+        }
+        Assimp::Importer importer;
+        const aiScene* scene = scene::readModel(importer, path, new scene::RegularFilesIOSystem);
+        ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+        ASSERT_EQ(scene->mNumMeshes, 1u);
+        const aiMesh* mesh = scene->mMeshes[0];
+        ASSERT_NE(mesh->mNormals, nullptr);
+        // Not joined: the vertices are the file's.
+        EXPECT_EQ(mesh->mNumVertices, separate ? soup.size() : grid.size());
+        for (unsigned f = 0; f < mesh->mNumFaces; f += 997) {
+            const aiFace& face = mesh->mFaces[f];
+            const aiVector3D& a = mesh->mVertices[face.mIndices[0]];
+            const aiVector3D& b = mesh->mVertices[face.mIndices[1]];
+            const aiVector3D& c = mesh->mVertices[face.mIndices[2]];
+            const glm::vec3 facing = glm::normalize(glm::cross(glm::vec3(b.x - a.x, b.y - a.y, b.z - a.z),
+                                                               glm::vec3(c.x - a.x, c.y - a.y, c.z - a.z)));
+            for (unsigned k = 0; k < 3; ++k) {
+                const aiVector3D& p = mesh->mVertices[face.mIndices[k]];
+                const aiVector3D& n = mesh->mNormals[face.mIndices[k]];
+                const glm::vec3 normal(n.x, n.y, n.z);
+                if (separate) {
+                    EXPECT_GT(glm::dot(normal, facing), 0.99999f) << "flat, face " << f;
+                } else {
+                    // The surface's own normal, up to the grid's spacing.
+                    const glm::vec3 surface = glm::normalize(glm::vec3(-p.x, -p.y, 1.0f));
+                    EXPECT_GT(glm::dot(normal, surface), 0.9999f) << "smooth, face " << f;
+                }
+            }
+        }
+    }
+}
