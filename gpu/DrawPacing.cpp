@@ -20,26 +20,45 @@ bool softwareRasterizer()
                                    std::strstr(renderer, "softpipe") != nullptr);
 }
 
+// The piece, and the longest draw that still goes whole.
+struct Pacing {
+    size_t piece = wholeDraws;
+    size_t whole = 0;
+};
+
+const Pacing& pacing()
+{
+    static const Pacing chosen = [] {
+        Pacing made;
+        if (const char* set = std::getenv("BRASSFERN_DRAW_PIECES")) {
+            char* end = nullptr;
+            const unsigned long long value = std::strtoull(set, &end, 10);
+            if (end != set && *end == '\0') {
+                made.piece = static_cast<size_t>(value);
+                made.whole = made.piece;
+                return made;
+            }
+        }
+        if (softwareRasterizer()) {
+            made.piece = softwarePiece;
+            made.whole = wholeUpTo;
+        }
+        return made;
+    }();
+    return chosen;
+}
+
 } // namespace
 
 size_t drawPiece()
 {
-    static const size_t piece = [] {
-        if (const char* set = std::getenv("BRASSFERN_DRAW_PIECES")) {
-            char* end = nullptr;
-            const unsigned long long value = std::strtoull(set, &end, 10);
-            if (end != set && *end == '\0')
-                return static_cast<size_t>(value);
-        }
-        return softwareRasterizer() ? softwarePiece : wholeDraws;
-    }();
-    return piece;
+    return pacing().piece;
 }
 
 void drawElementsInPieces(GLenum mode, size_t count, unsigned perPrimitive)
 {
-    const size_t piece = drawPiece();
-    if (piece == wholeDraws || count / perPrimitive <= piece) {
+    const size_t piece = pacing().piece;
+    if (piece == wholeDraws || count / perPrimitive <= pacing().whole) {
         glDrawElements(mode, static_cast<GLsizei>(count), GL_UNSIGNED_INT, nullptr);
         return;
     }

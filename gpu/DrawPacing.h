@@ -11,13 +11,16 @@
 // a fence) for the one before it to be drawn, so that one piece is queued
 // while the next is binned: the same pixels, a tenth of the memory, and no
 // time lost (the rasterizer threads always have a piece to work on). Draws
-// of a piece or less go whole: fences between the many small meshes of a
-// scene cost it a few per cent of its frame. Elsewhere every draw goes whole.
+// of up to `wholeUpTo` primitives go whole: the built-in scene's biggest
+// meshes lost a tenth of the geometry pass to the waits between pieces.
+// Elsewhere every draw goes whole.
 //
 // The piece size in primitives: BRASSFERN_DRAW_PIECES when set (0 draws
-// whole on any driver, so that both ways can be compared), otherwise
-// `softwarePiece` on a software rasterizer and whole draws on any other.
+// whole on any driver, so that both ways can be compared; with it set, any
+// draw longer than a piece is cut), otherwise `softwarePiece` on a software
+// rasterizer and whole draws on any other.
 constexpr size_t softwarePiece = 32768;
+constexpr size_t wholeUpTo = 262144;
 size_t drawPiece();
 
 // glDrawElements of `count` unsigned-int indices from the start of the bound
