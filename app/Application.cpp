@@ -16,6 +16,7 @@
 #include "gpu/StartupTimes.h"
 #include "gpu/Texture.h"
 #include "render/RenderPass.h"
+#include "render/EffectChain.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "scene/Framing.h"
@@ -34,9 +35,6 @@ namespace {
 
 constexpr const char* windowTitle = "Brassfern";
 constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.obj";
-// The clock's step per frame where frames are drawn for a picture rather
-// than shown: the tour then moves as it would at 30 frames a second.
-constexpr float pictureFrameSeconds = 1.0f / 30.0f;
 
 const char* glErrorName(GLenum code)
 {
@@ -272,6 +270,23 @@ void shutdown()
     sharedScenePrograms.clear();
 }
 
+bool drawPicture(int frames, float step, const std::string& path, std::string* reason)
+{
+    for (int frame = 0; frame < frames; ++frame) {
+        if (step > 0.0f)
+            advanceFrame(step, false);
+        renderFrame();
+        if (frame + 1 < frames) {
+            glfwSwapBuffers(window);
+            reportGlError();
+        }
+    }
+    glFinish();
+    const bool saved = saveWindowPicture(path, reason);
+    reportGlError();
+    return saved;
+}
+
 bool saveWindowPicture(const std::string& path, std::string* reason)
 {
     std::vector<unsigned char> pixels(static_cast<size_t>(framebufferWidth) * static_cast<size_t>(framebufferHeight) *
@@ -290,23 +305,12 @@ bool saveWindowPicture(const std::string& path, std::string* reason)
 
 namespace {
 
-// The frames of a picture: the clock moves by a fixed step so that the same
-// command gives the same picture, and the last frame stays in the back
-// buffer, undisplayed, to be read whole.
+// The clock moves by a fixed step, so that the same command gives the same
+// picture.
 int renderPicture(const ViewerOptions& options)
 {
-    for (int frame = 0; frame < options.frames; ++frame) {
-        advanceFrame(pictureFrameSeconds, false);
-        renderFrame();
-        if (frame + 1 < options.frames) {
-            glfwSwapBuffers(window);
-            reportGlError();
-        }
-    }
-    glFinish();
     std::string reason;
-    const bool saved = saveWindowPicture(options.outputPath, &reason);
-    reportGlError();
+    const bool saved = drawPicture(options.frames, pictureFrameSeconds, options.outputPath, &reason);
     shutdown();
     glfwTerminate();
     if (!saved) {
@@ -340,7 +344,7 @@ int runViewer(const ViewerOptions& options)
         glfwTerminate();
         return 1;
     }
-    for (size_t i = 0; i < 3 && i < renderer->effectEnabled.size(); ++i)
+    for (size_t i = 0; i < render::effectCount; ++i)
         renderer->effectEnabled[i] = options.effects[i];
     // initScene has shown the start view already.
     if (options.noTour)

@@ -47,6 +47,13 @@ void shutdown();
 // reason in `reason` when given, when it cannot be written.
 bool saveWindowPicture(const std::string& path, std::string* reason = nullptr);
 
+// The frames of a picture, drawn where the renderer draws now (its picture
+// framebuffer, once asked): the clock moves by `step` before each (not at
+// all for 0), every frame but the last is presented, and the last is saved
+// to `path` once the GL has finished it. False, with the reason, when it
+// cannot be written.
+bool drawPicture(int frames, float step, const std::string& path, std::string* reason = nullptr);
+
 // The whole viewer: start-up, the frame loop until the window closes, and
 // shutdown; or, with an output path, the frames of one picture in a hidden
 // window and the picture. Returns the exit status.

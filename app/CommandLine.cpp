@@ -1,6 +1,8 @@
 // Parsing the viewer's options in the usual command-line conventions.
 #include "app/CommandLine.h"
 
+#include "app/ResolutionSettings.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -117,11 +119,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             ok = parseCount(value, frames);
             haveFrames = true;
         } else { // --effects
-            ok = value.size() == 3;
-            for (size_t k = 0; ok && k < 3; ++k) {
-                ok = value[k] == '0' || value[k] == '1';
-                effects[k] = value[k] == '1';
-            }
+            ok = render::parseEffectSwitches(value, effects);
         }
         if (!ok) {
             error = "bad value for " + option + ": '" + value + "'";
@@ -135,6 +133,24 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
     }
     return true;
 }
+
+namespace {
+
+// The effects' names in the chain's order: "a, b and c".
+std::string effectNames()
+{
+    std::string names;
+    for (size_t i = 0; i < render::effectCount; ++i)
+        names += std::string(i == 0 ? "" : i + 1 == render::effectCount ? " and " : ", ") + render::effectChain[i].name;
+    return names;
+}
+
+std::string sizeText(int width, int height)
+{
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
+} // namespace
 
 std::string viewerHelp()
 {
@@ -153,8 +169,8 @@ std::string viewerHelp()
            "                       the PNG picture FILE and exit\n"
            "      --frames N       frames drawn for --output, each 1/30 s on the clock\n"
            "                       (default 3, at most 1000)\n"
-           "      --effects SDB    three digits, 0 or 1: ambient occlusion, depth of field,\n"
-           "                       bloom (default 111)\n"
+           "      --effects SDB    0 or 1 for each effect in turn (default " + std::string(render::effectCount, '1') + "):\n"
+           "                       " + effectNames() + "\n"
            "      --no-tour        start at the start view in free mode, without the tour\n"
            "      --data DIR       the program's own files (Shader/, Textures/random.jpg,\n"
            "                       Settings/) from DIR\n"
@@ -170,7 +186,7 @@ std::string viewerHelp()
            "\n"
            "Settings file (one key:value a line, the last of a key wins):\n"
            "  fullscreen:on|off            full screen on the primary monitor (off)\n"
-           "  win_width:N  win_height:N    window size (900 x 720)\n"
-           "  res_width:N  res_height:N    render size (1920 x 1080)\n"
-           "  sm_width:N   sm_height:N     shadow-map size (1024 x 1024)\n";
+           "  win_width:N  win_height:N    window size (" + sizeText(DefaultSizes::windowWidth, DefaultSizes::windowHeight) + ")\n"
+           "  res_width:N  res_height:N    render size (" + sizeText(DefaultSizes::renderWidth, DefaultSizes::renderHeight) + ")\n"
+           "  sm_width:N   sm_height:N     shadow-map size (" + sizeText(DefaultSizes::shadowMapWidth, DefaultSizes::shadowMapHeight) + ")\n";
 }

@@ -1,6 +1,8 @@
 // The viewer's command line: brassfern [options] [SCENE_FILE].
 #pragma once
 
+#include "render/EffectChain.h"
+
 #include <string>
 #include <vector>
 
@@ -14,7 +16,7 @@ struct ViewerOptions {
     // Non-empty: the program's own files are here, wherever it was started.
     std::string dataPath;
     int frames = 3; // frames drawn before --output saves the last one
-    bool effects[3] = {true, true, true};
+    render::EffectSwitches effects = render::allEffectsOn;
     bool noTour = false;
     bool glDebug = false; // a debug context, its messages on standard error
     bool help = false;

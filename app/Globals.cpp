@@ -1,16 +1,17 @@
 // Storage of the process-wide state, with its values before start-up.
 #include "app/Globals.h"
+#include "app/ResolutionSettings.h"
 #include "gpu/StartupTimes.h"
 
 GLFWwindow* window = nullptr;
-int windowWidth = 900;
-int windowHeight = 720;
-int framebufferWidth = 900;
-int framebufferHeight = 720;
-int renderWidth = 1920;
-int renderHeight = 1080;
-int shadowMapWidth = 1024;
-int shadowMapHeight = 1024;
+int windowWidth = DefaultSizes::windowWidth;
+int windowHeight = DefaultSizes::windowHeight;
+int framebufferWidth = DefaultSizes::windowWidth;
+int framebufferHeight = DefaultSizes::windowHeight;
+int renderWidth = DefaultSizes::renderWidth;
+int renderHeight = DefaultSizes::renderHeight;
+int shadowMapWidth = DefaultSizes::shadowMapWidth;
+int shadowMapHeight = DefaultSizes::shadowMapHeight;
 bool fullscreen = false;
 Camera* camera = nullptr;
 Renderer* renderer = nullptr;

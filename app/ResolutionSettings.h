@@ -6,15 +6,25 @@
 #include <string>
 #include <vector>
 
+// The sizes where no settings file sets them.
+struct DefaultSizes {
+    static constexpr int windowWidth = 900;
+    static constexpr int windowHeight = 720;
+    static constexpr int renderWidth = 1920;
+    static constexpr int renderHeight = 1080;
+    static constexpr int shadowMapWidth = 1024;
+    static constexpr int shadowMapHeight = 1024;
+};
+
 class ResolutionSettings {
 public:
     bool fullscreen = false;
-    int win_width = 900;
-    int win_height = 720;
-    int res_width = 1920;
-    int res_height = 1080;
-    int sm_width = 1024;
-    int sm_height = 1024;
+    int win_width = DefaultSizes::windowWidth;
+    int win_height = DefaultSizes::windowHeight;
+    int res_width = DefaultSizes::renderWidth;
+    int res_height = DefaultSizes::renderHeight;
+    int sm_width = DefaultSizes::shadowMapWidth;
+    int sm_height = DefaultSizes::shadowMapHeight;
 
     // Defaults, then whatever the file sets. A missing or unreadable file is
     // not an error: the defaults stand.

@@ -3,9 +3,11 @@
 
 #include "app/Globals.h"
 #include "camera/Camera.h"
+#include "render/EffectChain.h"
 #include "render/Renderer.h"
 
 #include <GLFW/glfw3.h>
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -19,24 +21,12 @@ bool mouseCaptured = false;
 namespace {
 
 constexpr glm::vec3 upAxis(0.0f, 1.0f, 0.0f);
-constexpr float tourEndSeconds = 30.0f;
 constexpr double turnVelocityRestDegrees = 0.0001;
-
-// A cut to a new pose, then a steady drift until the next cut.
-struct TourShot {
-    float startSeconds;
-    glm::vec3 eye;
-    glm::vec3 target;
-    // Wheel steps per second, as Camera::zoom takes them; negative closes in.
-    float zoomWheelStepsPerSecond;
-    // About the world's vertical axis, which passes through the scene target.
-    float orbitDegreesPerSecond;
-    float moveUnitsPerSecond;
-    glm::vec3 moveDirection; // any length: the move normalises it
-};
 
 // startEye and sceneTarget are constant-initialised, so copying them here is
 // safe whichever file's globals start first.
+} // namespace
+
 const TourShot tourShots[] = {
     // The opening shot starts on the tour's first frame, whatever the clock says.
     {0.0f, startEye, sceneTarget, -2.5f, 0.0f, 0.0f, glm::vec3(0.0f)},
@@ -46,7 +36,10 @@ const TourShot tourShots[] = {
     {16.0f, glm::vec3(-2.5f, 13.0f, 15.0f), glm::vec3(-1.5f, 11.0f, 10.0f), 0.0f, 0.0f, 0.75f,
      glm::vec3(1.0f, 0.0f, -1.0f)},
 };
+
+namespace {
 constexpr size_t tourShotCount = std::size(tourShots);
+static_assert(tourShotCount == tourShotTotal);
 
 // Whether each shot has begun; one whose time a long frame skipped over never does.
 bool* const shotStarted[tourShotCount] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
@@ -145,8 +138,10 @@ void onKey(GLFWwindow* target, int key, int, int action, int)
     }
     if (action != GLFW_RELEASE)
         return;
-    if (key >= GLFW_KEY_1 && key <= GLFW_KEY_6) {
-        toggleEffect(static_cast<size_t>(key - GLFW_KEY_1));
+    const auto effect = std::find_if(render::effectChain.begin(), render::effectChain.end(),
+                                     [key](const render::EffectLink& link) { return link.key == key; });
+    if (effect != render::effectChain.end()) {
+        toggleEffect(static_cast<size_t>(effect - render::effectChain.begin()));
     } else if (key == GLFW_KEY_SPACE) {
         tourActive = false;
         showStartView();

@@ -1,9 +1,33 @@
 // Input controls: the scripted tour, mouse turn with inertia, wheel zoom and the keys.
 #pragma once
 
+#include <cstddef>
 #include <glm/glm.hpp>
 
 struct GLFWwindow;
+
+// The clock's step per frame where frames are drawn for a picture rather
+// than shown (the viewer's --output, the capture tool's replay, the scene
+// generator's checks): the tour then moves as it would at 30 frames a second.
+constexpr float pictureFrameSeconds = 1.0f / 30.0f;
+
+// A cut to a new pose, then a steady drift until the next cut.
+struct TourShot {
+    float startSeconds;
+    glm::vec3 eye;
+    glm::vec3 target;
+    // Wheel steps per second, as Camera::zoom takes them; negative closes in.
+    float zoomWheelStepsPerSecond;
+    // About the world's vertical axis, which passes through the scene target.
+    float orbitDegreesPerSecond;
+    float moveUnitsPerSecond;
+    glm::vec3 moveDirection; // any length: the move normalises it
+};
+
+// The tour: its shots in order, and when it ends.
+constexpr size_t tourShotTotal = 4;
+extern const TourShot tourShots[tourShotTotal];
+constexpr float tourEndSeconds = 30.0f;
 
 extern bool tourActive;
 extern bool tourStarted;

@@ -53,7 +53,7 @@ bool completeOrFourChannels(int width, int height, const std::vector<ColourAttac
 void buildRenderTarget(int width, int height, std::initializer_list<TargetTexture> textures, GLuint& fbo)
 {
     if (!fitsRenderTarget(width, height))
-        fatal({"Failed to initialize FBO!"}, -1);
+        fatal({targetFailure}, -1);
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     std::vector<GLenum> drawBuffers;
@@ -76,7 +76,7 @@ void buildRenderTarget(int width, int height, std::initializer_list<TargetTextur
     }
     glDrawBuffers(static_cast<GLsizei>(drawBuffers.size()), drawBuffers.data());
     if (!completeOrFourChannels(width, height, attachments))
-        fatal({"Failed to initialize FBO!"}, -1);
+        fatal({targetFailure}, -1);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

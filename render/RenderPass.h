@@ -15,6 +15,12 @@ struct PassInput {
     const char* sampler;
 };
 
+// The fatal line of a render target that cannot be made or completed. The
+// shadow map's ends in a blank: it always has, it tells that target's
+// failure apart in the output, and what reads the output matches it exactly.
+inline constexpr const char* targetFailure = "Failed to initialize FBO!";
+inline constexpr const char* shadowTargetFailure = "Failed to initialize FBO! ";
+
 // Whether the GL can hold a render target of this size at all. Drivers have
 // been seen to corrupt their own stack when asked for a texture far past
 // their limits, so a size that cannot fit is reported as an incomplete

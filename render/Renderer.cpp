@@ -4,6 +4,7 @@
 #include "app/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
+#include "render/EffectChain.h"
 #include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/ShadowLight.h"
@@ -39,6 +40,7 @@ Renderer::Renderer()
 {
     screenQuadProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/ScreenQuadFragment.glsl");
 
+    // In the order of render::effectChain, which names, switches and times them.
     effects.push_back(new render::SSAO(0.5f, 1.0f, "Textures/random.jpg"));
     effectEnabled.push_back(true);
     effects.push_back(new render::DoF(-0.99f, -0.9f, -0.7f, -0.5f));
@@ -68,7 +70,7 @@ Renderer::Renderer()
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
     if (!fitsRenderTarget(renderWidth, renderHeight))
-        fatal({"Failed to initialize FBO!"}, -1);
+        fatal({targetFailure}, -1);
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     makeTexture(colorTexture, GL_RGB, GL_RGB, GL_UNSIGNED_BYTE, GL_LINEAR, false);
@@ -83,7 +85,7 @@ Renderer::Renderer()
     glDrawBuffers(3, drawBuffers);
     if (!completeOrFourChannels(renderWidth, renderHeight,
                                 {{colorTexture, GL_RGBA8, GL_UNSIGNED_BYTE}, {positionTexture, GL_RGBA32F, GL_FLOAT}}))
-        fatal({"Failed to initialize FBO!"}, -1);
+        fatal({targetFailure}, -1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
@@ -112,7 +114,7 @@ GLuint Renderer::applyEffects()
     for (size_t i = 0; i < effects.size(); ++i) {
         if (!effectEnabled[i])
             continue;
-        const render::ObservedPass observed(static_cast<render::Pass>(static_cast<size_t>(render::Pass::Ssao) + i));
+        const render::ObservedPass observed(render::effectChain[i].pass);
         image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
                                   quadIndexCount);
     }

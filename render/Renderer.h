@@ -45,7 +45,7 @@ public:
 
     // From now on the final pass draws into pictureFramebuffer, made at the
     // framebuffer's size; an incomplete one ends the process with
-    // "Failed to initialize FBO!".
+    // targetFailure's line.
     void drawIntoPicture();
 };
 

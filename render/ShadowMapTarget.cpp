@@ -11,7 +11,7 @@ ShadowMapTarget::ShadowMapTarget()
 {
     depthProgram = new ShaderProgram("Shader/ShadowMappingVertex.glsl", "Shader/ShadowMappingFragment.glsl");
     if (!fitsRenderTarget(shadowMapWidth, shadowMapHeight))
-        fatal({"Failed to initialize FBO! "}, -1);
+        fatal({shadowTargetFailure}, -1);
     glGenFramebuffers(1, &fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     glGenTextures(1, &depthTexture);
@@ -37,10 +37,8 @@ ShadowMapTarget::ShadowMapTarget()
                                                               "read buffer"
                                                             : "forced");
     }
-    // The blank after the words sets this failure apart from the other
-    // targets' in the output; it has always been there.
     if (status != GL_FRAMEBUFFER_COMPLETE)
-        fatal({"Failed to initialize FBO! "}, -1);
+        fatal({shadowTargetFailure}, -1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

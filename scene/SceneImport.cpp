@@ -305,6 +305,8 @@ std::vector<scene::SceneObject*> importModel(const std::string& path, scene::Imp
     report.clearLine();
     if (!imported) {
         report.finish("");
+        // No blank between the words and the path: the built-in scene's line
+        // has always read so, and a model's failure reads as it does.
         std::cout << "Import failed" << printable(path) << std::endl;
         std::cerr << "brassfern: cannot import " << printable(path) << ": " << printable(reason) << std::endl;
         outcome = ModelOutcome::failed;

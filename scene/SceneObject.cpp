@@ -61,7 +61,7 @@ SceneObject::~SceneObject()
     delete[] normals;
     delete[] texCoords;
     delete[] colours;
-    delete material; // deletes its program; the texture belongs to the cache
+    delete material; // and its program, unless shared; the texture belongs to the cache
 }
 
 void SceneObject::releaseArraysButPositions()

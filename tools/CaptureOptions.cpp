@@ -84,11 +84,7 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             ok = x != std::string::npos && parseInt(value.substr(0, x), windowWidth) &&
                  parseInt(value.substr(x + 1), windowHeight);
         } else if (flag == "--effects") {
-            ok = value.size() == 3;
-            for (size_t k = 0; ok && k < 3; ++k) {
-                ok = value[k] == '0' || value[k] == '1';
-                effects[k] = value[k] == '1';
-            }
+            ok = render::parseEffectSwitches(value, effects);
         } else if (flag == "--tour-time") {
             ok = parseFloat(value, tourTime) && tourTime >= 0.0f && tourTime <= 3600.0f;
         } else if (flag == "--dt") {

@@ -1,6 +1,9 @@
 // Command-line options of the capture tool.
 #pragma once
 
+#include "camera/Controls.h"
+#include "render/EffectChain.h"
+
 #include <glm/glm.hpp>
 #include <string>
 #include <vector>
@@ -15,9 +18,9 @@ struct CaptureOptions {
     std::string outPath = "capture.png";
     int windowWidth = 0; // 0: from the settings
     int windowHeight = 0;
-    bool effects[3] = {true, true, true};
+    render::EffectSwitches effects = render::allEffectsOn;
     float tourTime = -1.0f; // below 0: no tour replay
-    float dt = 1.0f / 30.0f;
+    float dt = pictureFrameSeconds;
     int benchFrames = 0; // above 0: time this many frames after the warm-up ones
     std::string modelPath; // empty: the built-in scene
     bool help = false;

@@ -5,6 +5,7 @@
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "gpu/StartupTimes.h"
+#include "render/EffectChain.h"
 #include "render/Renderer.h"
 #include "scene/ImportProcess.h"
 #include "tools/CaptureOptions.h"
@@ -125,7 +126,7 @@ int main(int argc, char** argv)
         std::cerr << "brassfern-capture: nothing to draw" << std::endl;
         return 1;
     }
-    for (size_t i = 0; i < 3 && i < renderer->effectEnabled.size(); ++i)
+    for (size_t i = 0; i < render::effectCount; ++i)
         renderer->effectEnabled[i] = options.effects[i];
 
     if (options.freeCamera) {
@@ -139,22 +140,17 @@ int main(int argc, char** argv)
         tourActive = false;
     }
 
+    bool saved = false;
     if (options.benchFrames > 0) {
         bench(options.benchFrames, processStart);
+        glFinish();
+        saved = saveWindowPicture(options.outPath);
+        reportGlError();
     } else {
         // A hidden window owns none of its pixels on most drivers.
         renderer->drawIntoPicture();
-        for (int frame = 0; frame < options.frames; ++frame) {
-            renderFrame();
-            if (frame + 1 < options.frames) {
-                glfwSwapBuffers(window);
-                reportGlError();
-            }
-        }
+        saved = drawPicture(options.frames, 0.0f, options.outPath);
     }
-    glFinish();
-    const bool saved = saveWindowPicture(options.outPath);
-    reportGlError();
     shutdown();
     glfwTerminate();
     if (!saved) {

@@ -40,7 +40,7 @@ TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
                                "my.txt", "--", "-model.obj"},
                               error))
         << error;
-    EXPECT_EQ(std::vector<bool>(options.effects, options.effects + 3), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(options.effects, (render::EffectSwitches{true, false, true}));
     EXPECT_EQ(options.outputPath, "Shot.PNG");
     EXPECT_EQ(options.frames, 12);
     EXPECT_TRUE(options.noTour);

@@ -109,7 +109,7 @@ std::vector<std::vector<glm::vec3>> tourCameraPaths(int samplesPerPath)
     totalTime = 0.0f;
     const bool* const shotStarted[] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
     std::vector<std::vector<glm::vec3>> frames(std::size(shotStarted));
-    const float dt = 1.0f / 30.0f;
+    const float dt = pictureFrameSeconds;
     while (tourActive) {
         totalTime += dt;
         controlCamera(dt);
