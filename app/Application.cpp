@@ -195,7 +195,7 @@ ModelOutcome initScene(const std::string& sceneFile, scene::ImportProcess* start
 
     {
         const StartupClock clock(startupTimes.light);
-        shadowLight = new ShadowLight(sceneLightPosition, glm::vec3(1.0f), 1.0f);
+        shadowLight = new ShadowLight(sceneFile.empty() ? sceneLightPosition : modelLightPosition, glm::vec3(1.0f), 1.0f);
     }
 
     const StartupTimes before = startupTimes;

@@ -282,6 +282,39 @@ TEST_F(UserModel, ALongLoadShowsItsProgressAndAQuickOneNothing)
     EXPECT_EQ(shown.err.find('\r'), std::string::npos);
 }
 
+// A model is lit from above and in front of the start view: the cube's
+// front, which the start view shows below its top, takes the light (the
+// built-in scene's light, behind and to the side, left it in its ambient
+// light, about a fifth of its colour).
+TEST_F(UserModel, TheLightStandsOverTheViewersShoulder)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.write("cube.mtl", "newmtl orange\nKd 1 0.5 0\n");
+    sandbox.write("cube.obj", cubeObj(0.0, 1.0));
+    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                       "--output", "shot.png", "cube.obj"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const Picture shot = readPicture(sandbox.root / "shot.png");
+    int top = shot.height, bottom = -1, left = shot.width, right = -1;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.at(x, y)[0] > 12) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GT(bottom - top, 10);
+    // The lowest quarter of the cube's box, its middle half across: the front.
+    double red = 0.0;
+    int count = 0;
+    for (int y = bottom - (bottom - top) / 4; y < bottom; ++y)
+        for (int x = left + (right - left) / 4; x < right - (right - left) / 4; ++x, ++count)
+            red += shot.at(x, y)[0];
+    EXPECT_GT(red / count, 110.0);
+}
+
 // Sides of 1e19 and 1e-25 units: framed like a cube of one unit.
 TEST_F(UserModel, ModelsOfExtremeSizesAreFramedLikeAnyOther)
 {
