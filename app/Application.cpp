@@ -9,6 +9,7 @@
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "camera/ModelControls.h"
 #include "gpu/DrawPacing.h"
 #include "gpu/DriverFallbacks.h"
 #include "gpu/GlDebug.h"
@@ -27,6 +28,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -237,10 +240,42 @@ void advanceFrame(float dt, bool pollInput)
     controlCamera(dt);
 }
 
+namespace {
+
+// Set by the screenshot key; the frame is saved once drawn, before it is shown.
+bool screenshotWanted = false;
+std::string screenshotFolder;
+
+// brassfern-0001.png, or the next number free in the folder.
+void saveNextScreenshot()
+{
+    for (int number = 1; number <= 9999; ++number) {
+        char name[32];
+        std::snprintf(name, sizeof name, "brassfern-%04d.png", number);
+        const std::filesystem::path path = std::filesystem::path(screenshotFolder) / name;
+        std::error_code error;
+        if (std::filesystem::exists(path, error) || error)
+            continue;
+        std::string reason;
+        if (saveWindowPicture(path.string(), &reason))
+            std::cout << "Saved " << printable(path.string()) << std::endl;
+        else
+            std::cerr << "brassfern: could not write " << printable(path.string()) << ": " << reason << std::endl;
+        return;
+    }
+    std::cerr << "brassfern: no free screenshot name left in " << printable(screenshotFolder) << std::endl;
+}
+
+} // namespace
+
 void runFrame(float dt)
 {
     advanceFrame(dt, true);
     renderFrame();
+    if (screenshotWanted) {
+        screenshotWanted = false;
+        saveNextScreenshot();
+    }
     glfwSwapBuffers(window);
     reportGlError();
 }
@@ -351,6 +386,11 @@ int runViewer(const ViewerOptions& options)
         tourActive = false;
     if (picture)
         return renderPicture(options);
+    // A model's camera also tilts, pans, reframes and saves pictures into the
+    // folder the viewer was started in.
+    modelControls = !options.scenePath.empty();
+    screenshotFolder = options.startFolder;
+    saveScreenshot = [] { screenshotWanted = true; };
     registerCallbacks();
     glfwSetCursorPos(window, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
     double last = glfwGetTime();

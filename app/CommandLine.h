@@ -19,6 +19,9 @@ struct ViewerOptions {
     render::EffectSwitches effects = render::allEffectsOn;
     bool noTour = false;
     bool glDebug = false; // a debug context, its messages on standard error
+    // Where the viewer was started: screenshots go there, though the viewer
+    // works in its data folder.
+    std::string startFolder;
     bool help = false;
     bool version = false;
 

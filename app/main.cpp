@@ -6,6 +6,7 @@
 #include "app/Printable.h"
 #include "scene/SceneImport.h"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -48,6 +49,8 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    std::error_code noFolder;
+    options.startFolder = std::filesystem::current_path(noFolder).string();
     DataFolderChoice data;
     data.explicitFolder = options.dataPath;
     data.workingDirectoryFirst = options.scenePath.empty();

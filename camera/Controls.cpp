@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "camera/Camera.h"
+#include "camera/ModelControls.h"
 #include "render/EffectChain.h"
 #include "render/Renderer.h"
 
@@ -17,6 +18,7 @@ bool stageOneStarted = false;
 bool stageTwoStarted = false;
 bool stageThreeStarted = false;
 bool mouseCaptured = false;
+bool panCaptured = false;
 
 namespace {
 
@@ -109,6 +111,7 @@ void tourStep(float dt)
 
 void showStartView()
 {
+    orbitPivot = sceneTarget;
     camera->setPosition(startEye.x, startEye.y, startEye.z);
     camera->lookAtTarget(sceneTarget);
 }
@@ -117,7 +120,11 @@ void onCursorPos(GLFWwindow*, double, double) {}
 
 void onScroll(GLFWwindow*, double, double yoffset)
 {
-    if (!tourActive)
+    if (tourActive)
+        return;
+    if (modelControls)
+        zoomTowardPivot(static_cast<float>(-yoffset));
+    else
         camera->zoom(static_cast<float>(-yoffset));
 }
 
@@ -145,11 +152,27 @@ void onKey(GLFWwindow* target, int key, int, int action, int)
     } else if (key == GLFW_KEY_SPACE) {
         tourActive = false;
         showStartView();
+    } else if (modelControls && key == GLFW_KEY_F && !tourActive) {
+        reframeModel();
+    } else if (modelControls && key == GLFW_KEY_P && saveScreenshot) {
+        saveScreenshot();
     }
 }
 
 void onMouseButton(GLFWwindow* target, int button, int action, int)
 {
+    // A model's camera pans with the right or middle button.
+    if (modelControls && (button == GLFW_MOUSE_BUTTON_RIGHT || button == GLFW_MOUSE_BUTTON_MIDDLE)) {
+        if (action == GLFW_PRESS && !mouseCaptured) {
+            panCaptured = true;
+            glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+            centreCursor(target);
+        } else if (action == GLFW_RELEASE && panCaptured) {
+            panCaptured = false;
+            glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+        }
+        return;
+    }
     if (button != GLFW_MOUSE_BUTTON_LEFT)
         return;
     if (action == GLFW_PRESS) {
@@ -170,7 +193,15 @@ void turnWithInertia(double dragPixels, float dt)
     if (std::fabs(velocity) > turnVelocityRestDegrees) {
         velocity = velocity - static_cast<double>(dt) * velocity;
         camera->turnVelocity = velocity;
+        // A model's camera turns about the vertical through its pivot, which
+        // is the world's vertical through the scene target until a pan.
+        const glm::vec3 axisPoint = modelControls ? glm::vec3(orbitPivot.x, 0.0f, orbitPivot.z) : glm::vec3(0.0f);
+        const float offAxis = glm::length(axisPoint);
+        if (offAxis > 0.0f)
+            camera->move(offAxis, 1.0f, -axisPoint);
         camera->turn(static_cast<float>(-velocity), dt, upAxis);
+        if (offAxis > 0.0f)
+            camera->move(offAxis, 1.0f, axisPoint);
     } else {
         camera->turnVelocity = 0.0;
     }
@@ -183,12 +214,20 @@ void controlCamera(float dt)
         return;
     }
     double dragPixels = 0.0;
-    if (mouseCaptured) {
+    if (mouseCaptured || panCaptured) {
         double x = 0.0;
         double y = 0.0;
         glfwGetCursorPos(window, &x, &y);
         centreCursor(window);
-        dragPixels = x - static_cast<double>(windowWidth / 2);
+        const double dx = x - static_cast<double>(windowWidth / 2);
+        const double dy = y - static_cast<double>(windowHeight / 2);
+        if (panCaptured) {
+            panCamera(dx, dy, windowHeight);
+        } else {
+            dragPixels = dx;
+            if (modelControls)
+                tiltCamera(static_cast<float>(dy) * tiltDegreesPerPixel);
+        }
     }
     turnWithInertia(dragPixels, dt);
 }
@@ -202,4 +241,6 @@ void resetControls()
     stageThreeStarted = false;
     currentShot = nullptr;
     mouseCaptured = false;
+    panCaptured = false;
+    orbitPivot = sceneTarget;
 }

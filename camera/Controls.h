@@ -35,6 +35,8 @@ extern bool stageOneStarted;
 extern bool stageTwoStarted;
 extern bool stageThreeStarted;
 extern bool mouseCaptured;
+// A model's camera is being panned (right or middle button held).
+extern bool panCaptured;
 
 void onCursorPos(GLFWwindow* window, double x, double y);
 void onScroll(GLFWwindow* window, double xoffset, double yoffset);

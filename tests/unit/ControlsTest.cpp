@@ -2,6 +2,7 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "camera/ModelControls.h"
 
 #include <GLFW/glfw3.h>
 #include <cmath>
@@ -140,3 +141,109 @@ TEST_F(Controls, MouseDragTurnsWithDecayingSpeedUntilItRests)
 }
 
 } // namespace
+
+namespace {
+
+// A model's camera: the same start, and the controls a model adds.
+class ModelCamera : public Controls {
+protected:
+    void SetUp() override
+    {
+        Controls::SetUp();
+        modelControls = true;
+        tourActive = false;
+    }
+    void TearDown() override
+    {
+        modelControls = false;
+        saveScreenshot = nullptr;
+        Controls::TearDown();
+    }
+    static float fromUpDegrees()
+    {
+        const glm::vec3 offset = camera->position() - orbitPivot;
+        return glm::degrees(std::acos(offset.y / glm::length(offset)));
+    }
+    static void expectLookingAtPivot()
+    {
+        const glm::vec3 forward = -glm::vec3(camera->transform[2]);
+        EXPECT_GT(glm::dot(forward, glm::normalize(orbitPivot - camera->position())), 0.9999f);
+    }
+};
+
+} // namespace
+
+TEST_F(ModelCamera, TiltTurnsAboutThePivotAndStopsShortOfThePoles)
+{
+    const float distance = glm::length(camera->position() - orbitPivot);
+    const float start = fromUpDegrees();
+    tiltCamera(10.0f);
+    EXPECT_NEAR(fromUpDegrees(), start - 10.0f, 1e-3f);
+    EXPECT_NEAR(glm::length(camera->position() - orbitPivot), distance, 1e-4f);
+    expectLookingAtPivot();
+    tiltCamera(400.0f);
+    EXPECT_NEAR(fromUpDegrees(), tiltMarginDegrees, 1e-3f);
+    expectLookingAtPivot();
+    tiltCamera(-400.0f);
+    EXPECT_NEAR(fromUpDegrees(), 180.0f - tiltMarginDegrees, 1e-3f);
+    EXPECT_NEAR(glm::length(camera->position() - orbitPivot), distance, 1e-4f);
+    expectLookingAtPivot();
+}
+
+TEST_F(ModelCamera, PanMovesThePivotAcrossTheViewAndTheTurnFollowsIt)
+{
+    const glm::vec3 right(camera->transform[0]);
+    const glm::vec3 eye = camera->position();
+    panCamera(-100.0, 0.0, 720);
+    const glm::vec3 moved = orbitPivot - sceneTarget;
+    // Dragging left takes the model left: the view goes right.
+    EXPECT_GT(glm::dot(moved, right), 0.0f);
+    EXPECT_NEAR(glm::length(glm::cross(moved, right)), 0.0f, 1e-4f);
+    EXPECT_NEAR(glm::length((camera->position() - eye) - moved), 0.0f, 1e-4f);
+    expectLookingAtPivot();
+    // Turning keeps the camera's distance to the pivot's vertical.
+    auto axisDistance = [] {
+        const glm::vec3 offset = camera->position() - orbitPivot;
+        return std::hypot(offset.x, offset.z);
+    };
+    const float before = axisDistance();
+    turnWithInertia(40.0, 0.5f);
+    EXPECT_NEAR(axisDistance(), before, 1e-3f);
+    expectLookingAtPivot();
+}
+
+TEST_F(ModelCamera, WheelZoomsOnThePivotWithinTheLimitsAndFReframes)
+{
+    panCamera(50.0, 30.0, 720);
+    for (int i = 0; i < 200; ++i)
+        onScroll(nullptr, 0.0, 1.0);
+    EXPECT_NEAR(glm::length(camera->position() - orbitPivot), camera->minDistance, 1e-3f);
+    expectLookingAtPivot();
+    for (int i = 0; i < 200; ++i)
+        onScroll(nullptr, 0.0, -1.0);
+    EXPECT_NEAR(glm::length(camera->position() - orbitPivot), camera->maxDistance, 1e-2f);
+    camera->turnVelocity = 30.0;
+    release(GLFW_KEY_F);
+    expectPose(pose(startEye, sceneTarget), "after F");
+    EXPECT_EQ(orbitPivot, sceneTarget);
+    EXPECT_EQ(camera->turnVelocity, 0.0);
+    int saved = 0;
+    saveScreenshot = [&saved] { ++saved; };
+    release(GLFW_KEY_P);
+    EXPECT_EQ(saved, 1);
+}
+
+TEST_F(Controls, TheBuiltInSceneHasNoModelKeys)
+{
+    tourActive = false;
+    camera->turnVelocity = 30.0;
+    runUntil(1.0f, 0.25f);
+    const Camera turned = *camera;
+    int saved = 0;
+    saveScreenshot = [&saved] { ++saved; };
+    release(GLFW_KEY_F);
+    release(GLFW_KEY_P);
+    saveScreenshot = nullptr;
+    expectPose(turned, "after F");
+    EXPECT_EQ(saved, 0);
+}

@@ -1,0 +1,37 @@
+// Free-mode controls for a model given by path: a pivot to turn, tilt, pan and zoom about, and keys to reframe and to save a picture.
+#pragma once
+
+#include <functional>
+#include <glm/glm.hpp>
+
+// Whether the run shows a model given by path. The built-in scene keeps the
+// controls its tour was made for, input by input; a model also tilts, pans,
+// reframes and saves pictures.
+extern bool modelControls;
+
+// The point a model's camera looks at, turns, tilts and zooms about: the
+// scene target until a pan moves it.
+extern glm::vec3 orbitPivot;
+
+// Saves the frame as brassfern-NNNN.png; set by the viewer.
+extern std::function<void()> saveScreenshot;
+
+// Turns the camera about the pivot, up or down by `degrees` (positive looks
+// down from higher), kept at least `tiltMarginDegrees` short of straight up
+// and straight down.
+constexpr float tiltMarginDegrees = 5.0f;
+void tiltCamera(float degrees);
+
+// Moves the camera and the pivot across the view, as far as `dx`, `dy`
+// pixels of drag are at the pivot's distance: the model follows the cursor.
+void panCamera(double dx, double dy, int windowHeightPixels);
+
+// The wheel for a model: toward or away from the pivot, as Camera::zoom
+// goes toward the scene target, within the same distances.
+void zoomTowardPivot(float amount);
+
+// The start view again, looking at the scene target, with no turn left.
+void reframeModel();
+
+// Degrees of tilt for a pixel of vertical drag.
+constexpr float tiltDegreesPerPixel = 0.25f;
