@@ -79,6 +79,12 @@ void LoadProgress::finish(const std::string& summary)
         thread.join();
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     const std::lock_guard<std::mutex> lock(mutex);
+    // A load that passed the threshold between two looks (or before the
+    // first) still says where it was.
+    if (!shown && seconds >= timing.showAfter && !summary.empty()) {
+        print(describe(seconds), false);
+        shown = true;
+    }
     if (!shown)
         return;
     if (summary.empty()) {
