@@ -50,11 +50,6 @@ const Pacing& pacing()
 
 } // namespace
 
-size_t drawPiece()
-{
-    return pacing().piece;
-}
-
 void drawElementsInPieces(GLenum mode, size_t count, unsigned perPrimitive)
 {
     const size_t piece = pacing().piece;

@@ -21,7 +21,6 @@
 // rasterizer and whole draws on any other.
 constexpr size_t softwarePiece = 32768;
 constexpr size_t wholeUpTo = 262144;
-size_t drawPiece();
 
 // glDrawElements of `count` unsigned-int indices from the start of the bound
 // element buffer, `perPrimitive` indices a primitive (1, 2 or 3).

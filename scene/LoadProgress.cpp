@@ -6,6 +6,9 @@
 
 namespace scene {
 
+namespace {
+
+// The stages of the import process in words.
 std::string importStageName(int stage)
 {
     switch (stage) {
@@ -22,6 +25,8 @@ std::string importStageName(int stage)
         return "finishing";
     }
 }
+
+} // namespace
 
 LoadProgress::Timing LoadProgress::viewerTiming()
 {

@@ -67,7 +67,4 @@ private:
     std::thread thread;
 };
 
-// The stages of the import process in words.
-std::string importStageName(int stage);
-
 } // namespace scene

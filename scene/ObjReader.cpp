@@ -5,6 +5,7 @@
 #include "scene/SceneRead.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -868,18 +869,14 @@ bool ObjParser::finish(std::string& reason)
     return true;
 }
 
-bool endsWithObj(const std::string& path)
-{
-    const std::string extension = std::filesystem::path(path).extension().string();
-    return extension.size() == 4 && extension[0] == '.' && std::tolower(extension[1]) == 'o' &&
-           std::tolower(extension[2]) == 'b' && std::tolower(extension[3]) == 'j';
-}
-
 } // namespace
 
 bool isObjPath(const std::string& path)
 {
-    return endsWithObj(path);
+    const std::string extension = std::filesystem::path(path).extension().string();
+    auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    return extension.size() == 4 && extension[0] == '.' && lower(extension[1]) == 'o' && lower(extension[2]) == 'b' &&
+           lower(extension[3]) == 'j';
 }
 
 bool readObj(const std::string& path, ObjModel& model, std::string& reason,
