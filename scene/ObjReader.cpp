@@ -125,6 +125,14 @@ struct Cursor {
             ++at;
         return true;
     }
+    // Up to `most` numbers into `values`; how many there were.
+    int numbers(float* values, int most)
+    {
+        int read = 0;
+        while (read < most && number(values[read]))
+            ++read;
+        return read;
+    }
     bool integer(long long& value)
     {
         const char* start = at + (at < end && *at == '+' ? 1 : 0);
@@ -273,9 +281,7 @@ void readLibraryText(const char* text, size_t size, Library& library)
             continue;
         } else if (keyword == "Kd") {
             float rgb[3] = {0.0f, 0.0f, 0.0f};
-            int read = 0;
-            while (read < 3 && line.number(rgb[read]))
-                ++read;
+            const int read = line.numbers(rgb, 3);
             if (read == 1)
                 rgb[1] = rgb[2] = rgb[0];
             if (read == 1 || read == 3)
@@ -459,9 +465,7 @@ void ObjParser::line(Cursor cursor)
     const std::string_view keyword = cursor.word();
     if (keyword == "v") {
         float values[6] = {0, 0, 0, 0, 0, 0};
-        int read = 0;
-        while (read < 6 && cursor.number(values[read]))
-            ++read;
+        const int read = cursor.numbers(values, 6);
         if (read < 3)
             ++numbersMissing;
         positions.insert(positions.end(), values, values + 3);
@@ -476,18 +480,12 @@ void ObjParser::line(Cursor cursor)
         }
     } else if (keyword == "vt") {
         float values[2] = {0, 0};
-        int read = 0;
-        while (read < 2 && cursor.number(values[read]))
-            ++read;
-        if (read < 1)
+        if (cursor.numbers(values, 2) < 1)
             ++numbersMissing;
         texCoords.insert(texCoords.end(), values, values + 2);
     } else if (keyword == "vn") {
         float values[3] = {0, 0, 0};
-        int read = 0;
-        while (read < 3 && cursor.number(values[read]))
-            ++read;
-        if (read < 3)
+        if (cursor.numbers(values, 3) < 3)
             ++numbersMissing;
         normals.insert(normals.end(), values, values + 3);
     } else if (keyword == "f" || keyword == "l" || keyword == "p") {
