@@ -2,6 +2,7 @@
 #include "scene/ObjReader.h"
 
 #include "app/Printable.h"
+#include "scene/PolygonFacing.h"
 #include "scene/SceneRead.h"
 
 #include <algorithm>
@@ -322,13 +323,7 @@ void triangulate(const std::vector<Corner>& polygon, const std::vector<float>& p
         fan();
         return;
     }
-    // Newell's normal: the polygon's facing, whatever its shape.
-    glm::dvec3 normal(0.0);
-    for (size_t i = 0; i < n; ++i) {
-        const glm::dvec3 a = point(i);
-        const glm::dvec3 b = point((i + 1) % n);
-        normal += glm::dvec3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y));
-    }
+    const glm::dvec3 normal = newellNormal(n, point);
     const glm::dvec3 size = glm::abs(normal);
     const int drop = size.x >= size.y && size.x >= size.z ? 0 : size.y >= size.z ? 1 : 2;
     const double sign = normal[drop] >= 0.0 ? 1.0 : -1.0;
@@ -425,6 +420,7 @@ private:
     }
     void line(Cursor cursor);
     void face(Cursor& cursor, char kind);
+    bool readCorner(Cursor& cursor, Corner& corner) const;
     Group& group(Primitive primitive);
     void loadLibraries(const std::string& names);
     void loadLibrary(const std::string& file);
@@ -522,42 +518,42 @@ Group& ObjParser::group(Primitive primitive)
     return made;
 }
 
+// One corner, "v", "v/vt", "v//vn" or "v/vt/vn"; false for anything else.
+bool ObjParser::readCorner(Cursor& cursor, Corner& corner) const
+{
+    // The index at the cursor, unless the field is empty.
+    auto field = [&cursor](size_t count, int& into) {
+        if (cursor.at == cursor.end || *cursor.at == '/' || isSpace(*cursor.at))
+            return true;
+        long long index = 0;
+        if (!cursor.integer(index))
+            return false;
+        into = resolve(index, count);
+        return true;
+    };
+    auto slash = [&cursor] {
+        const bool there = cursor.at < cursor.end && *cursor.at == '/';
+        cursor.at += there ? 1 : 0;
+        return there;
+    };
+    long long index = 0;
+    if (!cursor.integer(index))
+        return false;
+    corner.position = resolve(index, positions.size() / 3);
+    if (slash() && (!field(texCoords.size() / 2, corner.texCoord) || (slash() && !field(normals.size() / 3, corner.normal))))
+        return false;
+    return cursor.at == cursor.end || isSpace(*cursor.at);
+}
+
 void ObjParser::face(Cursor& cursor, char kind)
 {
     scratch.clear();
     bool bad = false;
     while (!cursor.done()) {
         Corner corner{noIndex, noIndex, noIndex};
-        long long index = 0;
-        if (!cursor.integer(index)) {
-            bad = true;
+        bad = !readCorner(cursor, corner);
+        if (bad)
             break;
-        }
-        corner.position = resolve(index, positions.size() / 3);
-        if (cursor.at < cursor.end && *cursor.at == '/') {
-            ++cursor.at;
-            if (cursor.at < cursor.end && *cursor.at != '/' && !isSpace(*cursor.at)) {
-                if (!cursor.integer(index)) {
-                    bad = true;
-                    break;
-                }
-                corner.texCoord = resolve(index, texCoords.size() / 2);
-            }
-            if (cursor.at < cursor.end && *cursor.at == '/') {
-                ++cursor.at;
-                if (cursor.at < cursor.end && !isSpace(*cursor.at)) {
-                    if (!cursor.integer(index)) {
-                        bad = true;
-                        break;
-                    }
-                    corner.normal = resolve(index, normals.size() / 3);
-                }
-            }
-        }
-        if (cursor.at < cursor.end && !isSpace(*cursor.at)) {
-            bad = true;
-            break;
-        }
         scratch.push_back(corner);
     }
     if (bad || scratch.empty()) {
@@ -679,12 +675,7 @@ void ObjParser::buildMesh(Group& group, const std::vector<int>& materialOf)
             const size_t first = at;
             auto c = [&](size_t k) { return group.corners[first + k]; };
             at += size;
-            glm::dvec3 facing(0.0);
-            for (size_t k = 0; k < size; ++k) {
-                const glm::dvec3 a = positionAt(c(k).position);
-                const glm::dvec3 b = positionAt(c((k + 1) % size).position);
-                facing += glm::dvec3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y));
-            }
+            glm::dvec3 facing = newellNormal(size, [&](size_t k) { return positionAt(c(k).position); });
             const double length = glm::length(facing);
             if (!(length > 0.0) || !std::isfinite(length))
                 continue;

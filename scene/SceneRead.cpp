@@ -1,17 +1,19 @@
 // Opening the scene's files for the importer and reading the scene with the viewer's flags.
 #include "scene/SceneRead.h"
 
+#include "scene/PolygonFacing.h"
+
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
 #include <assimp/scene.h>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <vector>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace scene {
 
@@ -187,16 +189,11 @@ void giveMeshNormals(aiMesh* mesh)
             inside = face.mIndices[k] < mesh->mNumVertices;
         if (!inside)
             continue;
-        // Newell's normal, in double: a polygon's facing whatever its shape.
-        double n[3] = {0.0, 0.0, 0.0};
-        for (unsigned k = 0; k < face.mNumIndices; ++k) {
-            const aiVector3D& a = mesh->mVertices[face.mIndices[k]];
-            const aiVector3D& b = mesh->mVertices[face.mIndices[(k + 1) % face.mNumIndices]];
-            n[0] += (double(a.y) - b.y) * (double(a.z) + b.z);
-            n[1] += (double(a.z) - b.z) * (double(a.x) + b.x);
-            n[2] += (double(a.x) - b.x) * (double(a.y) + b.y);
-        }
-        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        const glm::dvec3 n = newellNormal(face.mNumIndices, [&](size_t k) {
+            const aiVector3D& v = mesh->mVertices[face.mIndices[k]];
+            return glm::dvec3(v.x, v.y, v.z);
+        });
+        const double length = glm::length(n);
         if (!(length > 0.0) || !std::isfinite(length))
             continue;
         for (unsigned k = 0; k < face.mNumIndices; ++k)
