@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Fatal.h"
+#include "app/ModelSwap.h"
 #include "app/Globals.h"
 #include "app/PictureFile.h"
 #include "app/Printable.h"
@@ -20,6 +21,7 @@
 #include "render/EffectChain.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/Stage.h"
 #include "scene/Framing.h"
 #include "scene/ImportProcess.h"
 #include "scene/SceneImport.h"
@@ -212,12 +214,23 @@ ModelOutcome initScene(const std::string& sceneFile, scene::ImportProcess* start
             // The built-in scene is made to the viewer's units; any other
             // model is placed where the start view frames it.
             scene::frameScene(sceneObjects, static_cast<float>(windowWidth) / static_cast<float>(windowHeight));
+            renderer->stage = new render::Stage();
+            placeStageUnderModel();
         }
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;
     startupTimes.sceneMeshUpload = startupTimes.meshUpload - before.meshUpload;
     return outcome;
+}
+
+void placeStageUnderModel()
+{
+    if (renderer->stage == nullptr)
+        return;
+    const scene::Bounds bounds = scene::sceneBounds(sceneObjects);
+    renderer->stage->ground = bounds.empty ? render::placeGround(sceneTarget, sceneTarget)
+                                           : render::placeGround(glm::vec3(bounds.low), glm::vec3(bounds.high));
 }
 
 void registerCallbacks()
@@ -241,6 +254,16 @@ void advanceFrame(float dt, bool pollInput)
 }
 
 namespace {
+
+// The model dropped on the window last, or read again from its file.
+ModelSwap* modelSwap = nullptr;
+
+void onDrop(GLFWwindow*, int count, const char** paths)
+{
+    // One model at a time: of several files, the first is opened.
+    if (count > 0 && modelSwap != nullptr)
+        modelSwap->open(paths[0]);
+}
 
 // Set by the screenshot key; the frame is saved once drawn, before it is shown.
 bool screenshotWanted = false;
@@ -368,6 +391,8 @@ int runViewer(const ViewerOptions& options)
         import = std::make_unique<scene::ImportProcess>(options.scenePath);
     openWindow(!picture, 0, 0, options.settingsPath, options.glDebug);
     const ModelOutcome outcome = initScene(options.scenePath, import.get());
+    if (renderer->stage != nullptr)
+        renderer->stage->groundShown = !options.noGround;
     // A window never shown owns none of its pixels on most drivers: the
     // picture is drawn into a framebuffer of the renderer's.
     if (picture)
@@ -391,7 +416,17 @@ int runViewer(const ViewerOptions& options)
     modelControls = !options.scenePath.empty();
     screenshotFolder = options.startFolder;
     saveScreenshot = [] { screenshotWanted = true; };
+    if (renderer->stage != nullptr)
+        switchGround = [] { renderer->stage->groundShown = !renderer->stage->groundShown; };
     registerCallbacks();
+    ModelSwap swap;
+    FileWatch watch;
+    std::string watched = options.scenePath;
+    if (modelControls) {
+        modelSwap = &swap;
+        glfwSetDropCallback(window, onDrop);
+        watch.reset(stampOf(watched));
+    }
     glfwSetCursorPos(window, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
     double last = glfwGetTime();
     while (!glfwWindowShouldClose(window)) {
@@ -399,7 +434,18 @@ int runViewer(const ViewerOptions& options)
         const float dt = static_cast<float>(now - last);
         last = now;
         runFrame(dt);
+        if (!modelControls)
+            continue;
+        if (swap.poll() && watched != swap.shownPath()) {
+            // A dropped model is the one watched from then on.
+            watched = swap.shownPath();
+            watch.reset(stampOf(watched));
+        }
+        if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now))
+            swap.open(watched);
     }
+    modelSwap = nullptr;
+    glfwSetDropCallback(window, nullptr);
     shutdown();
     glfwTerminate();
     return 0;

@@ -24,6 +24,10 @@ void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, con
 // model fared; the built-in scene counts as shown.
 ModelOutcome initScene(const std::string& sceneFile = "", scene::ImportProcess* started = nullptr);
 
+// Lays the ground of a model given by path under the objects shown, as they
+// are placed now.
+void placeStageUnderModel();
+
 // Installs the input callbacks on the window.
 void registerCallbacks();
 

@@ -85,7 +85,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             inlineValue = true;
         }
         if (option == "-h" || option == "--help" || option == "--version" || option == "--no-tour" ||
-            option == "--gl-debug") {
+            option == "--gl-debug" || option == "--no-ground" || option == "--watch") {
             if (inlineValue) {
                 error = "option " + option + " takes no value";
                 return false;
@@ -94,6 +94,8 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             version = version || option == "--version";
             noTour = noTour || option == "--no-tour";
             glDebug = glDebug || option == "--gl-debug";
+            noGround = noGround || option == "--no-ground";
+            watch = watch || option == "--watch";
             continue;
         }
         if (!takesValue(option)) {
@@ -188,6 +190,8 @@ std::string viewerHelp()
            "  F (release)          with a model: frame it again (after the tour)\n"
            "  P (release)          with a model: save the frame as brassfern-NNNN.png in the\n"
            "                       folder the viewer was started in\n"
+           "  G (release)          with a model: the ground on and off\n"
+           "  a file dropped on the window: shown instead of the model, framed\n"
            "\n"
            "Settings file (one key:value a line, the last of a key wins):\n"
            "  fullscreen:on|off            full screen on the primary monitor (off)\n"

@@ -19,6 +19,8 @@ struct ViewerOptions {
     render::EffectSwitches effects = render::allEffectsOn;
     bool noTour = false;
     bool glDebug = false; // a debug context, its messages on standard error
+    bool noGround = false; // a model starts without its ground
+    bool watch = false;    // a model is opened again when its file changes
     // Where the viewer was started: screenshots go there, though the viewer
     // works in its data folder.
     std::string startFolder;

@@ -156,6 +156,8 @@ void onKey(GLFWwindow* target, int key, int, int action, int)
         reframeModel();
     } else if (modelControls && key == GLFW_KEY_P && saveScreenshot) {
         saveScreenshot();
+    } else if (modelControls && key == GLFW_KEY_G && switchGround) {
+        switchGround();
     }
 }
 

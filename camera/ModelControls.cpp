@@ -13,6 +13,7 @@ bool modelControls = false;
 // sceneTarget is constant-initialised: safe to copy whichever file starts first.
 glm::vec3 orbitPivot = sceneTarget;
 std::function<void()> saveScreenshot;
+std::function<void()> switchGround;
 
 namespace {
 

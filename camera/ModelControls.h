@@ -15,6 +15,8 @@ extern glm::vec3 orbitPivot;
 
 // Saves the frame as brassfern-NNNN.png; set by the viewer.
 extern std::function<void()> saveScreenshot;
+// Shows or hides the ground under the model; set by the viewer.
+extern std::function<void()> switchGround;
 
 // Turns the camera about the pivot, up or down by `degrees` (positive looks
 // down from higher), kept at least `tiltMarginDegrees` short of straight up

@@ -8,6 +8,7 @@
 #include "render/PassObserver.h"
 #include "render/RenderPass.h"
 #include "render/ShadowLight.h"
+#include "render/Stage.h"
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
 #include "render/effects/SSAO.h"
@@ -102,6 +103,7 @@ Renderer::~Renderer()
     glDeleteFramebuffers(1, &framebuffer);
     deleteRenderTarget(pictureFramebuffer, {&pictureTexture});
     delete screenQuadProgram;
+    delete stage;
     for (render::ScreenSpaceEffect* effect : effects)
         delete effect;
     effectEnabled.clear();
@@ -140,8 +142,13 @@ void renderGeometryPass()
     glBindFramebuffer(GL_FRAMEBUFFER, renderer->framebuffer);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, renderWidth, renderHeight);
+    if (renderer->stage != nullptr)
+        renderer->stage->drawBackdrop(renderer->quadVao, Renderer::quadIndexCount);
     for (scene::SceneObject* object : sceneObjects)
         object->draw();
+    // After the model, so that the ground is shaded only where it shows.
+    if (renderer->stage != nullptr)
+        renderer->stage->drawGround();
 }
 
 void presentImage(GLuint image)

@@ -7,7 +7,8 @@
 class ShaderProgram;
 namespace render {
 class ScreenSpaceEffect;
-}
+class Stage;
+} // namespace render
 
 class Renderer {
 public:
@@ -26,6 +27,9 @@ public:
     // window), framebuffer-sized.
     GLuint pictureFramebuffer = 0;
     GLuint pictureTexture = 0;
+    // The backdrop and ground of a model given by path (owned); the built-in
+    // scene has none and keeps its black background.
+    render::Stage* stage = nullptr;
 
     static constexpr GLsizei quadIndexCount = 6;
 

@@ -156,6 +156,11 @@ ImportProcess::~ImportProcess()
     }
 }
 
+bool ImportProcess::ready() const
+{
+    return !startFailure.empty() || ended || progress->stage >= ImportProgress::sending;
+}
+
 void ImportProcess::watch()
 {
     using Clock = std::chrono::steady_clock;

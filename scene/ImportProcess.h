@@ -64,6 +64,11 @@ public:
     // decoding textures still gives its model, with a note for the rest.
     bool finish(ModelData& model, std::string& reason);
 
+    // Whether `finish` would return without waiting on the import itself:
+    // the process has ended, or has the model and is sending it (which
+    // `finish` takes as fast as it comes), or never started.
+    bool ready() const;
+
     // What the process says of its progress, and when it started.
     const ImportProgress* progressPage() const { return progress; }
     std::chrono::steady_clock::time_point startedAt() const { return started; }

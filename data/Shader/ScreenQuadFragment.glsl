@@ -3,6 +3,27 @@
 // colorTexture (unit 0): the finished image at render size, sampled
 //   linearly, which is what scales it to the window size.
 // fragColor: the image, alpha 1 so that blending over black leaves it as is.
+//
+// Built with BACKDROP, the same quad fills the geometry framebuffer behind a
+// model given by path instead: a vertical gradient from backdropBottom to
+// backdropTop (display values) in the colour, and in the normal and the
+// position the zeros the effects take for empty background.
+#ifdef BACKDROP
+uniform vec3 backdropTop;
+uniform vec3 backdropBottom;
+
+in vec2 texCoord;
+layout(location = 0) out vec4 fragColor;
+layout(location = 1) out vec4 viewNormalOut;
+layout(location = 2) out vec4 viewPositionOut;
+
+void main()
+{
+    fragColor = vec4(mix(backdropBottom, backdropTop, texCoord.y), 1.0);
+    viewNormalOut = vec4(0.0, 0.0, 0.0, 1.0);
+    viewPositionOut = vec4(0.0, 0.0, 0.0, 1.0);
+}
+#else
 uniform sampler2D colorTexture;
 
 in vec2 texCoord;
@@ -12,3 +33,4 @@ void main()
 {
     fragColor = vec4(texture(colorTexture, texCoord).rgb, 1.0);
 }
+#endif

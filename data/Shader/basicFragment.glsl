@@ -14,6 +14,12 @@
 // texture is tinted by the vertex colour, back faces (drawn only for
 // two-sided surfaces) are lit as seen, and points and lines, which have no
 // normal, face the eye.
+// Built with GROUND_PLANE, it draws the ground under a model given by path:
+// a plain grey with a faint grid, lit and shadowed like the model, its alpha
+// falling to 0 toward the edge of the disc it covers so that it blends into
+// the backdrop. texCoord then runs from -1 to 1 across that disc;
+// groundFade: where the fade starts and ends, in those units; gridCells:
+// grid lines from the centre to the edge.
 // Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
 //   unit normal; viewPositionOut (2) the camera-space position. All with
 //   alpha 1, because blending is on while this pass draws.
@@ -25,6 +31,10 @@ uniform vec3 specularFactor;
 uniform float shininess;
 uniform vec3 lightColor;
 uniform float lightIntensity;
+#ifdef GROUND_PLANE
+uniform vec2 groundFade;
+uniform float gridCells;
+#endif
 
 in vec3 viewPosition;
 in vec3 viewNormal;
@@ -135,7 +145,16 @@ void main()
 {
     // Light adds up in linear units; the textures and the framebuffer hold
     // display (gamma-encoded) values.
-#ifdef MODEL_SURFACES
+#if defined(GROUND_PLANE)
+    // Lines a pixel wide whatever the distance, fading out where the cells
+    // grow too small on screen to draw without shimmer.
+    vec2 cell = texCoord * gridCells;
+    vec2 cellsPerPixel = fwidth(cell);
+    vec2 toLine = abs(fract(cell - 0.5) - 0.5) / max(cellsPerPixel, vec2(1e-4));
+    float line = (1.0 - min(min(toLine.x, toLine.y), 1.0)) * (1.0 - smoothstep(0.1, 0.4, max(cellsPerPixel.x, cellsPerPixel.y)));
+    vec3 albedo = toLinear(vec3(0.40, 0.41, 0.42) * (1.0 - 0.18 * line));
+    vec3 n = normalize(viewNormal);
+#elif defined(MODEL_SURFACES)
     vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb * vertexColour);
     // A zero normal would normalise to NaN, which the effects would spread.
     vec3 n = dot(viewNormal, viewNormal) > 1e-20 ? normalize(viewNormal) : vec3(0.0, 0.0, 1.0);
@@ -164,7 +183,11 @@ void main()
     vec3 specular = specularFactor * highlight * lambert * lit * 0.35;
 
     vec3 color = (ambient + diffuse + specular) * light;
+#ifdef GROUND_PLANE
+    fragColor = vec4(toDisplay(color), 1.0 - smoothstep(groundFade.x, groundFade.y, length(texCoord)));
+#else
     fragColor = vec4(toDisplay(color), 1.0);
+#endif
     viewNormalOut = vec4(n, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }

@@ -293,9 +293,9 @@ TEST_F(UserModel, TheLightStandsOverTheViewersShoulder)
     sandbox.write("cube.mtl", "newmtl orange\nKd 1 0.5 0\n");
     sandbox.write("cube.obj", cubeObj(0.0, 1.0));
     const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                       "--output", "shot.png", "cube.obj"});
+                                       "--no-ground", "--output", "shot.png", "cube.obj"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    const Picture shot = readPicture(sandbox.root / "shot.png");
+    const Picture shot = readModelPicture(sandbox.root / "shot.png");
     int top = shot.height, bottom = -1, left = shot.width, right = -1;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
@@ -346,12 +346,12 @@ TEST_F(UserModel, OpenedFromAnotherFolderIsDrawnWithItsTextures)
     sandbox.write("small.txt", smallSettings);
 
     const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                       "--output", "shot.png", spider.string()});
+                                       "--no-ground", "--output", "shot.png", spider.string()});
 
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.err, "");
-    const Picture shot = readPicture(sandbox.root / "shot.png");
+    const Picture shot = readModelPicture(sandbox.root / "shot.png");
     ASSERT_EQ(shot.width, 160);
     // Framed, the spider covers a few percent of the picture; most of what
     // it covers shows its textures.
@@ -385,10 +385,10 @@ TEST_F(UserModel, InstalledViewerWorksFromAnyFolderOnItsInstalledFiles)
     leaveOnlyOwnFiles(sandbox);
 
     const RunResult run = sandbox.run({(prefix / "bin/brassfern").string(), "--effects", "000", "--no-tour",
-                                       "--output", "shot.png", spider.string()});
+                                       "--no-ground", "--output", "shot.png", spider.string()});
 
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    const Picture shot = readPicture(sandbox.root / "shot.png");
+    const Picture shot = readModelPicture(sandbox.root / "shot.png");
     ASSERT_EQ(shot.width, 160);
     // Framed, the spider covers a few percent of the picture; most of what
     // it covers shows its textures.
@@ -410,11 +410,11 @@ TEST_F(UserModel, ModelsOfAnySizeAndPlaceOpenFramedInTheirColour)
     double shares[2] = {0.0, 0.0};
     int index = 0;
     for (const char* model : {"unit.obj", "huge.obj"}) {
-        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--no-tour", "--output",
-                                           "shot.png", model});
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--no-tour", "--no-ground",
+                                           "--output", "shot.png", model});
         ASSERT_EQ(run.status, 0) << model << run.out << run.err;
         EXPECT_EQ(run.out, "") << model;
-        const Picture shot = readPicture(sandbox.root / "shot.png");
+        const Picture shot = readModelPicture(sandbox.root / "shot.png");
         shares[index++] = litShare(shot);
         // Orange: the diffuse colour, lit or in shade, never grey or black.
         size_t orange = 0;

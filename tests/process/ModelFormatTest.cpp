@@ -102,11 +102,11 @@ protected:
     Picture draw(const std::string& model)
     {
         const RunResult run = sandbox->run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                            "--output", "shot.png", "exported/" + model});
+                                            "--no-ground", "--output", "shot.png", "exported/" + model});
         EXPECT_EQ(run.signal, 0) << model;
         EXPECT_EQ(run.status, 0) << model << run.out << run.err;
         EXPECT_EQ(run.out, "") << model;
-        return readPicture(sandbox->root / "shot.png");
+        return readModelPicture(sandbox->root / "shot.png");
     }
 
     static std::unique_ptr<Sandbox> sandbox;
@@ -158,11 +158,11 @@ TEST_P(GltfLayouts, EachLayoutShowsTheMarkedSquareUpright)
     sandbox.remove("mark.png");
 
     const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                       "--output", "shot.png", name});
+                                       "--no-ground", "--output", "shot.png", name});
 
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(quarterHues(readPicture(sandbox.root / "shot.png")),
+    EXPECT_EQ(quarterHues(readModelPicture(sandbox.root / "shot.png")),
               (std::vector<Hue>{Hue::red, Hue::blue, Hue::blue, Hue::green}));
 }
 
@@ -185,9 +185,9 @@ TEST_F(ModelSurfaces, TwoSidedSurfacesShowTheirBacks)
         for (const auto& [file, bytes] : gltfFiles("back", model, GltfLayout::binary))
             sandbox.write(file, bytes);
         const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000",
-                                           "--no-tour", "--output", "shot.png", "back.glb"});
+                                           "--no-tour", "--no-ground", "--output", "shot.png", "back.glb"});
         ASSERT_EQ(run.status, 0) << run.out << run.err;
-        shares[twoSided] = litShare(readPicture(sandbox.root / "shot.png"));
+        shares[twoSided] = litShare(readModelPicture(sandbox.root / "shot.png"));
     }
     EXPECT_LT(shares[0], 0.001);
     EXPECT_GT(shares[1], 0.1);

@@ -205,6 +205,26 @@ template <typename Counts> double shareOf(const Picture& picture, Counts counts)
 
 } // namespace
 
+Picture withoutBackdrop(const Picture& picture)
+{
+    Picture model = picture;
+    for (int y = 0; y < picture.height; ++y) {
+        const unsigned char* backdrop = picture.at(0, y);
+        for (int x = 0; x < picture.width; ++x) {
+            unsigned char* p = &model.rgb[3 * (static_cast<size_t>(y) * picture.width + x)];
+            if (std::abs(p[0] - backdrop[0]) <= 6 && std::abs(p[1] - backdrop[1]) <= 6 &&
+                std::abs(p[2] - backdrop[2]) <= 6)
+                p[0] = p[1] = p[2] = 0;
+        }
+    }
+    return model;
+}
+
+Picture readModelPicture(const std::filesystem::path& path)
+{
+    return withoutBackdrop(readPicture(path));
+}
+
 double litShare(const Picture& picture)
 {
     return shareOf(picture, [](int r, int g, int b) { return std::max({r, g, b}) > 12; });

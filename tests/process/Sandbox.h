@@ -69,6 +69,15 @@ struct Picture {
 Picture readPicture(const std::filesystem::path& path);
 bool writePicture(const std::filesystem::path& path, const Picture& picture);
 
+// A model's picture with its backdrop turned black, for the measures below
+// that tell a model from a black background: a pixel within 6 levels of
+// its row's left end is backdrop. The backdrop is the same across a row,
+// and the framing leaves the left end of every row clear of the model (not
+// of a ground: shoot with --no-ground).
+Picture withoutBackdrop(const Picture& picture);
+// The picture of `path`, its backdrop turned black.
+Picture readModelPicture(const std::filesystem::path& path);
+
 // Shares of a picture's pixels: lit ones (some channel above 12), and brown
 // ones (red over green over blue, as wood and stone textures are).
 double litShare(const Picture& picture);

@@ -1,0 +1,57 @@
+// What a model given by path stands in: a quiet gradient behind it and a ground under it that takes its shadow.
+#pragma once
+
+#include <GL/glew.h>
+#include <glm/glm.hpp>
+
+class ShaderProgram;
+
+namespace render {
+
+// The backdrop's colours at the top and the bottom of the view, as display
+// values: dark enough that nothing of it blooms, light enough that a dark
+// model or a silhouette still reads against it.
+extern const glm::vec3 backdropTop;
+extern const glm::vec3 backdropBottom;
+
+// Where the ground lies, from the framed model's bounds: a horizontal disc
+// just under the lowest point, centred under the model, that fades out
+// between `fadeStart` and `fadeEnd` from its centre.
+struct GroundPlacement {
+    float height = 0.0f;
+    glm::vec2 centre{0.0f};
+    float fadeStart = 1.0f;
+    float fadeEnd = 2.0f;
+    float gridSpacing = 1.0f;
+};
+
+// The ground for a model whose framed bounds run from `low` to `high`.
+GroundPlacement placeGround(const glm::vec3& low, const glm::vec3& high);
+
+class Stage {
+public:
+    bool groundShown = true;
+    GroundPlacement ground;
+
+    Stage();
+    ~Stage();
+    Stage(const Stage&) = delete;
+    Stage& operator=(const Stage&) = delete;
+
+    // Fills the geometry framebuffer with the backdrop: the gradient in the
+    // colour, and the cleared position and normal that the effects read as
+    // far background. Depth is left cleared.
+    void drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const;
+
+    // The ground into the geometry framebuffer, lit and shadowed like the
+    // model and blended into the backdrop as it fades; nothing when hidden.
+    void drawGround() const;
+
+private:
+    ShaderProgram* backdropProgram = nullptr;
+    ShaderProgram* groundProgram = nullptr;
+    GLuint groundVao = 0;
+    GLuint groundBuffer = 0;
+};
+
+} // namespace render
