@@ -75,6 +75,16 @@ void readFramebufferSize()
         reportFallback(Fallback::framebufferScale, "the framebuffer is larger than the window");
 }
 
+// Where files dropped on the window go.
+ModelSwap* modelSwap = nullptr;
+
+void onDrop(GLFWwindow*, int count, const char** paths)
+{
+    // One model at a time: of several files, the first is opened.
+    if (count > 0 && modelSwap != nullptr)
+        modelSwap->open(paths[0]);
+}
+
 void onFramebufferSize(GLFWwindow*, int, int)
 {
     readFramebufferSize();
@@ -233,6 +243,12 @@ void placeStageUnderModel()
                                            : render::placeGround(glm::vec3(bounds.low), glm::vec3(bounds.high));
 }
 
+void acceptDrops(ModelSwap* swap)
+{
+    modelSwap = swap;
+    glfwSetDropCallback(window, swap != nullptr ? onDrop : nullptr);
+}
+
 void registerCallbacks()
 {
     glfwSetCursorPosCallback(window, onCursorPos);
@@ -254,16 +270,6 @@ void advanceFrame(float dt, bool pollInput)
 }
 
 namespace {
-
-// The model dropped on the window last, or read again from its file.
-ModelSwap* modelSwap = nullptr;
-
-void onDrop(GLFWwindow*, int count, const char** paths)
-{
-    // One model at a time: of several files, the first is opened.
-    if (count > 0 && modelSwap != nullptr)
-        modelSwap->open(paths[0]);
-}
 
 // Set by the screenshot key; the frame is saved once drawn, before it is shown.
 bool screenshotWanted = false;
@@ -423,8 +429,7 @@ int runViewer(const ViewerOptions& options)
     FileWatch watch;
     std::string watched = options.scenePath;
     if (modelControls) {
-        modelSwap = &swap;
-        glfwSetDropCallback(window, onDrop);
+        acceptDrops(&swap);
         watch.reset(stampOf(watched));
     }
     glfwSetCursorPos(window, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
@@ -444,8 +449,7 @@ int runViewer(const ViewerOptions& options)
         if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now))
             swap.open(watched);
     }
-    modelSwap = nullptr;
-    glfwSetDropCallback(window, nullptr);
+    acceptDrops(nullptr);
     shutdown();
     glfwTerminate();
     return 0;

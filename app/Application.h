@@ -6,6 +6,7 @@
 #include <string>
 
 struct ViewerOptions;
+class ModelSwap;
 
 // glfwInit, the context hints, the settings and the window with a current,
 // loaded GL context. `visible` false opens a hidden window for tools.
@@ -27,6 +28,10 @@ ModelOutcome initScene(const std::string& sceneFile = "", scene::ImportProcess* 
 // Lays the ground of a model given by path under the objects shown, as they
 // are placed now.
 void placeStageUnderModel();
+
+// Files dropped on the window from now on are opened through `swap`;
+// none: drops are ignored.
+void acceptDrops(ModelSwap* swap);
 
 // Installs the input callbacks on the window.
 void registerCallbacks();
