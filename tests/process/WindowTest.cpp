@@ -7,7 +7,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 #include <utility>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,7 +35,8 @@ Picture captureStartView(const Sandbox& sandbox)
 
 class Viewer {
 public:
-    explicit Viewer(const Sandbox& sandbox) : sandbox(sandbox), process(sandbox.start({BRASSFERN_EXE}))
+    explicit Viewer(const Sandbox& sandbox, const std::vector<std::string>& argv = {BRASSFERN_EXE})
+        : sandbox(sandbox), process(sandbox.start(argv))
     {
         const std::string pid = std::to_string(process.pid);
         const RunResult found =
@@ -200,6 +204,104 @@ TEST_F(WindowKeys, ShrunkHiddenAndRestoredWindowShowsTheStartViewAgain)
     const RunResult run = viewer.escape();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
+}
+
+// A model given by path in a window of its own.
+using WindowModel = DisplayTest;
+
+std::string cubeObj(const char* material)
+{
+    std::string obj = std::string("mtllib cube.mtl\nusemtl ") + material + "\n";
+    for (int corner = 0; corner < 8; ++corner)
+        obj += std::string("v ") + ((corner & 1) != 0 ? "1" : "0") + ((corner & 2) != 0 ? " 1" : " 0") +
+               ((corner & 4) != 0 ? " 1\n" : " 0\n");
+    return obj + "f 1 5 7 3\nf 2 4 8 6\nf 1 2 6 5\nf 3 7 8 4\nf 1 3 4 2\nf 5 6 8 7\n";
+}
+
+double shareWhere(const Picture& p, bool (*wanted)(int r, int g, int b))
+{
+    size_t count = 0;
+    for (size_t i = 0; i + 2 < p.rgb.size(); i += 3)
+        count += wanted(p.rgb[i], p.rgb[i + 1], p.rgb[i + 2]) ? 1 : 0;
+    return p.rgb.empty() ? 0.0 : static_cast<double>(count) / static_cast<double>(p.rgb.size() / 3);
+}
+
+bool red(int r, int g, int b)
+{
+    return r > 60 && r > 2 * g && r > 2 * b;
+}
+
+bool green(int r, int g, int b)
+{
+    return g > 60 && g > 2 * r && g > 2 * b;
+}
+
+// The window's picture once two grabs in a row agree.
+Picture settled(const Viewer& viewer)
+{
+    Picture last;
+    return viewer.waitFor([&](const Picture& p) { return differingShare(p, std::exchange(last, p), 0) == 0.0; });
+}
+
+// P saves the frame on the screen as the next free brassfern-NNNN.png in the
+// folder the viewer was started in, and says so; G takes the ground away
+// and brings it back.
+TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
+    sandbox.write("cube.obj", cubeObj("paint"));
+    sandbox.write("brassfern-0001.png", "taken");
+    Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "cube.obj"});
+    ASSERT_FALSE(viewer.id.empty());
+    viewer.waitFor(drawn);
+    const Picture shown = settled(viewer);
+
+    viewer.key("p");
+    const fs::path saved = sandbox.root / "brassfern-0002.png";
+    viewer.waitFor([&](const Picture&) { return fs::exists(saved); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // written whole
+    const PictureMatch match = matchPicture(readPicture(saved), shown);
+    EXPECT_TRUE(match.matches) << 100.0 * match.unmatchedShare << "% of the pixels differ";
+
+    viewer.key("g");
+    const Picture bare = viewer.waitFor([&](const Picture& p) { return differingShare(p, shown) > 0.2; });
+    EXPECT_GT(differingShare(bare, shown), 0.2);
+    viewer.key("g");
+    const Picture back = viewer.waitFor([&](const Picture& p) { return differingShare(p, shown) < sameShare; });
+    EXPECT_LT(differingShare(back, shown), sameShare);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Saved " + saved.string() + "\n");
+}
+
+// --watch: the model written anew is shown, and a save the importer refuses
+// leaves the last good model on the screen with the reason.
+TEST_F(WindowModel, WatchedModelIsOpenedAgainAndABrokenSaveKeepsTheLastGoodOne)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl red\nKd 0.9 0.1 0.1\nnewmtl green\nKd 0.1 0.9 0.1\n");
+    sandbox.write("cube.obj", cubeObj("red"));
+    Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "--watch", "--effects", "000", "cube.obj"});
+    ASSERT_FALSE(viewer.id.empty());
+    const Picture first = viewer.waitFor([](const Picture& p) { return shareWhere(p, red) > 0.05; });
+    ASSERT_GT(shareWhere(first, red), 0.05);
+
+    sandbox.write("cube.obj", cubeObj("green"));
+    const Picture second = viewer.waitFor([](const Picture& p) { return shareWhere(p, green) > 0.05; });
+    EXPECT_GT(shareWhere(second, green), 0.05);
+    EXPECT_LT(shareWhere(second, red), 0.001);
+
+    sandbox.write("cube.obj", "v 0 0 0\nf 1 2 3\n");
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LT(differingShare(settled(viewer), second), sameShare);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Import failed" + (sandbox.root / "cube.obj").string() + "\n");
+    EXPECT_NE(run.err.find("cube.obj: OBJ: vertex index out of range"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cube.obj cannot be shown; the model shown stays"), std::string::npos) << run.err;
 }
 
 } // namespace
