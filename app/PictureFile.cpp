@@ -68,9 +68,14 @@ bool writePicture(const std::string& path, int width, int height, const unsigned
                const_cast<unsigned char*>(rgb));
     // GL rows run bottom-up; saying so lets the writer store the picture upright.
     ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-    const bool encoded = ilSaveF(IL_PNG, file) != 0;
-    while (ilGetError() != IL_NO_ERROR) {
-    }
+    // The library's return value is the length written, cut to one byte in
+    // the builds that declare it boolean: a picture of a multiple of 256
+    // bytes would read as a failure. Its errors and the bytes written tell.
+    ilSaveF(IL_PNG, file);
+    bool failed = false;
+    while (ilGetError() != IL_NO_ERROR)
+        failed = true;
+    const bool encoded = !failed && std::ftell(file) > 0;
     ilDeleteImages(1, &image);
     errno = 0;
     const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;

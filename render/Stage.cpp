@@ -13,7 +13,7 @@
 
 namespace render {
 
-const glm::vec3 backdropTop(0.36f, 0.39f, 0.44f);
+const glm::vec3 backdropTop(0.32f, 0.345f, 0.39f);
 const glm::vec3 backdropBottom(0.11f, 0.12f, 0.14f);
 
 namespace {

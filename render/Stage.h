@@ -9,8 +9,9 @@ class ShaderProgram;
 namespace render {
 
 // The backdrop's colours at the top and the bottom of the view, as display
-// values: dark enough that nothing of it blooms, light enough that a dark
-// model or a silhouette still reads against it.
+// values: light enough that a dark model or a silhouette reads against it,
+// and below the luminance where the bloom's soft knee starts (0.35), so
+// that no part of it glows.
 extern const glm::vec3 backdropTop;
 extern const glm::vec3 backdropBottom;
 

@@ -52,6 +52,10 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             help = true;
             continue;
         }
+        if (flag == "--no-ground") {
+            noGround = true;
+            continue;
+        }
         if (!flag.empty() && flag[0] != '-') {
             if (!modelPath.empty()) {
                 error = "one model at a time: " + flag;

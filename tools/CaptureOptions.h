@@ -23,6 +23,7 @@ struct CaptureOptions {
     float dt = pictureFrameSeconds;
     int benchFrames = 0; // above 0: time this many frames after the warm-up ones
     std::string modelPath; // empty: the built-in scene
+    bool noGround = false; // a model without the ground under it
     bool help = false;
 
     // Parses argv[1..]; on failure returns false with a reason in `error`.
@@ -30,7 +31,7 @@ struct CaptureOptions {
 
     static constexpr const char* usage =
         "usage: brassfern-capture [--eye X,Y,Z --at X,Y,Z] [--tour-time T] [--dt S] [--frames N] "
-        "[--effects SDB] [--window WxH] [--bench N] --out FILE.png [MODEL]";
+        "[--effects SDB] [--window WxH] [--bench N] [--no-ground] --out FILE.png [MODEL]";
 
     static constexpr const char* helpText =
         "usage: brassfern-capture [options] [MODEL]\n"
@@ -52,6 +53,7 @@ struct CaptureOptions {
         "  --window WxH       window size instead of the settings' one\n"
         "  --bench N          time N frames after five warm-up ones and print the\n"
         "                     start-up split and each pass's GPU time\n"
+        "  --no-ground        MODEL without the ground under it\n"
         "\n"
         "Without --eye, --at and --tour-time the picture shows the start view. Shaders,\n"
         "textures and Settings/resolution.txt come from the working directory, or from\n"

@@ -7,6 +7,7 @@
 #include "gpu/StartupTimes.h"
 #include "render/EffectChain.h"
 #include "render/Renderer.h"
+#include "render/Stage.h"
 #include "scene/ImportProcess.h"
 #include "tools/CaptureOptions.h"
 #include "tools/PassTimer.h"
@@ -128,6 +129,8 @@ int main(int argc, char** argv)
     }
     for (size_t i = 0; i < render::effectCount; ++i)
         renderer->effectEnabled[i] = options.effects[i];
+    if (renderer->stage != nullptr)
+        renderer->stage->groundShown = !options.noGround;
 
     if (options.freeCamera) {
         tourActive = false;
