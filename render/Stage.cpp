@@ -94,9 +94,16 @@ void Stage::drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const
     // takes the backdrop for the farthest background.
     glDepthMask(GL_FALSE);
     glDisable(GL_DEPTH_TEST);
+    // The normal and the position are cleared to the zeros the effects read
+    // as background already; writing them again would double the pass's
+    // cost in float targets.
+    glColorMaski(1, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glColorMaski(2, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glBindVertexArray(quadVao);
     glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
+    glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     glUseProgram(0);

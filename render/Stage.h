@@ -39,9 +39,9 @@ public:
     Stage(const Stage&) = delete;
     Stage& operator=(const Stage&) = delete;
 
-    // Fills the geometry framebuffer with the backdrop: the gradient in the
-    // colour, and the cleared position and normal that the effects read as
-    // far background. Depth is left cleared.
+    // Fills the geometry framebuffer's colour with the backdrop; its cleared
+    // position, normal and depth stay, which the effects read as far
+    // background.
     void drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const;
 
     // The ground into the geometry framebuffer, lit and shadowed like the

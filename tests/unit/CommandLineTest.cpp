@@ -36,14 +36,15 @@ TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
 {
     ViewerOptions options;
     std::string error;
-    ASSERT_TRUE(options.parse({"--effects=101", "--output", "Shot.PNG", "--frames", "12", "--no-tour", "--settings",
-                               "my.txt", "--", "-model.obj"},
+    ASSERT_TRUE(options.parse({"--effects=101", "--output", "Shot.PNG", "--frames", "12", "--no-tour", "--no-ground",
+                               "--watch", "--settings", "my.txt", "--", "-model.obj"},
                               error))
         << error;
     EXPECT_EQ(options.effects, (render::EffectSwitches{true, false, true}));
     EXPECT_EQ(options.outputPath, "Shot.PNG");
     EXPECT_EQ(options.frames, 12);
     EXPECT_TRUE(options.noTour);
+    EXPECT_TRUE(options.noGround && options.watch);
     EXPECT_EQ(options.settingsPath, "my.txt");
     EXPECT_EQ(options.scenePath, "-model.obj");
     EXPECT_FALSE(options.help || options.version);
@@ -51,7 +52,7 @@ TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
     ViewerOptions none;
     ASSERT_TRUE(none.parse({}, error));
     EXPECT_EQ(none.scenePath + none.settingsPath + none.outputPath, "");
-    EXPECT_FALSE(none.noTour);
+    EXPECT_FALSE(none.noTour || none.noGround || none.watch);
     EXPECT_EQ(none.frames, 3);
 }
 
