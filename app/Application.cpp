@@ -3,8 +3,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Fatal.h"
-#include "app/ModelSwap.h"
 #include "app/Globals.h"
+#include "app/ModelSwap.h"
 #include "app/PictureFile.h"
 #include "app/Printable.h"
 #include "app/ResolutionSettings.h"
