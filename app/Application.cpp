@@ -30,10 +30,13 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -90,6 +93,23 @@ void onFramebufferSize(GLFWwindow*, int, int)
     readFramebufferSize();
 }
 
+// An X server busy taking other clients refuses a connection now and then
+// (about one in a thousand when three programs start at once): a few tries,
+// a little apart, where there is a display to try. Without one, the first
+// answer stands.
+bool initGlfw()
+{
+    const char* display = std::getenv("DISPLAY");
+    const int tries = display != nullptr && *display != '\0' ? 4 : 1;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 << attempt));
+        if (glfwInit())
+            return true;
+    }
+    return false;
+}
+
 [[noreturn]] void failWindow()
 {
     glfwTerminate();
@@ -109,7 +129,7 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
                 bool debugContext)
 {
     const StartupClock clock(startupTimes.context);
-    if (!glfwInit())
+    if (!initGlfw())
         fatal({"Error: Could not init GLFW"}, 1);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
