@@ -74,6 +74,23 @@ Stage::Stage()
     }
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+
+    // What stays the same from frame to frame: the colours, the ground's
+    // surface, and the light, which stands still for a model.
+    glUseProgram(backdropProgram->program);
+    setUniform(backdropProgram->program, "backdropTop", backdropTop);
+    setUniform(backdropProgram->program, "backdropBottom", backdropBottom);
+    const GLuint program = groundProgram->program;
+    glUseProgram(program);
+    setUniform(program, "lightDirection", shadowLight->direction);
+    setUniform(program, "lightColor", shadowLight->color);
+    setUniform(program, "lightIntensity", shadowLight->intensity);
+    setUniform(program, "ambientFactor", glm::vec3(0.35f));
+    setUniform(program, "diffuseFactor", glm::vec3(0.75f));
+    setUniform(program, "specularFactor", glm::vec3(0.0f));
+    setUniform(program, "shininess", 1.0f);
+    setUniform(program, "shadowMap", 1);
+    glUseProgram(0);
 }
 
 Stage::~Stage()
@@ -86,10 +103,7 @@ Stage::~Stage()
 
 void Stage::drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const
 {
-    const GLuint program = backdropProgram->program;
-    glUseProgram(program);
-    setUniform(program, "backdropTop", backdropTop);
-    setUniform(program, "backdropBottom", backdropBottom);
+    glUseProgram(backdropProgram->program);
     // Behind everything: the depth stays cleared, so the depth of field
     // takes the backdrop for the farthest background.
     glDepthMask(GL_FALSE);
@@ -124,18 +138,10 @@ void Stage::drawGround() const
     setUniform(program, "MVMatrix", modelView);
     setUniform(program, "MVPMatrix", camera->projection * modelView);
     setUniform(program, "lightMVP", shadowLight->computeLightMVP(true, model));
-    setUniform(program, "lightDirection", shadowLight->direction);
-    setUniform(program, "lightColor", shadowLight->color);
-    setUniform(program, "lightIntensity", shadowLight->intensity);
-    setUniform(program, "ambientFactor", glm::vec3(0.35f));
-    setUniform(program, "diffuseFactor", glm::vec3(0.75f));
-    setUniform(program, "specularFactor", glm::vec3(0.0f));
-    setUniform(program, "shininess", 1.0f);
     setUniform(program, "groundFade", glm::vec2(ground.fadeStart, ground.fadeEnd) / ground.fadeEnd);
     setUniform(program, "gridCells", ground.fadeEnd / ground.gridSpacing);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, shadowLight->shadowMapTexture());
-    setUniform(program, "shadowMap", 1);
     glActiveTexture(GL_TEXTURE0);
     glBindVertexArray(groundVao);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);

@@ -34,6 +34,8 @@ public:
     bool groundShown = true;
     GroundPlacement ground;
 
+    // Needs the run's light: it stands still for a model, so its uniforms
+    // are written once here.
     Stage();
     ~Stage();
     Stage(const Stage&) = delete;
