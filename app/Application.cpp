@@ -2,11 +2,11 @@
 #include "app/Application.h"
 
 #include "app/CommandLine.h"
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 #include "app/Globals.h"
 #include "app/ModelSwap.h"
 #include "app/PictureFile.h"
-#include "app/Printable.h"
+#include "base/Printable.h"
 #include "app/ResolutionSettings.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -15,15 +15,16 @@
 #include "gpu/DriverFallbacks.h"
 #include "gpu/GlDebug.h"
 #include "gpu/ShaderProgram.h"
-#include "gpu/StartupTimes.h"
+#include "base/StartupTimes.h"
 #include "gpu/Texture.h"
 #include "render/RenderPass.h"
-#include "render/EffectChain.h"
+#include "base/EffectSwitches.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "render/Stage.h"
 #include "scene/Framing.h"
-#include "scene/ImportProcess.h"
+#include "import/ImportProcess.h"
+#include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 #include "scene/SceneObject.h"
 
@@ -206,7 +207,7 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
     reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
 }
 
-ModelOutcome initScene(const std::string& sceneFile, scene::ImportProcess* started)
+ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* started)
 {
     ilInit();
     glfwSetWindowTitle(window, windowTitle);
@@ -222,6 +223,7 @@ ModelOutcome initScene(const std::string& sceneFile, scene::ImportProcess* start
         const StartupClock clock(startupTimes.renderer);
         renderer = new Renderer();
     }
+    effectSwitches = &renderer->effectEnabled;
 
     camera = new Camera();
     camera->setProjection(Camera::fieldOfViewRadians, static_cast<float>(windowWidth),
@@ -339,6 +341,7 @@ void reportGlError()
 void shutdown()
 {
     endDrawPacing();
+    effectSwitches = nullptr;
     delete renderer;
     delete camera;
     delete shadowLight;
@@ -411,10 +414,10 @@ int runViewer(const ViewerOptions& options)
     const bool picture = !options.outputPath.empty();
     // The model is read while the window opens, before the GL's threads
     // exist in this process.
-    std::unique_ptr<scene::ImportProcess> import;
+    std::unique_ptr<import::ImportProcess> import;
     std::string unused;
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
-        import = std::make_unique<scene::ImportProcess>(options.scenePath);
+        import = std::make_unique<import::ImportProcess>(options.scenePath);
     openWindow(!picture, 0, 0, options.settingsPath, options.glDebug);
     const ModelOutcome outcome = initScene(options.scenePath, import.get());
     if (renderer->stage != nullptr)
@@ -430,8 +433,7 @@ int runViewer(const ViewerOptions& options)
         glfwTerminate();
         return 1;
     }
-    for (size_t i = 0; i < render::effectCount; ++i)
-        renderer->effectEnabled[i] = options.effects[i];
+    renderer->effectEnabled = options.effects;
     // initScene has shown the start view already.
     if (options.noTour)
         tourActive = false;

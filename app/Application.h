@@ -1,6 +1,7 @@
 // Start-up, the frame loop and shutdown of the viewer.
 #pragma once
 
+#include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 
 #include <string>
@@ -23,7 +24,7 @@ void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, con
 // its textures beside it, read by `started` where the caller started its
 // import early, or the built-in one when `sceneFile` is empty. Says how the
 // model fared; the built-in scene counts as shown.
-ModelOutcome initScene(const std::string& sceneFile = "", scene::ImportProcess* started = nullptr);
+ModelOutcome initScene(const std::string& sceneFile = "", import::ImportProcess* started = nullptr);
 
 // Lays the ground of a model given by path under the objects shown, as they
 // are placed now.

@@ -121,7 +121,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             ok = parseCount(value, frames);
             haveFrames = true;
         } else { // --effects
-            ok = render::parseEffectSwitches(value, effects);
+            ok = parseEffectSwitches(value, effects);
         }
         if (!ok) {
             error = "bad value for " + option + ": '" + value + "'";
@@ -138,12 +138,12 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
 
 namespace {
 
-// The effects' names in the chain's order: "a, b and c".
-std::string effectNames()
+// The effects' names in order: "a, b and c".
+std::string effectList()
 {
     std::string names;
-    for (size_t i = 0; i < render::effectCount; ++i)
-        names += std::string(i == 0 ? "" : i + 1 == render::effectCount ? " and " : ", ") + render::effectChain[i].name;
+    for (size_t i = 0; i < effectCount; ++i)
+        names += std::string(i == 0 ? "" : i + 1 == effectCount ? " and " : ", ") + effectNames[i];
     return names;
 }
 
@@ -171,8 +171,8 @@ std::string viewerHelp()
            "                       the PNG picture FILE and exit\n"
            "      --frames N       frames drawn for --output, each 1/30 s on the clock\n"
            "                       (default 3, at most 1000)\n"
-           "      --effects SDB    0 or 1 for each effect in turn (default " + std::string(render::effectCount, '1') + "):\n"
-           "                       " + effectNames() + "\n"
+           "      --effects SDB    0 or 1 for each effect in turn (default " + std::string(effectCount, '1') + "):\n"
+           "                       " + effectList() + "\n"
            "      --no-tour        start at the start view in free mode, without the tour\n"
            "      --data DIR       the program's own files (Shader/, Textures/random.jpg,\n"
            "                       Settings/) from DIR\n"

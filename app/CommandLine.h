@@ -1,7 +1,7 @@
 // The viewer's command line: brassfern [options] [SCENE_FILE].
 #pragma once
 
-#include "render/EffectChain.h"
+#include "base/EffectSwitches.h"
 
 #include <string>
 #include <vector>
@@ -16,7 +16,7 @@ struct ViewerOptions {
     // Non-empty: the program's own files are here, wherever it was started.
     std::string dataPath;
     int frames = 3; // frames drawn before --output saves the last one
-    render::EffectSwitches effects = render::allEffectsOn;
+    EffectSwitches effects = allEffectsOn;
     bool noTour = false;
     bool glDebug = false; // a debug context, its messages on standard error
     bool noGround = false; // a model starts without its ground

@@ -1,7 +1,6 @@
 // Storage of the process-wide state, with its values before start-up.
 #include "app/Globals.h"
 #include "app/ResolutionSettings.h"
-#include "gpu/StartupTimes.h"
 
 GLFWwindow* window = nullptr;
 int windowWidth = DefaultSizes::windowWidth;
@@ -18,4 +17,3 @@ Renderer* renderer = nullptr;
 ShadowLight* shadowLight = nullptr;
 std::vector<scene::SceneObject*> sceneObjects;
 float totalTime = 0.0f;
-StartupTimes startupTimes;

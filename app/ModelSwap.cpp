@@ -3,12 +3,13 @@
 
 #include "app/Application.h"
 #include "app/Globals.h"
-#include "app/Printable.h"
+#include "base/Printable.h"
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
 #include "gpu/Texture.h"
 #include "scene/Framing.h"
-#include "scene/ImportProcess.h"
+#include "import/ImportProcess.h"
+#include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 #include "scene/SceneObject.h"
 
@@ -82,7 +83,7 @@ void ModelSwap::open(const std::string& path)
     // A file that cannot be opened is reported by the import below, which
     // then starts no process.
     if (canOpenModel(path, unused))
-        pending = std::make_unique<scene::ImportProcess>(path);
+        pending = std::make_unique<import::ImportProcess>(path);
     else
         poll();
 }

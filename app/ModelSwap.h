@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-namespace scene {
+namespace import {
 class ImportProcess;
 }
 
@@ -74,7 +74,7 @@ public:
     const std::string& shownPath() const { return shown; }
 
 private:
-    std::unique_ptr<scene::ImportProcess> pending;
+    std::unique_ptr<import::ImportProcess> pending;
     std::string pendingPath;
     std::string shown;
 };

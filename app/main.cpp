@@ -3,7 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
 #include "app/PictureFile.h"
-#include "app/Printable.h"
+#include "base/Printable.h"
+#include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 
 #include <filesystem>

@@ -4,8 +4,6 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/ModelControls.h"
-#include "render/EffectChain.h"
-#include "render/Renderer.h"
 
 #include <GLFW/glfw3.h>
 #include <algorithm>
@@ -19,6 +17,7 @@ bool stageTwoStarted = false;
 bool stageThreeStarted = false;
 bool mouseCaptured = false;
 bool panCaptured = false;
+EffectSwitches* effectSwitches = nullptr;
 
 namespace {
 
@@ -49,10 +48,13 @@ bool* const shotStarted[tourShotCount] = {&tourStarted, &stageOneStarted, &stage
 const TourShot* currentShot = nullptr;
 
 
+// Keys 1 to 6 flip the switches in order, each while the list reaches it.
+constexpr int effectKeys[] = {GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_5, GLFW_KEY_6};
+
 void toggleEffect(size_t index)
 {
-    if (renderer != nullptr && index < renderer->effectEnabled.size())
-        renderer->effectEnabled[index] = !renderer->effectEnabled[index];
+    if (effectSwitches != nullptr && index < effectSwitches->size())
+        (*effectSwitches)[index] = !(*effectSwitches)[index];
 }
 
 void centreCursor(GLFWwindow* target)
@@ -145,10 +147,9 @@ void onKey(GLFWwindow* target, int key, int, int action, int)
     }
     if (action != GLFW_RELEASE)
         return;
-    const auto effect = std::find_if(render::effectChain.begin(), render::effectChain.end(),
-                                     [key](const render::EffectLink& link) { return link.key == key; });
-    if (effect != render::effectChain.end()) {
-        toggleEffect(static_cast<size_t>(effect - render::effectChain.begin()));
+    const auto effectKey = std::find(std::begin(effectKeys), std::end(effectKeys), key);
+    if (effectKey != std::end(effectKeys)) {
+        toggleEffect(static_cast<size_t>(effectKey - std::begin(effectKeys)));
     } else if (key == GLFW_KEY_SPACE) {
         tourActive = false;
         showStartView();

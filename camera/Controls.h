@@ -1,6 +1,8 @@
 // Input controls: the scripted tour, mouse turn with inertia, wheel zoom and the keys.
 #pragma once
 
+#include "base/EffectSwitches.h"
+
 #include <cstddef>
 #include <glm/glm.hpp>
 
@@ -37,6 +39,10 @@ extern bool stageThreeStarted;
 extern bool mouseCaptured;
 // A model's camera is being panned (right or middle button held).
 extern bool panCaptured;
+
+// The switches the number keys flip: the renderer's, once the viewer has
+// one. Key 1 flips the first, and so on while the list reaches.
+extern EffectSwitches* effectSwitches;
 
 void onCursorPos(GLFWwindow* window, double x, double y);
 void onScroll(GLFWwindow* window, double xoffset, double yoffset);

@@ -1,7 +1,7 @@
 // Printing the driver's debug messages.
 #include "gpu/GlDebug.h"
 
-#include "app/Printable.h"
+#include "base/Printable.h"
 
 #include <GL/glew.h>
 #include <iostream>

@@ -1,9 +1,9 @@
 // Reading, compiling and linking shader files, with the fatal reports.
 #include "gpu/ShaderProgram.h"
 
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 #include "gpu/ShaderConstants.h"
-#include "gpu/StartupTimes.h"
+#include "base/StartupTimes.h"
 
 #include <cerrno>
 #include <cstdlib>

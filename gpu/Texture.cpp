@@ -1,10 +1,10 @@
 // Loading image files into textures and uploading them with a full mipmap chain.
 #include "gpu/Texture.h"
 
-#include "app/Fatal.h"
-#include "app/Printable.h"
-#include "gpu/ImageDecoder.h"
-#include "gpu/StartupTimes.h"
+#include "base/Fatal.h"
+#include "base/Printable.h"
+#include "image/ImageDecoder.h"
+#include "base/StartupTimes.h"
 
 #include <iostream>
 #include <vector>

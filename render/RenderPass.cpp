@@ -1,7 +1,7 @@
 // Render-target construction and the full-screen pass shared by the shadow blur and the effects.
 #include "render/RenderPass.h"
 
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 #include "gpu/DriverFallbacks.h"
 #include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"

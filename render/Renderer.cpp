@@ -1,7 +1,7 @@
 // Building the geometry framebuffer and the effect chain, and composing each frame.
 #include "render/Renderer.h"
 
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
 #include "render/EffectChain.h"
@@ -41,13 +41,11 @@ Renderer::Renderer()
 {
     screenQuadProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/ScreenQuadFragment.glsl");
 
-    // In the order of render::effectChain, which names, switches and times them.
+    // In the order of effectNames, which names, switches and times them.
     effects.push_back(new render::SSAO(0.5f, 1.0f, "Textures/random.jpg"));
-    effectEnabled.push_back(true);
     effects.push_back(new render::DoF(-0.99f, -0.9f, -0.7f, -0.5f));
-    effectEnabled.push_back(true);
     effects.push_back(new render::Bloom());
-    effectEnabled.push_back(true);
+    effectEnabled = allEffectsOn;
 
     glGenBuffers(1, &quadVertexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, quadVertexBuffer);
@@ -116,7 +114,7 @@ GLuint Renderer::applyEffects()
     for (size_t i = 0; i < effects.size(); ++i) {
         if (!effectEnabled[i])
             continue;
-        const render::ObservedPass observed(render::effectChain[i].pass);
+        const render::ObservedPass observed(render::effectPasses[i]);
         image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
                                   quadIndexCount);
     }

@@ -1,6 +1,8 @@
 // The geometry framebuffer, the screen quad and the effect chain.
 #pragma once
 
+#include "base/EffectSwitches.h"
+
 #include <GL/glew.h>
 #include <vector>
 
@@ -21,7 +23,7 @@ public:
     GLuint quadVertexBuffer = 0;
     GLuint quadIndexBuffer = 0;
     std::vector<render::ScreenSpaceEffect*> effects;
-    std::vector<bool> effectEnabled;
+    EffectSwitches effectEnabled;
     ShaderProgram* screenQuadProgram = nullptr;
     // Where the final pass draws for a picture instead of the window (0: the
     // window), framebuffer-sized.

@@ -1,7 +1,7 @@
 // Building and releasing the light's depth target.
 #include "render/ShadowMapTarget.h"
 
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 #include "app/Globals.h"
 #include "gpu/DriverFallbacks.h"
 #include "gpu/ShaderProgram.h"

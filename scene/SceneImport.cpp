@@ -1,157 +1,28 @@
-// Scene import: the built-in scene through Assimp with a program per object, a model through the import process.
+// The built-in scene through Assimp, a program per object, with the texture cache every scene shares.
 #include "scene/SceneImport.h"
 
-#include "app/Globals.h"
-#include "app/Printable.h"
+#include "base/Printable.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
-#include "scene/ImportProcess.h"
-#include "scene/LoadProgress.h"
+#include "import/SceneRead.h"
+#include "import/TexturePath.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
-#include "scene/ModelData.h"
-#include "scene/SceneRead.h"
 #include "scene/StaticSceneObject.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 std::map<std::string, Texture*> textureCache;
-std::vector<ShaderProgram*> sharedScenePrograms;
 Assimp::Importer sceneImporter;
-
-namespace {
-
-// A surface without an image shows a colour, as a one-texel texture shared
-// by every surface of that colour. The cache key cannot be a name a
-// material gives: names hold no line breaks.
-Texture* colourTexture(const glm::vec4& colour)
-{
-    unsigned char texel[4];
-    for (int i = 0; i < 4; ++i) {
-        const float value = i == 3 ? 1.0f : std::isfinite(colour[i]) ? std::clamp(colour[i], 0.0f, 1.0f) : 0.0f;
-        texel[i] = static_cast<unsigned char>(std::lround(value * 255.0f));
-    }
-    const std::string key = "\ndiffuse colour " + std::to_string(texel[0]) + " " + std::to_string(texel[1]) + " " +
-                            std::to_string(texel[2]);
-    Texture*& texture = textureCache[key];
-    if (texture == nullptr)
-        texture = new Texture(1, 1, texel);
-    return texture;
-}
-
-template <typename T> T* copyOf(const std::vector<T>& values)
-{
-    if (values.empty())
-        return nullptr;
-    T* copy = new T[values.size()];
-    std::copy(values.begin(), values.end(), copy);
-    return copy;
-}
-
-// Arrays for one placement of `mesh`. A placement that mirrors the mesh
-// turns its triangles inside out; their corners are swapped back, so that
-// culling still removes the faces turned away. Normals and texture
-// coordinates the mesh lacks stay null: the program reads its constants.
-scene::MeshArrays arraysFor(const scene::ModelMesh& mesh, bool mirrored)
-{
-    scene::MeshArrays arrays;
-    arrays.vertexCount = static_cast<unsigned>(mesh.vertexCount());
-    arrays.indexCount = static_cast<unsigned>(mesh.indices.size());
-    arrays.indicesPerFace = static_cast<unsigned>(mesh.primitive);
-    arrays.positions = copyOf(mesh.positions);
-    arrays.normals = copyOf(mesh.normals);
-    arrays.texCoords = copyOf(mesh.texCoords);
-    arrays.colours = copyOf(mesh.colours);
-    arrays.indices = copyOf(mesh.indices);
-    if (mirrored && mesh.primitive == scene::Primitive::triangles)
-        for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
-            std::swap(arrays.indices[i + 1], arrays.indices[i + 2]);
-    return arrays;
-}
-
-// The model program: the built-in scene's pair with vertex colours, both
-// faces of two-sided surfaces lit, and points and lines without normals.
-ShaderProgram* modelProgram()
-{
-    if (sharedScenePrograms.empty()) {
-        sharedScenePrograms.push_back(
-            new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl", "#define MODEL_SURFACES 1\n"));
-        Material settings(sharedScenePrograms.front(), nullptr);
-        settings.sharedProgram = true;
-        settings.setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
-        settings.setLightUniforms();
-        // What a mesh without colours, normals or texture coordinates reads:
-        // its vertex array leaves the attribute off, and nothing else in the
-        // program's life sets it. White; a zero normal, which the program
-        // faces to the eye; the texture's corner.
-        const GLuint program = sharedScenePrograms.front()->program;
-        const GLint colour = glGetAttribLocation(program, "colour");
-        if (colour >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(colour), 1.0f, 1.0f, 1.0f, 1.0f);
-        const GLint normal = glGetAttribLocation(program, "normal");
-        if (normal >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(normal), 0.0f, 0.0f, 0.0f, 1.0f);
-        const GLint uv = glGetAttribLocation(program, "uv");
-        if (uv >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(uv), 0.0f, 0.0f, 0.0f, 1.0f);
-    }
-    return sharedScenePrograms.front();
-}
-
-// Points and lines one pixel of the render wide vanish once the render is
-// scaled down into the window: they are drawn about three and one and a
-// half pixels of the window wide.
-void sizePointsAndLines()
-{
-    const float scale = windowHeight > 0 ? static_cast<float>(renderHeight) / static_cast<float>(windowHeight) : 1.0f;
-    GLfloat range[2] = {1.0f, 1.0f};
-    glGetFloatv(GL_POINT_SIZE_RANGE, range);
-    glPointSize(std::clamp(std::round(3.0f * scale), range[0], range[1]));
-    GLint flags = 0;
-    glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
-    // Wide lines are gone from forward-compatible contexts.
-    if ((flags & GL_CONTEXT_FLAG_FORWARD_COMPATIBLE_BIT) == 0) {
-        glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
-        glLineWidth(std::clamp(std::round(1.5f * scale), range[0], range[1]));
-    }
-}
-
-// The size of a model as placed, for the closing progress line.
-std::string describeModel(const scene::ModelData& model)
-{
-    unsigned long long counts[4] = {0, 0, 0, 0}; // by indices per face
-    for (const scene::ModelPlacement& placement : model.placements) {
-        const scene::ModelMesh& mesh = model.meshes[placement.mesh];
-        const unsigned perFace = static_cast<unsigned>(mesh.primitive);
-        counts[perFace] += mesh.indices.size() / perFace;
-    }
-    auto count = [](unsigned long long n, const char* one, const char* many) {
-        return std::to_string(n) + " " + (n == 1 ? one : many);
-    };
-    std::string text = count(model.placements.size(), "mesh", "meshes") + ", " +
-                       count(counts[3], "triangle", "triangles");
-    if (counts[2] > 0)
-        text += ", " + count(counts[2], "line", "lines");
-    if (counts[1] > 0)
-        text += ", " + count(counts[1], "point", "points");
-    return text + ", " + count(model.images.size(), "texture", "textures");
-}
-
-} // namespace
 
 scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial* importedMaterial)
 {
@@ -197,19 +68,15 @@ bool canOpenModel(const std::string& path, std::string& reason)
     return regular;
 }
 
-std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLookup lookup)
+std::vector<scene::SceneObject*> importScene(const std::string& path)
 {
-    if (lookup == TextureLookup::besideModel) {
-        ModelOutcome outcome;
-        return importModel(path, nullptr, outcome);
-    }
     std::vector<scene::SceneObject*> objects;
     std::string reason;
     if (!canOpenModel(path, reason)) {
         std::cout << "Could not open file: " << printable(path) << std::endl;
         return objects;
     }
-    const aiScene* imported = scene::readScene(sceneImporter, path, new scene::RegularFilesIOSystem);
+    const aiScene* imported = import::readScene(sceneImporter, path, new import::RegularFilesIOSystem);
     if (imported == nullptr) {
         // The path follows the words directly: this line has always read so.
         std::cout << "Import failed" << printable(path) << std::endl;
@@ -224,103 +91,5 @@ std::vector<scene::SceneObject*> importScene(const std::string& path, TextureLoo
         if (scene::StaticSceneObject* object = createSceneObject(mesh, material))
             objects.push_back(object);
     }
-    return objects;
-}
-
-std::vector<scene::SceneObject*> createModelObjects(scene::ModelData& model)
-{
-    // A mesh's arrays go once its last placement is on the GPU.
-    std::vector<size_t> placementsLeft(model.meshes.size(), 0);
-    for (const scene::ModelPlacement& placement : model.placements)
-        ++placementsLeft[placement.mesh];
-    std::vector<scene::SceneObject*> objects;
-    ShaderProgram* program = modelProgram();
-    // Each picture once, however many materials name it.
-    std::vector<Texture*> pictures(model.images.size(), nullptr);
-    for (size_t i = 0; i < model.images.size(); ++i) {
-        const scene::ModelImage& image = model.images[i];
-        if (image.width > Texture::maxSide() || image.height > Texture::maxSide()) {
-            for (const scene::ModelTexture& texture : model.textures)
-                if (texture.image == static_cast<int>(i))
-                    std::cout << printable("Could not load texture " + texture.name + ": the image is " +
-                                           std::to_string(image.width) + " x " + std::to_string(image.height) +
-                                           " pixels, more than this GL takes; its meshes show their colour")
-                              << std::endl;
-            continue;
-        }
-        pictures[i] = new Texture(image.width, image.height, image.pixels.data());
-        textureCache["\nimage " + std::to_string(i)] = pictures[i];
-    }
-    bool pointsOrLines = false;
-    for (const scene::ModelPlacement& placement : model.placements) {
-        const scene::ModelMesh& mesh = model.meshes[placement.mesh];
-        const scene::ModelMaterial& surface = model.materials[mesh.material];
-        Texture* picture = nullptr;
-        // Without texture coordinates a picture would show one texel everywhere.
-        if (surface.texture >= 0 && !mesh.texCoords.empty()) {
-            const int image = model.textures[static_cast<size_t>(surface.texture)].image;
-            picture = image >= 0 ? pictures[static_cast<size_t>(image)] : nullptr;
-        }
-        // Vertex colours stand for the surface's colour where no picture does.
-        Texture* texture = picture != nullptr ? picture
-                           : !mesh.colours.empty() ? colourTexture(glm::vec4(1.0f))
-                                                   : colourTexture(surface.diffuse);
-        auto* material = new Material(program, texture);
-        material->sharedProgram = true;
-        material->twoSided = surface.twoSided;
-        const bool mirrored = glm::determinant(glm::mat3(placement.transform)) < 0.0f;
-        auto* object = new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material);
-        object->releaseArraysButPositions();
-        objects.push_back(object);
-        if (--placementsLeft[placement.mesh] == 0)
-            model.meshes[placement.mesh] = scene::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}};
-        pointsOrLines = pointsOrLines || model.meshes[placement.mesh].primitive != scene::Primitive::triangles;
-    }
-    if (pointsOrLines)
-        sizePointsAndLines();
-    return objects;
-}
-
-std::vector<scene::SceneObject*> importModel(const std::string& path, scene::ImportProcess* started,
-                                             ModelOutcome& outcome)
-{
-    std::string reason;
-    if (!canOpenModel(path, reason)) {
-        std::cout << "Could not open file: " << printable(path) << std::endl;
-        std::cerr << "brassfern: cannot open " << printable(path) << ": " << reason << std::endl;
-        outcome = ModelOutcome::notOpened;
-        return {};
-    }
-    std::unique_ptr<scene::ImportProcess> own;
-    if (started == nullptr) {
-        own = std::make_unique<scene::ImportProcess>(path);
-        started = own.get();
-    }
-    scene::LoadProgress report(printable(std::filesystem::path(path).filename().string()), started->progressPage(),
-                               started->startedAt(), std::cerr, isatty(STDERR_FILENO) == 1,
-                               scene::LoadProgress::viewerTiming());
-    scene::ModelData model;
-    const bool imported = started->finish(model, reason);
-    report.setStage("uploading");
-    report.clearLine();
-    if (!imported) {
-        report.finish("");
-        // No blank between the words and the path: the built-in scene's line
-        // has always read so, and a model's failure reads as it does.
-        std::cout << "Import failed" << printable(path) << std::endl;
-        std::cerr << "brassfern: cannot import " << printable(path) << ": " << printable(reason) << std::endl;
-        outcome = ModelOutcome::failed;
-        return {};
-    }
-    for (const std::string& note : model.notes)
-        std::cout << printable(note) << std::endl;
-    const std::string size = describeModel(model);
-    std::vector<scene::SceneObject*> objects = createModelObjects(model);
-    report.clearLine();
-    report.finish(size);
-    outcome = objects.empty() ? ModelOutcome::empty : ModelOutcome::shown;
-    if (objects.empty())
-        std::cout << "Nothing to draw in " << printable(path) << ": it has no points, lines or faces placed"
-                  << std::endl;
     return objects;
 }

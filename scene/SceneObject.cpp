@@ -3,7 +3,7 @@
 
 #include "gpu/DrawPacing.h"
 #include "gpu/ShaderProgram.h"
-#include "gpu/StartupTimes.h"
+#include "base/StartupTimes.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
 

@@ -88,7 +88,7 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             ok = x != std::string::npos && parseInt(value.substr(0, x), windowWidth) &&
                  parseInt(value.substr(x + 1), windowHeight);
         } else if (flag == "--effects") {
-            ok = render::parseEffectSwitches(value, effects);
+            ok = parseEffectSwitches(value, effects);
         } else if (flag == "--tour-time") {
             ok = parseFloat(value, tourTime) && tourTime >= 0.0f && tourTime <= 3600.0f;
         } else if (flag == "--dt") {

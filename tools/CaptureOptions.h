@@ -2,7 +2,7 @@
 #pragma once
 
 #include "camera/Controls.h"
-#include "render/EffectChain.h"
+#include "base/EffectSwitches.h"
 
 #include <glm/glm.hpp>
 #include <string>
@@ -18,7 +18,7 @@ struct CaptureOptions {
     std::string outPath = "capture.png";
     int windowWidth = 0; // 0: from the settings
     int windowHeight = 0;
-    render::EffectSwitches effects = render::allEffectsOn;
+    EffectSwitches effects = allEffectsOn;
     float tourTime = -1.0f; // below 0: no tour replay
     float dt = pictureFrameSeconds;
     int benchFrames = 0; // above 0: time this many frames after the warm-up ones

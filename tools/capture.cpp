@@ -4,11 +4,11 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
-#include "gpu/StartupTimes.h"
-#include "render/EffectChain.h"
+#include "base/StartupTimes.h"
+#include "base/EffectSwitches.h"
 #include "render/Renderer.h"
 #include "render/Stage.h"
-#include "scene/ImportProcess.h"
+#include "import/ImportProcess.h"
 #include "tools/CaptureOptions.h"
 #include "tools/PassTimer.h"
 
@@ -115,9 +115,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::unique_ptr<scene::ImportProcess> import;
+    std::unique_ptr<import::ImportProcess> import;
     if (!options.modelPath.empty())
-        import = std::make_unique<scene::ImportProcess>(options.modelPath);
+        import = std::make_unique<import::ImportProcess>(options.modelPath);
     openWindow(false, options.windowWidth, options.windowHeight);
     const ModelOutcome outcome = initScene(options.modelPath, import.get());
     import.reset();
@@ -127,8 +127,7 @@ int main(int argc, char** argv)
         std::cerr << "brassfern-capture: nothing to draw" << std::endl;
         return 1;
     }
-    for (size_t i = 0; i < render::effectCount; ++i)
-        renderer->effectEnabled[i] = options.effects[i];
+    renderer->effectEnabled = options.effects;
     if (renderer->stage != nullptr)
         renderer->stage->groundShown = !options.noGround;
 

@@ -5,8 +5,8 @@
 // The GLB around the picture is always well formed: the importer's own glTF parser falls over on
 // malformed JSON within a few hundred runs, which the viewer survives only because it reads models in
 // a process of their own; here it would hide everything behind it.
-#include "scene/ImportProcess.h"
-#include "scene/ModelTransfer.h"
+#include "import/ImportProcess.h"
+#include "import/ModelTransfer.h"
 
 #include <IL/il.h>
 #include <assimp/IOSystem.hpp>
@@ -109,14 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* stream = std::tmpfile();
     if (stream == nullptr)
         return 0;
-    scene::ImportProgress progress;
-    scene::sendModel(modelName, fileno(stream), &progress, [](unsigned long long) {},
+    import::ImportProgress progress;
+    import::sendModel(modelName, fileno(stream), &progress, [](unsigned long long) {},
                      new OneFile(glb(data[0], std::string(reinterpret_cast<const char*>(data + 1), size - 1))));
     lseek(fileno(stream), 0, SEEK_SET);
-    scene::ModelData model;
-    const scene::TransferResult result = scene::readTransfer(fileno(stream), model);
+    import::ModelData model;
+    const import::TransferResult result = import::readTransfer(fileno(stream), model);
     std::fclose(stream);
-    if (result.outcome == scene::TransferResult::Outcome::cut) {
+    if (result.outcome == import::TransferResult::Outcome::cut) {
         std::fprintf(stderr, "the stream was cut: %s\n", result.reason.c_str());
         std::abort();
     }

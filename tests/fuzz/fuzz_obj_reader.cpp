@@ -1,7 +1,7 @@
 // fuzz_obj_reader: any bytes as a model's OBJ text, read by the import process's OBJ reader; what it
 // hands over must be what the upload trusts: arrays of matching lengths, indices below the vertex count,
 // whole faces, finite positions and normals.
-#include "scene/ObjReader.h"
+#include "import/ObjReader.h"
 
 #include <cmath>
 #include <cstdint>
@@ -21,15 +21,15 @@ namespace {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    scene::ObjModel model;
+    import::ObjModel model;
     std::string reason;
-    if (!scene::readObjText(reinterpret_cast<const char*>(data), size, "fuzz.obj", model, reason,
+    if (!import::readObjText(reinterpret_cast<const char*>(data), size, "fuzz.obj", model, reason,
                             [](unsigned long long) {})) {
         if (reason.empty())
             broken("a failure without a reason");
         return 0;
     }
-    for (const scene::ModelMesh& mesh : model.meshes) {
+    for (const import::ModelMesh& mesh : model.meshes) {
         const size_t vertices = mesh.vertexCount();
         const unsigned perFace = static_cast<unsigned>(mesh.primitive);
         if (mesh.positions.size() != 3 * vertices || vertices == 0)
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!std::isfinite(value))
                 broken("normal not finite");
     }
-    for (const scene::ModelMaterial& material : model.materials)
+    for (const import::ModelMaterial& material : model.materials)
         if (material.texture >= static_cast<int>(model.textureNames.size()))
             broken("texture");
     return 0;

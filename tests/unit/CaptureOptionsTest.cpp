@@ -43,7 +43,7 @@ TEST(CaptureOptions, GoodArgumentListsSetWhatTheyName)
                                "--frames", "5", "--dt", "0.5", "--bench", "7", "--out", "shot.png"},
                               error))
         << error;
-    EXPECT_EQ(options.effects, (render::EffectSwitches{true, false, true}));
+    EXPECT_EQ(options.effects, (EffectSwitches{true, false, true}));
     EXPECT_EQ(glm::ivec2(options.windowWidth, options.windowHeight), glm::ivec2(640, 360));
     EXPECT_TRUE(options.freeCamera);
     EXPECT_EQ(options.benchFrames, 7);

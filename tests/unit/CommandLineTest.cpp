@@ -40,7 +40,7 @@ TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
                                "--watch", "--settings", "my.txt", "--", "-model.obj"},
                               error))
         << error;
-    EXPECT_EQ(options.effects, (render::EffectSwitches{true, false, true}));
+    EXPECT_EQ(options.effects, (EffectSwitches{true, false, true}));
     EXPECT_EQ(options.outputPath, "Shot.PNG");
     EXPECT_EQ(options.frames, 12);
     EXPECT_TRUE(options.noTour);

@@ -1,7 +1,7 @@
 // What image bytes may reach the image library: formats known by their bytes, sizes read and checked before
 // anything is decoded, and headers that cannot be read refused.
-#include "gpu/ImageDecoder.h"
-#include "gpu/ImageHeader.h"
+#include "image/ImageDecoder.h"
+#include "image/ImageHeader.h"
 
 #include <IL/il.h>
 #include <chrono>

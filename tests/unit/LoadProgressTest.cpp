@@ -1,6 +1,6 @@
 // The progress line of a model load: silent for a quick one, one line rewritten in place on a terminal,
 // plain lines at each stage elsewhere, and a closing line with the model's size.
-#include "scene/LoadProgress.h"
+#include "import/LoadProgress.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -8,8 +8,8 @@
 
 namespace {
 
-using scene::ImportProgress;
-using scene::LoadProgress;
+using import::ImportProgress;
+using import::LoadProgress;
 using namespace std::chrono_literals;
 
 const LoadProgress::Timing quick{0.05, 0.01, 10.0};

@@ -1,6 +1,6 @@
 // The import process's stream: a model goes through whole, a stream cut after the geometry still gives the
 // model, and nothing the stream holds can make the viewer accept inconsistent arrays or allocate what never came.
-#include "scene/ModelTransfer.h"
+#include "import/ModelTransfer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -10,9 +10,9 @@
 
 namespace {
 
-using scene::ModelData;
-using scene::TransferResult;
-using scene::TransferWriter;
+using import::ModelData;
+using import::TransferResult;
+using import::TransferWriter;
 using Outcome = TransferResult::Outcome;
 
 // A file to write records to and read them back from.
@@ -24,7 +24,7 @@ public:
     TransferResult read(ModelData& model) const
     {
         lseek(fd(), 0, SEEK_SET);
-        return scene::readTransfer(fd(), model);
+        return import::readTransfer(fd(), model);
     }
     void raw(const std::string& bytes) const { ASSERT_EQ(write(fd(), bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
@@ -32,9 +32,9 @@ private:
     FILE* file;
 };
 
-scene::ModelMesh triangle(unsigned material)
+import::ModelMesh triangle(unsigned material)
 {
-    scene::ModelMesh mesh;
+    import::ModelMesh mesh;
     mesh.name = "triangle";
     mesh.material = material;
     mesh.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
@@ -49,7 +49,7 @@ void writeGeometry(TransferWriter& out)
     out.note("a note");
     out.texture({"wood.png", -1});
     out.texture({"stone.png", -1});
-    scene::ModelMaterial material;
+    import::ModelMaterial material;
     material.texture = 1;
     material.twoSided = true;
     out.material(material);
@@ -122,13 +122,13 @@ TEST(ModelTransfer, InconsistentRecordsEndTheStream)
     EXPECT_TRUE(cutBy([](TransferWriter& out) { out.mesh(triangle(0)); })) << "a mesh before any material";
     EXPECT_TRUE(cutBy([](TransferWriter& out) {
         out.material({});
-        scene::ModelMesh mesh = triangle(0);
+        import::ModelMesh mesh = triangle(0);
         mesh.indices = {0, 1, 3};
         out.mesh(mesh);
     })) << "an index past the vertices";
     EXPECT_TRUE(cutBy([](TransferWriter& out) {
         out.material({});
-        scene::ModelMesh mesh = triangle(0);
+        import::ModelMesh mesh = triangle(0);
         mesh.colours.pop_back();
         out.mesh(mesh);
     })) << "colours of another count";

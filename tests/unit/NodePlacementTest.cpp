@@ -1,5 +1,5 @@
 // Meshes placed by the node hierarchy, as glTF and FBX files place them.
-#include "scene/NodePlacement.h"
+#include "import/NodePlacement.h"
 
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLef
     aiNode* children[] = {child, sibling};
     file.mRootNode->addChildren(2, children);
 
-    const auto placements = scene::meshPlacements(&file).placements;
+    const auto placements = import::meshPlacements(&file).placements;
     ASSERT_EQ(placements.size(), 3u);
     EXPECT_EQ(placements[0].meshIndex, 1u);
     EXPECT_EQ(placements[1].meshIndex, 0u);
@@ -30,7 +30,7 @@ TEST(NodePlacement, ChildTransformsComposeWithTheirParentsAndBadReferencesAreLef
     const glm::vec4 placed = placements[0].modelMatrix * glm::vec4(1.0f, 1.0f, 1.0f, 1.0f);
     EXPECT_EQ(glm::vec3(placed), glm::vec3(12.0f, 2.0f, 2.0f));
     EXPECT_EQ(glm::vec3(placements[2].modelMatrix * glm::vec4(1.0f)), glm::vec3(11.0f, 1.0f, 1.0f));
-    EXPECT_TRUE(scene::meshPlacements(nullptr).placements.empty());
+    EXPECT_TRUE(import::meshPlacements(nullptr).placements.empty());
 }
 
 // A chain deeper than the walk goes, and one node that places a mesh more
@@ -52,14 +52,14 @@ TEST(NodePlacement, DepthAndPlacementsStayWithinTheirLimits)
         parent = child;
     }
 
-    const scene::PlacementLimits limits{1024, 16384};
-    const scene::Placements walk = scene::meshPlacements(&file, limits);
+    const import::PlacementLimits limits{1024, 16384};
+    const import::Placements walk = import::meshPlacements(&file, limits);
     EXPECT_TRUE(walk.placementsCut);
     EXPECT_EQ(walk.placements.size(), 16384u);
 
-    scene::PlacementLimits roomy = limits;
+    import::PlacementLimits roomy = limits;
     roomy.maxPlacements = 1u << 20;
-    const scene::Placements deep = scene::meshPlacements(&file, roomy);
+    const import::Placements deep = import::meshPlacements(&file, roomy);
     EXPECT_FALSE(deep.placementsCut);
     EXPECT_EQ(deep.nodesTooDeep, 1u);
     // The root's references and one for each of the 1023 levels below it.

@@ -1,7 +1,7 @@
 // The import path of the viewer without its GL half, with every property a draw relies on checked.
 #include "ObjInvariants.h"
 
-#include "scene/SceneRead.h"
+#include "import/SceneRead.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
@@ -71,7 +71,7 @@ std::string checkObjBytes(const std::string& bytes, ObjOutcome* outcome)
 {
     // One importer for every call: building one registers every format and step.
     static Assimp::Importer importer;
-    const aiScene* imported = scene::readScene(importer, "scene.obj", new SameBytesFiles(bytes));
+    const aiScene* imported = import::readScene(importer, "scene.obj", new SameBytesFiles(bytes));
     ObjOutcome result;
     result.imported = imported != nullptr;
     std::string broken;

@@ -1,8 +1,8 @@
 // The OBJ reader: vertices joined by the corners the file names, polygons cut into triangles that cover them,
 // normals made as the importer makes them, materials from the libraries, and the importer's geometry for every
 // corpus file it reads.
-#include "scene/ObjReader.h"
-#include "scene/SceneRead.h"
+#include "import/ObjReader.h"
+#include "import/SceneRead.h"
 
 #include <algorithm>
 #include <assimp/Importer.hpp>
@@ -19,9 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using scene::ModelMesh;
-using scene::ObjModel;
-using scene::Primitive;
+using import::ModelMesh;
+using import::ObjModel;
+using import::Primitive;
 
 const auto ignoreReads = [](unsigned long long) {};
 
@@ -49,7 +49,7 @@ ObjModel read(const std::string& text, const std::string& path = "model.obj")
 {
     ObjModel model;
     std::string reason;
-    EXPECT_TRUE(scene::readObjText(text.data(), text.size(), path, model, reason, ignoreReads)) << reason;
+    EXPECT_TRUE(import::readObjText(text.data(), text.size(), path, model, reason, ignoreReads)) << reason;
     return model;
 }
 
@@ -187,7 +187,7 @@ TEST(ObjReader, MaterialsComeFromTheLibrariesAndGroupFacesByMaterial)
                      "usemtl nowhere\nf 1 2 3\nusemtl plain\nf 2 3 1\n");
     ObjModel model;
     std::string reason;
-    ASSERT_TRUE(scene::readObj(path, model, reason, ignoreReads)) << reason;
+    ASSERT_TRUE(import::readObj(path, model, reason, ignoreReads)) << reason;
     ASSERT_EQ(model.textureNames, std::vector<std::string>{"my picture.png"});
     ASSERT_EQ(model.materials.size(), 4u); // red, blue, plain and the one for faces without
     EXPECT_EQ(model.materials[0].diffuse, glm::vec4(1, 0, 0, 1));
@@ -209,7 +209,7 @@ TEST(ObjReader, MaterialsComeFromTheLibrariesAndGroupFacesByMaterial)
     misnamed.write("model.mtl", "newmtl red\nKd 1 0 0\n");
     const std::string other = misnamed.write("model.obj", "mtllib model.mat\nusemtl red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     ObjModel found;
-    ASSERT_TRUE(scene::readObj(other, found, reason, ignoreReads)) << reason;
+    ASSERT_TRUE(import::readObj(other, found, reason, ignoreReads)) << reason;
     EXPECT_EQ(found.materials[found.meshes.at(0).material].diffuse, glm::vec4(1, 0, 0, 1));
 }
 
@@ -252,7 +252,7 @@ TEST(ObjReader, IndicesPastTheFileFailTheImportAndUnreadableFacesAreLeftOut)
     for (const auto& [text, why] : failing) {
         ObjModel model;
         std::string reason;
-        EXPECT_FALSE(scene::readObjText(text, std::strlen(text), "model.obj", model, reason, ignoreReads)) << text;
+        EXPECT_FALSE(import::readObjText(text, std::strlen(text), "model.obj", model, reason, ignoreReads)) << text;
         EXPECT_EQ(reason, why) << text;
     }
     const ObjModel kept = read("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 x 3\nf 1 2 3x\nf 1 2 3\n");
@@ -273,7 +273,7 @@ TEST(ObjReader, TextEndsAndLongLinesAndFarScalesReadAlike)
     text += face + "\r\nf 1 2 3";
     ObjModel model;
     std::string reason;
-    ASSERT_TRUE(scene::readObj(folder.write("long.obj", text), model, reason, ignoreReads)) << reason;
+    ASSERT_TRUE(import::readObj(folder.write("long.obj", text), model, reason, ignoreReads)) << reason;
     ASSERT_EQ(model.meshes.size(), 1u);
     const ModelMesh& mesh = model.meshes[0];
     EXPECT_EQ(mesh.vertexCount(), 3u);
@@ -316,10 +316,10 @@ TEST(ObjReader, ReadsTheGeometryTheImporterReadsFromEveryCorpusFile)
         Assimp::Importer importer;
         importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
         importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
-        const aiScene* imported = scene::readModel(importer, path, new scene::RegularFilesIOSystem);
+        const aiScene* imported = import::readModel(importer, path, new import::RegularFilesIOSystem);
         ObjModel ours;
         std::string reason;
-        const bool read = scene::readObj(path, ours, reason, ignoreReads);
+        const bool read = import::readObj(path, ours, reason, ignoreReads);
         if (imported == nullptr || imported->mNumMeshes == 0) {
             // What the importer refuses may still be read, but not as a failure the other way.
             continue;

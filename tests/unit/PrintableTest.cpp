@@ -1,5 +1,5 @@
 // Names from files reach the terminal with every control character escaped and every other character kept.
-#include "app/Printable.h"
+#include "base/Printable.h"
 
 #include <gtest/gtest.h>
 

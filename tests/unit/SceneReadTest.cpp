@@ -1,5 +1,5 @@
 // The files the importer is handed: the scene as it is, every library behind an opening material.
-#include "scene/SceneRead.h"
+#include "import/SceneRead.h"
 
 #include <assimp/IOStream.hpp>
 #include <assimp/Importer.hpp>
@@ -43,7 +43,7 @@ std::string readAll(Assimp::IOSystem& system, const char* file)
 
 TEST(MaterialFirstIOSystem, OpensEveryFileButTheSceneBehindAnOpeningMaterial)
 {
-    const std::string opening = scene::MaterialFirstIOSystem::openingLine;
+    const std::string opening = import::MaterialFirstIOSystem::openingLine;
     const std::string mark = "\xEF\xBB\xBF";
     auto* files = new FileMap;
     files->files = {{"dir/scene.obj", "v 0 0 0\n"},
@@ -51,7 +51,7 @@ TEST(MaterialFirstIOSystem, OpensEveryFileButTheSceneBehindAnOpeningMaterial)
                     {"dir/empty.mtl", ""},
                     {"dir/marked.mtl", mark + "newmtl a\n"},
                     {"dir/./scene.obj", "v 0 0 0\n"}};
-    scene::MaterialFirstIOSystem system("dir/scene.obj", files);
+    import::MaterialFirstIOSystem system("dir/scene.obj", files);
     const std::pair<const char*, std::string> cases[] = {
         {"dir/scene.obj", "v 0 0 0\n"},
         {"dir/scene.mtl", opening + "map_Kd a.png\n"},
@@ -138,7 +138,7 @@ TEST(ReadModel, BigModelsTakeTheirNormalsFromTheFacesAroundEachVertex)
             std::fclose(file);
         }
         Assimp::Importer importer;
-        const aiScene* scene = scene::readModel(importer, path, new scene::RegularFilesIOSystem);
+        const aiScene* scene = import::readModel(importer, path, new import::RegularFilesIOSystem);
         ASSERT_NE(scene, nullptr) << importer.GetErrorString();
         ASSERT_EQ(scene->mNumMeshes, 1u);
         const aiMesh* mesh = scene->mMeshes[0];

@@ -1,5 +1,5 @@
 // Where a material's texture name leads for a model of the user's: beside it, whoever exported it.
-#include "scene/SceneImport.h"
+#include "import/TexturePath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The import process's work: a model file through the importer, its textures through the image decoder, out as records.
-#include "app/Printable.h"
-#include "gpu/ImageDecoder.h"
-#include "scene/ImportProcess.h"
-#include "scene/ModelTransfer.h"
-#include "scene/NodePlacement.h"
-#include "scene/ObjReader.h"
-#include "scene/SceneRead.h"
-#include "scene/TexturePath.h"
+#include "base/Printable.h"
+#include "image/ImageDecoder.h"
+#include "import/ImportProcess.h"
+#include "import/ModelTransfer.h"
+#include "import/NodePlacement.h"
+#include "import/ObjReader.h"
+#include "import/SceneRead.h"
+#include "import/TexturePath.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <map>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -410,4 +410,4 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     out.end();
 }
 
-} // namespace scene
+} // namespace import

@@ -1,5 +1,5 @@
 // Reading the claimed format and size out of the headers of the image formats the viewer decodes.
-#include "gpu/ImageHeader.h"
+#include "image/ImageHeader.h"
 
 #include <algorithm>
 #include <cctype>

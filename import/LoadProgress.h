@@ -1,7 +1,7 @@
 // The line on standard error that tells how a long model load is going.
 #pragma once
 
-#include "scene/ImportProcess.h"
+#include "import/ImportProcess.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-namespace scene {
+namespace import {
 
 // Silent for a model that opens at once. Once a load has taken `showAfter`,
 // says what stage it is in, how far and how long, every `interval`: on a
@@ -67,4 +67,4 @@ private:
     std::thread thread;
 };
 
-} // namespace scene
+} // namespace import

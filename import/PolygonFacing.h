@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <glm/glm.hpp>
 
-namespace scene {
+namespace import {
 
 // Newell's normal of the polygon whose `corners` points `pointAt(i)` gives,
 // in double: along the facing, twice the area long; zero for a polygon
@@ -20,4 +20,4 @@ template <typename PointAt> glm::dvec3 newellNormal(size_t corners, PointAt poin
     return normal;
 }
 
-} // namespace scene
+} // namespace import

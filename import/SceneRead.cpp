@@ -1,7 +1,7 @@
 // Opening the scene's files for the importer and reading the scene with the viewer's flags.
-#include "scene/SceneRead.h"
+#include "import/SceneRead.h"
 
-#include "scene/PolygonFacing.h"
+#include "import/PolygonFacing.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -294,4 +294,4 @@ const aiScene* readModel(Assimp::Importer& importer, const std::string& path, As
     return importer.ApplyPostProcessing(bigModelFlags);
 }
 
-} // namespace scene
+} // namespace import

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace scene {
+namespace import {
 
 // Indices per face: the importer sorts points, lines and triangles into
 // meshes of their own.
@@ -60,4 +60,4 @@ struct ModelData {
     std::vector<std::string> notes;
 };
 
-} // namespace scene
+} // namespace import

@@ -1,14 +1,14 @@
 // Wavefront OBJ models given by path, read straight into the import process's arrays.
 #pragma once
 
-#include "scene/ModelData.h"
+#include "import/ModelData.h"
 
 #include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace scene {
+namespace import {
 
 // The importer's general path builds a node tree, then joins identical
 // vertices by value, sorts them for its cache model and makes normals by
@@ -53,4 +53,4 @@ bool readObjText(const char* text, size_t size, const std::string& path, ObjMode
 // Whether `path` names an OBJ file by its extension, as the importer decides.
 bool isObjPath(const std::string& path);
 
-} // namespace scene
+} // namespace import

@@ -1,7 +1,7 @@
 // Reading a model given by path in a process of its own, within a time and a memory budget.
 #pragma once
 
-#include "scene/ModelData.h"
+#include "import/ModelData.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,7 +14,7 @@ namespace Assimp {
 class IOSystem;
 }
 
-namespace scene {
+namespace import {
 
 // What the import process tells the viewer while it works, in memory both share.
 struct ImportProgress {
@@ -99,4 +99,4 @@ private:
 void sendModel(const std::string& path, int fd, ImportProgress* progress,
                const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files = nullptr);
 
-} // namespace scene
+} // namespace import

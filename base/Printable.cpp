@@ -1,5 +1,5 @@
 // Escaping what the viewer echoes from files and command lines.
-#include "app/Printable.h"
+#include "base/Printable.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Writing and reading the records of the import process's stream.
-#include "scene/ModelTransfer.h"
+#include "import/ModelTransfer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <unistd.h>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -355,4 +355,4 @@ TransferResult readTransfer(int fd, ModelData& model)
     }
 }
 
-} // namespace scene
+} // namespace import

@@ -1,9 +1,9 @@
 // The OBJ reader: text to corner lists in one pass, then each mesh's vertices joined, triangulated and given normals.
-#include "scene/ObjReader.h"
+#include "import/ObjReader.h"
 
-#include "app/Printable.h"
-#include "scene/PolygonFacing.h"
-#include "scene/SceneRead.h"
+#include "base/Printable.h"
+#include "import/PolygonFacing.h"
+#include "import/SceneRead.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -918,4 +918,4 @@ bool readObjText(const char* text, size_t size, const std::string& path, ObjMode
     return parser.finish(reason);
 }
 
-} // namespace scene
+} // namespace import

@@ -1,13 +1,11 @@
 // Reading --effects.
-#include "render/EffectChain.h"
-
-namespace render {
+#include "base/EffectSwitches.h"
 
 bool parseEffectSwitches(const std::string& digits, EffectSwitches& switches)
 {
     if (digits.size() != effectCount)
         return false;
-    EffectSwitches read{};
+    EffectSwitches read(effectCount, false);
     for (size_t i = 0; i < effectCount; ++i) {
         if (digits[i] != '0' && digits[i] != '1')
             return false;
@@ -16,5 +14,3 @@ bool parseEffectSwitches(const std::string& digits, EffectSwitches& switches)
     switches = read;
     return true;
 }
-
-} // namespace render

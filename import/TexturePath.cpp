@@ -1,5 +1,5 @@
 // Resolving the texture names of materials to files.
-#include "scene/TexturePath.h"
+#include "import/TexturePath.h"
 
 #include <algorithm>
 #include <filesystem>

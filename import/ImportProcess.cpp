@@ -1,7 +1,7 @@
 // Starting, watching and collecting the import process.
-#include "scene/ImportProcess.h"
+#include "import/ImportProcess.h"
 
-#include "scene/ModelTransfer.h"
+#include "import/ModelTransfer.h"
 
 #include <cerrno>
 #include <chrono>
@@ -28,7 +28,7 @@
 #endif
 #endif
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -255,4 +255,4 @@ bool ImportProcess::finish(ModelData& model, std::string& reason)
     return true;
 }
 
-} // namespace scene
+} // namespace import

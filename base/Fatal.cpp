@@ -1,5 +1,5 @@
 // The fatal path: message lines, the console pause, the exit status.
-#include "app/Fatal.h"
+#include "base/Fatal.h"
 
 #include <cerrno>
 #include <csignal>

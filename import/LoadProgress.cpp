@@ -1,10 +1,10 @@
 // Progress of a model load: a watcher thread that reads the import process's shared page.
-#include "scene/LoadProgress.h"
+#include "import/LoadProgress.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -163,4 +163,4 @@ void LoadProgress::run()
     }
 }
 
-} // namespace scene
+} // namespace import

@@ -1,7 +1,7 @@
 // Reading image files and decoding checked image bytes with DevIL.
-#include "gpu/ImageDecoder.h"
+#include "image/ImageDecoder.h"
 
-#include "gpu/ImageHeader.h"
+#include "image/ImageHeader.h"
 
 #include <IL/il.h>
 #include <cerrno>

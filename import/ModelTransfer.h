@@ -1,12 +1,12 @@
 // The stream in which the import process hands a model to the viewer, record by record.
 #pragma once
 
-#include "scene/ModelData.h"
+#include "import/ModelData.h"
 
 #include <string>
 #include <vector>
 
-namespace scene {
+namespace import {
 
 // Writes records to a pipe or file. Every call returns false once a write
 // failed (the reader went away); later calls then do nothing.
@@ -67,4 +67,4 @@ struct TransferResult {
 // viewer allocate more than the stream really holds.
 TransferResult readTransfer(int fd, ModelData& model);
 
-} // namespace scene
+} // namespace import

@@ -1,9 +1,9 @@
 // Walking a file's node hierarchy, within bounds, to the placement of every mesh.
-#include "scene/NodePlacement.h"
+#include "import/NodePlacement.h"
 
 #include <assimp/scene.h>
 
-namespace scene {
+namespace import {
 
 namespace {
 
@@ -54,4 +54,4 @@ Placements meshPlacements(const aiScene* scene, const PlacementLimits& limits)
     return result;
 }
 
-} // namespace scene
+} // namespace import

@@ -12,7 +12,7 @@ namespace Assimp {
 class Importer;
 }
 
-namespace scene {
+namespace import {
 
 constexpr unsigned sceneImportFlags = aiProcessPreset_TargetRealtime_Quality;
 
@@ -116,4 +116,4 @@ float workingScale(float largest);
 // without meshes is handed back as read.
 const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files);
 
-} // namespace scene
+} // namespace import

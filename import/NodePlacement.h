@@ -6,7 +6,7 @@
 
 struct aiScene;
 
-namespace scene {
+namespace import {
 
 struct MeshPlacement {
     unsigned meshIndex;
@@ -35,4 +35,4 @@ struct Placements {
 // holds the nodes still to visit.
 Placements meshPlacements(const aiScene* scene, const PlacementLimits& limits = PlacementLimits());
 
-} // namespace scene
+} // namespace import
