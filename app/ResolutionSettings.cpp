@@ -1,12 +1,11 @@
 // Reading the forgiving key:value settings file.
 #include "app/ResolutionSettings.h"
 
+#include "base/RegularFile.h"
+
 #include <cctype>
 #include <climits>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -179,33 +178,19 @@ ResolutionSettings::ResolutionSettings() : ResolutionSettings(path) {}
 
 ResolutionSettings::ResolutionSettings(const std::string& file)
 {
-    // Not blocking: a pipe without a writer would hold the start-up forever.
-    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        // A directory has always been read as an empty file, without a word.
-        if (!S_ISDIR(status.st_mode))
+    RegularFile source(file);
+    if (!source.isOpen()) {
+        // A missing file leaves the defaults, and a directory has always been
+        // read as an empty file, both without a word.
+        if (source.failure() == "not a regular file")
             found.push_back("is not a regular file and is ignored");
-        close(fd);
         return;
     }
-    // Anything longer is no settings file; /proc files report no size, so
-    // the cap is on what is read, not on what fstat says.
-    std::string text(maxFileBytes + 1, '\0');
-    size_t got = 0;
-    for (ssize_t now = 0; got < text.size(); got += static_cast<size_t>(now)) {
-        now = ::read(fd, &text[got], text.size() - got);
-        if (now <= 0)
-            break;
-    }
-    close(fd);
-    if (got > maxFileBytes) {
-        got = maxFileBytes;
+    // Anything longer is no settings file: what fits is read.
+    std::string text;
+    std::string reason;
+    if (!source.readAll(text, maxFileBytes, reason) && text.size() == maxFileBytes)
         found.push_back("is longer than " + std::to_string(maxFileBytes) + " bytes; the rest is ignored");
-    }
-    text.resize(got);
     std::istringstream in(text);
     read(in);
 }

@@ -2,6 +2,7 @@
 #include "gpu/ShaderProgram.h"
 
 #include "base/Fatal.h"
+#include "base/RegularFile.h"
 #include "gpu/ShaderConstants.h"
 #include "base/StartupTimes.h"
 
@@ -27,10 +28,14 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
     return std::string(log.data());
 }
 
-[[noreturn]] void failToLoad(const std::string& path, int error)
+// No shader is near this; a link to /dev/zero or a huge file would
+// otherwise be read until memory runs out.
+constexpr unsigned long long maxShaderBytes = 1ULL << 20;
+
+[[noreturn]] void failToLoad(const std::string& path, const std::string& reason)
 {
     std::cout << "Error: Could not load shader: " << path << std::endl;
-    std::cerr << "Message: " << std::strerror(error) << std::endl;
+    std::cerr << "Message: " << reason << std::endl;
     fatalExit(1);
 }
 
@@ -83,21 +88,14 @@ ShaderProgram::~ShaderProgram()
 
 void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& shader)
 {
-    std::ifstream file(path);
-    if (!file.good())
-        failToLoad(path, errno);
-    // A directory opens like a file here and only fails at the first read,
-    // where the stream buffer throws instead of setting a state bit.
-    std::error_code notAsked;
-    if (std::filesystem::is_directory(path, notAsked))
-        failToLoad(path, EISDIR);
+    // A pipe or a device under the shader folder is refused, not waited on.
+    RegularFile file(path);
+    if (!file.isOpen())
+        failToLoad(path, file.isDirectory() ? std::strerror(EISDIR) : file.failure());
     std::string text;
-    try {
-        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (const std::ios_base::failure&) {
-        failToLoad(path, errno != 0 ? errno : EIO);
-    }
-    file.close();
+    std::string reason;
+    if (!file.readAll(text, maxShaderBytes, reason))
+        failToLoad(path, reason);
     text = withDefinitions(text, shaderConstantDefinitions() + definitions);
     dumpStage(path, type, text);
 

@@ -1,15 +1,12 @@
 // Reading image files and decoding checked image bytes with DevIL.
 #include "image/ImageDecoder.h"
 
+#include "base/RegularFile.h"
 #include "image/ImageHeader.h"
 
 #include <IL/il.h>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -77,43 +74,26 @@ std::string imageTooLarge(long long width, long long height, const ImageLimits& 
 bool readImageFile(const std::string& path, std::vector<unsigned char>& bytes, ImageFailure& failure)
 {
     bytes.clear();
-    // Not blocking, so that opening a pipe without a writer returns at once.
-    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat status {};
-    if (file < 0 || fstat(file, &status) != 0 || S_ISDIR(status.st_mode)) {
-        failure.reason = file < 0 ? std::strerror(errno) : "it is a directory";
-        if (file >= 0)
-            close(file);
+    RegularFile file(path);
+    if (!file.isOpen()) {
+        failure.reason = file.failure();
         failure.codes = {IL_COULD_NOT_OPEN_FILE};
-        failure.codesSayWhy = true;
+        // The image library's own words say it for a file that is not there
+        // or a directory; a pipe or a device it would have waited on.
+        failure.codesSayWhy = file.failure() != "not a regular file";
         return false;
     }
-    if (!S_ISREG(status.st_mode) || static_cast<unsigned long long>(status.st_size) > maxImageFileBytes) {
-        close(file);
+    if (file.size() > maxImageFileBytes) {
         failure.codes = {IL_COULD_NOT_OPEN_FILE};
-        failure.reason = S_ISREG(status.st_mode)
-                             ? "the file has " + std::to_string(status.st_size) + " bytes; images are read up to " +
-                                   std::to_string(maxImageFileBytes)
-                             : "not a regular file";
+        failure.reason = "the file has " + std::to_string(file.size()) + " bytes; images are read up to " +
+                         std::to_string(maxImageFileBytes);
         return false;
     }
-    bytes.resize(static_cast<size_t>(status.st_size));
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t now = read(file, bytes.data() + got, bytes.size() - got);
-        if (now < 0 && errno == EINTR)
-            continue;
-        if (now <= 0)
-            break;
-        got += static_cast<size_t>(now);
-    }
-    const int readError = got < bytes.size() && errno != 0 ? errno : 0;
-    close(file);
+    std::string reason;
     // A file that shrank while it was read is decoded as far as it goes.
-    bytes.resize(got);
-    if (readError != 0 && got == 0) {
+    if (!file.readAll(bytes, maxImageFileBytes, reason) && bytes.empty()) {
         failure.codes = {IL_FILE_READ_ERROR};
-        failure.reason = std::strerror(readError);
+        failure.reason = reason;
         return false;
     }
     return true;

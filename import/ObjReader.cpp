@@ -2,22 +2,19 @@
 #include "import/ObjReader.h"
 
 #include "base/Printable.h"
+#include "base/RegularFile.h"
 #include "import/PolygonFacing.h"
 #include "import/SceneRead.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <glm/glm.hpp>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace import {
 
@@ -34,41 +31,6 @@ constexpr size_t maxClippedCorners = 256;
 constexpr float defaultGrey = 0.6f;
 constexpr int noIndex = -1;
 constexpr int badIndex = -2;
-
-// Opens `path` for reading if it is a regular file; -1 with the reason otherwise.
-int openRegular(const std::string& path, std::string& reason, unsigned long long& size)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return -1;
-    }
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        reason = S_ISDIR(status.st_mode) ? "it is a directory" : "not a regular file";
-        close(fd);
-        return -1;
-    }
-    size = static_cast<unsigned long long>(status.st_size);
-    return fd;
-}
-
-// Reads up to `size` bytes; false on a read error.
-bool readSome(int fd, char* into, size_t size, size_t& got)
-{
-    got = 0;
-    while (got < size) {
-        const ssize_t now = read(fd, into + got, size - got);
-        if (now < 0 && errno == EINTR)
-            continue;
-        if (now < 0)
-            return false;
-        if (now == 0)
-            break;
-        got += static_cast<size_t>(now);
-    }
-    return true;
-}
 
 bool isSpace(char c)
 {
@@ -613,24 +575,18 @@ void ObjParser::loadLibrary(const std::string& file)
     for (const std::string& where : {(folder / file).string(), fallback.string()}) {
         if (std::find(librariesRead.begin(), librariesRead.end(), where) != librariesRead.end())
             return;
-        std::string reason;
-        unsigned long long size = 0;
-        const int fd = openRegular(where, reason, size);
-        if (fd < 0)
+        RegularFile source(where);
+        if (!source.isOpen())
             continue;
         librariesRead.push_back(where);
         // Unread, its materials show the default grey, as the importer has it.
-        if (size > maxLibraryBytes) {
-            close(fd);
+        if (source.size() > maxLibraryBytes)
             return;
-        }
-        onRead(size);
-        std::vector<char> text(static_cast<size_t>(size));
-        size_t got = 0;
-        const bool read = readSome(fd, text.data(), text.size(), got);
-        close(fd);
-        if (read)
-            readLibraryText(text.data(), got, library);
+        onRead(source.size());
+        std::string text;
+        std::string reason;
+        if (source.readAll(text, maxLibraryBytes, reason))
+            readLibraryText(text.data(), text.size(), library);
         return;
     }
 }
@@ -871,10 +827,12 @@ bool isObjPath(const std::string& path)
 bool readObj(const std::string& path, ObjModel& model, std::string& reason,
              const std::function<void(unsigned long long)>& onRead, ObjProgress progress)
 {
-    unsigned long long size = 0;
-    const int fd = openRegular(path, reason, size);
-    if (fd < 0)
+    RegularFile source(path);
+    if (!source.isOpen()) {
+        reason = source.failure();
         return false;
+    }
+    const unsigned long long size = source.size();
     onRead(size);
     if (progress.bytesTotal != nullptr)
         *progress.bytesTotal = size;
@@ -887,11 +845,8 @@ bool readObj(const std::string& path, ObjModel& model, std::string& reason,
         if (held == buffer.size())
             buffer.resize(2 * buffer.size());
         size_t got = 0;
-        if (!readSome(fd, buffer.data() + held, buffer.size() - held, got)) {
-            reason = std::strerror(errno);
-            close(fd);
+        if (!source.read(buffer.data() + held, buffer.size() - held, got, reason))
             return false;
-        }
         const bool last = got == 0;
         held += got;
         const size_t taken = parser.lines(buffer.data(), held, last);
@@ -903,7 +858,6 @@ bool readObj(const std::string& path, ObjModel& model, std::string& reason,
         if (last)
             break;
     }
-    close(fd);
     std::vector<char>().swap(buffer);
     if (progress.building)
         progress.building();

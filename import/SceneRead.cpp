@@ -1,18 +1,15 @@
 // Opening the scene's files for the importer and reading the scene with the viewer's flags.
 #include "import/SceneRead.h"
 
+#include "base/RegularFile.h"
 #include "import/PolygonFacing.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
 #include <assimp/scene.h>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace import {
@@ -37,18 +34,13 @@ private:
 // The importer reads through 32-bit sizes in places; no scene file is near this.
 constexpr unsigned long long maxFileBytes = 1ULL << 31;
 
-// A regular file's descriptor, opened without blocking, or -1.
-int openRegular(const char* file, struct stat& status)
+// Disk blocks a file takes: a sparse file's claimed size is not what it costs to read.
+unsigned long long bytesOnDisk(const RegularFile& file, const char* path)
 {
-    const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<unsigned long long>(status.st_size) > maxFileBytes) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    struct stat status {};
+    if (stat(path, &status) != 0)
+        return file.size();
+    return std::min<unsigned long long>(file.size(), 512ULL * static_cast<unsigned long long>(status.st_blocks));
 }
 
 } // namespace
@@ -67,26 +59,17 @@ Assimp::IOStream* RegularFilesIOSystem::Open(const char* file, const char* mode)
 {
     if (file == nullptr || mode == nullptr || mode[0] != 'r')
         return nullptr;
-    struct stat status {};
-    const int fd = openRegular(file, status);
-    if (fd < 0)
+    RegularFile source(file);
+    if (!source.isOpen() || source.size() > maxFileBytes)
         return nullptr;
-    // Blocks on disk, not the size a sparse file claims.
     if (onRead)
-        onRead(std::min<unsigned long long>(static_cast<unsigned long long>(status.st_size),
-                                            512ULL * static_cast<unsigned long long>(status.st_blocks)));
-    const size_t size = static_cast<size_t>(status.st_size);
+        onRead(bytesOnDisk(source, file));
+    const size_t size = static_cast<size_t>(source.size());
     auto* bytes = new uint8_t[size == 0 ? 1 : size];
     size_t got = 0;
-    while (got < size) {
-        const ssize_t now = read(fd, bytes + got, size - got);
-        if (now < 0 && errno == EINTR)
-            continue;
-        if (now <= 0)
-            break;
-        got += static_cast<size_t>(now);
-    }
-    close(fd);
+    std::string unused;
+    // A file cut short while read is taken as far as it goes.
+    source.read(reinterpret_cast<char*>(bytes), size, got, unused);
     return new Assimp::MemoryIOStream(bytes, got, true);
 }
 

@@ -2,6 +2,7 @@
 #include "scene/SceneImport.h"
 
 #include "base/Printable.h"
+#include "base/RegularFile.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "import/SceneRead.h"
@@ -14,12 +15,7 @@
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <iostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 std::map<std::string, Texture*> textureCache;
 Assimp::Importer sceneImporter;
@@ -54,18 +50,9 @@ scene::StaticSceneObject* createSceneObject(const aiMesh* mesh, const aiMaterial
 
 bool canOpenModel(const std::string& path, std::string& reason)
 {
-    // Not blocking: a pipe without a writer would hold the viewer forever.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    struct stat status {};
-    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    close(fd);
-    if (!regular)
-        reason = S_ISDIR(status.st_mode) ? "it is a directory" : "not a regular file";
-    return regular;
+    const RegularFile file(path);
+    reason = file.failure();
+    return file.isOpen();
 }
 
 std::vector<scene::SceneObject*> importScene(const std::string& path)
