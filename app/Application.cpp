@@ -2,28 +2,27 @@
 #include "app/Application.h"
 
 #include "app/CommandLine.h"
-#include "base/Fatal.h"
+#include "app/FileWatch.h"
 #include "app/Globals.h"
 #include "app/ModelSwap.h"
 #include "app/PictureFile.h"
+#include "app/Screenshots.h"
+#include "app/ShownModel.h"
+#include "app/Window.h"
+#include "base/EffectSwitches.h"
 #include "base/Printable.h"
-#include "app/ResolutionSettings.h"
+#include "base/StartupTimes.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
 #include "gpu/DrawPacing.h"
-#include "gpu/DriverFallbacks.h"
 #include "gpu/GlDebug.h"
 #include "gpu/ShaderProgram.h"
-#include "base/StartupTimes.h"
 #include "gpu/Texture.h"
-#include "render/RenderPass.h"
-#include "base/EffectSwitches.h"
+#include "import/ImportProcess.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "render/Stage.h"
-#include "scene/Framing.h"
-#include "import/ImportProcess.h"
 #include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 #include "scene/SceneObject.h"
@@ -31,181 +30,15 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <IL/il.h>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr const char* windowTitle = "Brassfern";
 constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.obj";
 
-const char* glErrorName(GLenum code)
-{
-    switch (code) {
-    case GL_INVALID_ENUM:
-        return "INVALID_ENUM";
-    case GL_INVALID_VALUE:
-        return "INVALID_VALUE";
-    case GL_INVALID_OPERATION:
-        return "INVALID_OPERATION";
-    case GL_STACK_OVERFLOW:
-        return "STACK_OVERFLOW";
-    case GL_STACK_UNDERFLOW:
-        return "STACK_UNDERFLOW";
-    case GL_OUT_OF_MEMORY:
-        return "OUT_OF_MEMORY";
-    case GL_INVALID_FRAMEBUFFER_OPERATION:
-        return "INVALID_FRAMEBUFFER_OPERATION";
-    default:
-        return nullptr;
-    }
-}
-
-// The framebuffer is the window's size but on high-density screens.
-void readFramebufferSize()
-{
-    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
-    if (fallbackForced(Fallback::framebufferScale)) {
-        framebufferWidth = 2 * windowWidth;
-        framebufferHeight = 2 * windowHeight;
-    }
-    if (framebufferWidth != windowWidth || framebufferHeight != windowHeight)
-        reportFallback(Fallback::framebufferScale, "the framebuffer is larger than the window");
-}
-
-// Where files dropped on the window go.
-ModelSwap* modelSwap = nullptr;
-
-void onDrop(GLFWwindow*, int count, const char** paths)
-{
-    // One model at a time: of several files, the first is opened.
-    if (count > 0 && modelSwap != nullptr)
-        modelSwap->open(paths[0]);
-}
-
-void onFramebufferSize(GLFWwindow*, int, int)
-{
-    readFramebufferSize();
-}
-
-// An X server busy taking other clients refuses a connection now and then
-// (about one in a thousand when three programs start at once): a few tries,
-// a little apart, where there is a display to try. Without one, the first
-// answer stands.
-bool initGlfw()
-{
-    const char* display = std::getenv("DISPLAY");
-    const int tries = display != nullptr && *display != '\0' ? 4 : 1;
-    for (int attempt = 0; attempt < tries; ++attempt) {
-        if (attempt > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50 << attempt));
-        if (glfwInit())
-            return true;
-    }
-    return false;
-}
-
-[[noreturn]] void failWindow()
-{
-    glfwTerminate();
-    fatal({"Error: Could not create window"}, 1);
-}
-
-// Standard error, so that standard output keeps its exact lines.
-void reportSettings(const std::string& file, const std::vector<std::string>& problems)
-{
-    for (const std::string& problem : problems)
-        std::cerr << printable(file) << ": " << problem << std::endl;
-}
-
 } // namespace
-
-void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::string& settingsFile,
-                bool debugContext)
-{
-    const StartupClock clock(startupTimes.context);
-    if (!initGlfw())
-        fatal({"Error: Could not init GLFW"}, 1);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-#ifdef __APPLE__
-    // macOS grants a 3.3 core context only when it is forward-compatible.
-    const bool forwardCompatible = true;
-#else
-    const bool forwardCompatible = fallbackForced(Fallback::forwardCompatible);
-#endif
-    if (forwardCompatible)
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    if (debugContext)
-        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    if (!visible)
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-
-    const std::string settingsPath = settingsFile.empty() ? ResolutionSettings::path : settingsFile;
-    const ResolutionSettings settings(settingsPath);
-    reportSettings(settingsPath, settings.problems());
-    fullscreen = settings.fullscreen;
-    windowWidth = settings.win_width;
-    windowHeight = settings.win_height;
-    renderWidth = settings.res_width;
-    renderHeight = settings.res_height;
-    shadowMapWidth = settings.sm_width;
-    shadowMapHeight = settings.sm_height;
-
-    GLFWmonitor* monitor = nullptr;
-    if (fullscreen) {
-        monitor = glfwGetPrimaryMonitor();
-        if (const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr) {
-            windowWidth = mode->width;
-            windowHeight = mode->height;
-        }
-    }
-    if (overrideWidth > 0 && overrideHeight > 0) {
-        windowWidth = overrideWidth;
-        windowHeight = overrideHeight;
-    }
-    // GLFW asserts on a negative size instead of refusing it, and it clears
-    // and presents the new window before returning: a window past what the
-    // server's shared-memory images take ends the process inside Xlib or xcb
-    // right there. No GL draws into more than the limit below anyway.
-    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > ResolutionSettings::maxWindowSide ||
-        windowHeight > ResolutionSettings::maxWindowSide)
-        failWindow();
-    window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
-    if (window == nullptr)
-        failWindow();
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        glfwTerminate();
-        fatal({"Error: GLEW could not be initialized"}, 1);
-    }
-    // GLEW's loader trips over core contexts and leaves a harmless
-    // INVALID_ENUM behind; it is not this program's error to report.
-    glGetError();
-    if (forwardCompatible)
-        reportFallback(Fallback::forwardCompatible, "forced");
-    if (debugContext)
-        enableGlDebugOutput();
-    readFramebufferSize();
-    // A GL that draws into less than the window would leave part of it
-    // undrawn in every frame.
-    GLint maxViewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
-    if (windowWidth > maxViewport[0] || windowHeight > maxViewport[1])
-        failWindow();
-    int largestWidth = 0;
-    int largestHeight = 0;
-    largestRenderTarget(largestWidth, largestHeight);
-    reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
-}
 
 ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* started)
 {
@@ -239,16 +72,10 @@ ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* star
     ModelOutcome outcome = ModelOutcome::shown;
     {
         const StartupClock clock(startupTimes.sceneImport);
-        if (sceneFile.empty()) {
+        if (sceneFile.empty())
             sceneObjects = importScene(builtInScenePath);
-        } else {
-            sceneObjects = importModel(sceneFile, started, outcome);
-            // The built-in scene is made to the viewer's units; any other
-            // model is placed where the start view frames it.
-            scene::frameScene(sceneObjects, static_cast<float>(windowWidth) / static_cast<float>(windowHeight));
-            renderer->stage = new render::Stage();
-            placeStageUnderModel();
-        }
+        else
+            showModel(importModel(sceneFile, started, outcome));
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;
@@ -256,18 +83,11 @@ ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* star
     return outcome;
 }
 
-void placeStageUnderModel()
-{
-    if (renderer->stage == nullptr)
-        return;
-    const scene::Bounds bounds = scene::sceneBounds(sceneObjects);
-    renderer->stage->ground = bounds.empty ? render::placeGround(sceneTarget, sceneTarget)
-                                           : render::placeGround(glm::vec3(bounds.low), glm::vec3(bounds.high));
-}
-
 void acceptDrops(ModelSwap* swap)
 {
-    modelSwap = swap;
+    openDroppedFile = nullptr;
+    if (swap != nullptr)
+        openDroppedFile = [swap](const std::string& path) { swap->startReading(path); };
     glfwSetDropCallback(window, swap != nullptr ? onDrop : nullptr);
 }
 
@@ -291,51 +111,14 @@ void advanceFrame(float dt, bool pollInput)
     controlCamera(dt);
 }
 
-namespace {
-
-// Set by the screenshot key; the frame is saved once drawn, before it is shown.
-bool screenshotWanted = false;
-std::string screenshotFolder;
-
-// brassfern-0001.png, or the next number free in the folder.
-void saveNextScreenshot()
-{
-    for (int number = 1; number <= 9999; ++number) {
-        char name[32];
-        std::snprintf(name, sizeof name, "brassfern-%04d.png", number);
-        const std::filesystem::path path = std::filesystem::path(screenshotFolder) / name;
-        std::error_code error;
-        if (std::filesystem::exists(path, error) || error)
-            continue;
-        std::string reason;
-        if (saveWindowPicture(path.string(), &reason))
-            std::cout << "Saved " << printable(path.string()) << std::endl;
-        else
-            std::cerr << "brassfern: could not write " << printable(path.string()) << ": " << reason << std::endl;
-        return;
-    }
-    std::cerr << "brassfern: no free screenshot name left in " << printable(screenshotFolder) << std::endl;
-}
-
-} // namespace
-
-void runFrame(float dt)
+void runFrame(float dt, Screenshots* screenshots)
 {
     advanceFrame(dt, true);
     renderFrame();
-    if (screenshotWanted) {
-        screenshotWanted = false;
-        saveNextScreenshot();
-    }
+    if (screenshots != nullptr)
+        screenshots->saveIfWanted();
     glfwSwapBuffers(window);
     reportGlError();
-}
-
-void reportGlError()
-{
-    const GLenum code = glGetError();
-    if (const char* name = glErrorName(code))
-        std::cout << "GL ERROR DETECTED!!! " << name << " (" << static_cast<unsigned>(code) << ")" << std::endl;
 }
 
 void shutdown()
@@ -371,22 +154,6 @@ bool drawPicture(int frames, float step, const std::string& path, std::string* r
     glFinish();
     const bool saved = saveWindowPicture(path, reason);
     reportGlError();
-    return saved;
-}
-
-bool saveWindowPicture(const std::string& path, std::string* reason)
-{
-    std::vector<unsigned char> pixels(static_cast<size_t>(framebufferWidth) * static_cast<size_t>(framebufferHeight) *
-                                      3);
-    glBindFramebuffer(GL_FRAMEBUFFER, renderer->pictureFramebuffer);
-    glReadBuffer(renderer->pictureFramebuffer != 0 ? GL_COLOR_ATTACHMENT0 : GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, framebufferWidth, framebufferHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    std::string why;
-    const bool saved = writePicture(path, framebufferWidth, framebufferHeight, pixels.data(), why);
-    if (reason != nullptr)
-        *reason = why;
     return saved;
 }
 
@@ -442,8 +209,8 @@ int runViewer(const ViewerOptions& options)
     // A model's camera also tilts, pans, reframes and saves pictures into the
     // folder the viewer was started in.
     modelControls = !options.scenePath.empty();
-    screenshotFolder = options.startFolder;
-    saveScreenshot = [] { screenshotWanted = true; };
+    Screenshots screenshots(options.startFolder);
+    saveScreenshot = [&screenshots] { screenshots.want(); };
     if (renderer->stage != nullptr)
         switchGround = [] { renderer->stage->groundShown = !renderer->stage->groundShown; };
     registerCallbacks();
@@ -460,7 +227,7 @@ int runViewer(const ViewerOptions& options)
         const double now = glfwGetTime();
         const float dt = static_cast<float>(now - last);
         last = now;
-        runFrame(dt);
+        runFrame(dt, &screenshots);
         if (!modelControls)
             continue;
         if (swap.poll() && watched != swap.shownPath()) {
@@ -469,9 +236,11 @@ int runViewer(const ViewerOptions& options)
             watch.reset(stampOf(watched));
         }
         if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now))
-            swap.open(watched);
+            swap.startReading(watched);
     }
     acceptDrops(nullptr);
+    saveScreenshot = nullptr;
+    switchGround = nullptr;
     shutdown();
     glfwTerminate();
     return 0;

@@ -8,16 +8,7 @@
 
 struct ViewerOptions;
 class ModelSwap;
-
-// glfwInit, the context hints, the settings and the window with a current,
-// loaded GL context. `visible` false opens a hidden window for tools.
-// A positive override replaces the window size the settings give. The
-// settings come from `settingsFile`, Settings/resolution.txt when empty; what
-// cannot be used of them goes to standard error, a line each. `debugContext`
-// asks for a debug context and prints the driver's messages. Every failure
-// ends the process with status 1.
-void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "",
-                bool debugContext = false);
+class Screenshots;
 
 // The image library, the run-wide GL state, the renderer, the camera, the
 // light and the imported scene, in that order. The scene is `sceneFile` with
@@ -25,10 +16,6 @@ void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, con
 // import early, or the built-in one when `sceneFile` is empty. Says how the
 // model fared; the built-in scene counts as shown.
 ModelOutcome initScene(const std::string& sceneFile = "", import::ImportProcess* started = nullptr);
-
-// Lays the ground of a model given by path under the objects shown, as they
-// are placed now.
-void placeStageUnderModel();
 
 // Files dropped on the window from now on are opened through `swap`;
 // none: drops are ignored.
@@ -43,19 +30,11 @@ void registerCallbacks();
 void advanceFrame(float dt, bool pollInput);
 
 // One turn of the frame loop after the clock was read: advanceFrame, then
-// the drawing and the swap.
-void runFrame(float dt);
-
-// Polls one pending GL error and prints it when it is one of the known codes.
-void reportGlError();
+// the drawing, the screenshot asked for (if any) and the swap.
+void runFrame(float dt, Screenshots* screenshots = nullptr);
 
 // Releases everything initScene created, in creation order.
 void shutdown();
-
-// Saves the last frame as a PNG picture: the picture target's, where the
-// renderer draws into one, else the window's back buffer. False, with the
-// reason in `reason` when given, when it cannot be written.
-bool saveWindowPicture(const std::string& path, std::string* reason = nullptr);
 
 // The frames of a picture, drawn where the renderer draws now (its picture
 // framebuffer, once asked): the clock moves by `step` before each (not at

@@ -1,13 +1,9 @@
 // Swapping the model shown for another one, read in its own process while the frames go on.
 #include "app/ModelSwap.h"
 
-#include "app/Application.h"
-#include "app/Globals.h"
+#include "app/ShownModel.h"
 #include "base/Printable.h"
-#include "camera/Controls.h"
-#include "camera/ModelControls.h"
 #include "gpu/Texture.h"
-#include "scene/Framing.h"
 #include "import/ImportProcess.h"
 #include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
@@ -16,48 +12,7 @@
 #include <GL/glew.h>
 #include <iostream>
 #include <map>
-#include <sys/stat.h>
 #include <utility>
-
-FileStamp stampOf(const std::string& path)
-{
-    struct stat status {};
-    FileStamp stamp;
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return stamp;
-    stamp.present = true;
-    stamp.size = static_cast<long long>(status.st_size);
-    stamp.modifiedNanoseconds =
-        static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + static_cast<long long>(status.st_mtim.tv_nsec);
-    return stamp;
-}
-
-void FileWatch::reset(const FileStamp& now)
-{
-    seen = now;
-    changing = false;
-}
-
-bool FileWatch::settled(const FileStamp& now, double seconds)
-{
-    if (now == seen) {
-        changing = false;
-        return false;
-    }
-    if (!changing || now != pending) {
-        pending = now;
-        pendingSince = seconds;
-        changing = true;
-        return false;
-    }
-    // Gone (mid-rename, or deleted) is not a model to open; its return is a
-    // change like any other.
-    if (!now.present || seconds - pendingSince < settleSeconds)
-        return false;
-    seen = now;
-    changing = false;
-    return true;
-}
 
 namespace {
 
@@ -75,7 +30,7 @@ void deleteTextures(std::map<std::string, Texture*>& textures)
 ModelSwap::ModelSwap() = default;
 ModelSwap::~ModelSwap() = default;
 
-void ModelSwap::open(const std::string& path)
+void ModelSwap::startReading(const std::string& path)
 {
     pending.reset();
     pendingPath = path;
@@ -108,14 +63,8 @@ bool ModelSwap::poll()
         std::cerr << "brassfern: " << printable(path) << " cannot be shown; the model shown stays" << std::endl;
         return false;
     }
-    scene::frameScene(objects, static_cast<float>(windowWidth) / static_cast<float>(windowHeight));
-    for (scene::SceneObject* object : sceneObjects)
-        delete object;
+    showModel(std::move(objects));
     deleteTextures(shownTextures);
-    sceneObjects = objects;
     shown = path;
-    placeStageUnderModel();
-    if (!tourActive)
-        reframeModel();
     return true;
 }

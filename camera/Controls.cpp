@@ -1,4 +1,4 @@
-// The tour's four shots, the mouse and wheel in free mode, and the key table.
+// The tour's four shots, the mouse and wheel in free mode, and the keys every run has.
 #include "camera/Controls.h"
 
 #include "app/Globals.h"
@@ -11,12 +11,12 @@
 #include <iterator>
 
 bool tourActive = true;
-bool tourStarted = false;
-bool stageOneStarted = false;
-bool stageTwoStarted = false;
-bool stageThreeStarted = false;
+bool tourShotStarted[tourShotTotal] = {false, false, false, false};
+bool& tourStarted = tourShotStarted[0];
+bool& stageOneStarted = tourShotStarted[1];
+bool& stageTwoStarted = tourShotStarted[2];
+bool& stageThreeStarted = tourShotStarted[3];
 bool mouseCaptured = false;
-bool panCaptured = false;
 EffectSwitches* effectSwitches = nullptr;
 
 namespace {
@@ -24,10 +24,10 @@ namespace {
 constexpr glm::vec3 upAxis(0.0f, 1.0f, 0.0f);
 constexpr double turnVelocityRestDegrees = 0.0001;
 
-// startEye and sceneTarget are constant-initialised, so copying them here is
-// safe whichever file's globals start first.
 } // namespace
 
+// startEye and sceneTarget are constant-initialised, so copying them here is
+// safe whichever file's globals start first.
 const TourShot tourShots[] = {
     // The opening shot starts on the tour's first frame, whatever the clock says.
     {0.0f, startEye, sceneTarget, -2.5f, 0.0f, 0.0f, glm::vec3(0.0f)},
@@ -42,11 +42,7 @@ namespace {
 constexpr size_t tourShotCount = std::size(tourShots);
 static_assert(tourShotCount == tourShotTotal);
 
-// Whether each shot has begun; one whose time a long frame skipped over never does.
-bool* const shotStarted[tourShotCount] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
-
 const TourShot* currentShot = nullptr;
-
 
 // Keys 1 to 6 flip the switches in order, each while the list reaches it.
 constexpr int effectKeys[] = {GLFW_KEY_1, GLFW_KEY_2, GLFW_KEY_3, GLFW_KEY_4, GLFW_KEY_5, GLFW_KEY_6};
@@ -57,16 +53,11 @@ void toggleEffect(size_t index)
         (*effectSwitches)[index] = !(*effectSwitches)[index];
 }
 
-void centreCursor(GLFWwindow* target)
-{
-    glfwSetCursorPos(target, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
-}
-
 // A shot cuts in on the first frame at or past its start, unless the clock
 // has already reached the next shot's start.
 bool shotBegins(size_t index, float t)
 {
-    if (*shotStarted[index])
+    if (tourShotStarted[index])
         return false;
     if (index == 0)
         return true;
@@ -91,7 +82,7 @@ void tourStep(float dt)
     const float t = totalTime;
     for (size_t index = 0; index < tourShotCount; ++index) {
         if (shotBegins(index, t)) {
-            *shotStarted[index] = true;
+            tourShotStarted[index] = true;
             currentShot = &tourShots[index];
             camera->setPosition(currentShot->eye.x, currentShot->eye.y, currentShot->eye.z);
             camera->lookAtTarget(currentShot->target);
@@ -111,13 +102,9 @@ void tourStep(float dt)
 
 } // namespace
 
-void showStartView()
-{
-    orbitPivot = sceneTarget;
-    camera->setPosition(startEye.x, startEye.y, startEye.z);
-    camera->lookAtTarget(sceneTarget);
-}
 
+// Registered, but the drag reads the cursor once a frame in controlCamera,
+// against the centre it was put back to, rather than event by event.
 void onCursorPos(GLFWwindow*, double, double) {}
 
 void onScroll(GLFWwindow*, double, double yoffset)
@@ -153,29 +140,15 @@ void onKey(GLFWwindow* target, int key, int, int action, int)
     } else if (key == GLFW_KEY_SPACE) {
         tourActive = false;
         showStartView();
-    } else if (modelControls && key == GLFW_KEY_F && !tourActive) {
-        reframeModel();
-    } else if (modelControls && key == GLFW_KEY_P && saveScreenshot) {
-        saveScreenshot();
-    } else if (modelControls && key == GLFW_KEY_G && switchGround) {
-        switchGround();
+    } else if (modelControls) {
+        onModelKeyRelease(key, tourActive);
     }
 }
 
 void onMouseButton(GLFWwindow* target, int button, int action, int)
 {
-    // A model's camera pans with the right or middle button.
-    if (modelControls && (button == GLFW_MOUSE_BUTTON_RIGHT || button == GLFW_MOUSE_BUTTON_MIDDLE)) {
-        if (action == GLFW_PRESS && !mouseCaptured) {
-            panCaptured = true;
-            glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
-            centreCursor(target);
-        } else if (action == GLFW_RELEASE && panCaptured) {
-            panCaptured = false;
-            glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
-        }
+    if (modelControls && onModelMouseButton(target, button, action, mouseCaptured))
         return;
-    }
     if (button != GLFW_MOUSE_BUTTON_LEFT)
         return;
     if (action == GLFW_PRESS) {
@@ -238,10 +211,7 @@ void controlCamera(float dt)
 void resetControls()
 {
     tourActive = true;
-    tourStarted = false;
-    stageOneStarted = false;
-    stageTwoStarted = false;
-    stageThreeStarted = false;
+    std::fill(std::begin(tourShotStarted), std::end(tourShotStarted), false);
     currentShot = nullptr;
     mouseCaptured = false;
     panCaptured = false;

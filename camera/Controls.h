@@ -32,13 +32,14 @@ extern const TourShot tourShots[tourShotTotal];
 constexpr float tourEndSeconds = 30.0f;
 
 extern bool tourActive;
-extern bool tourStarted;
-extern bool stageOneStarted;
-extern bool stageTwoStarted;
-extern bool stageThreeStarted;
+// Whether each shot has begun, in order; one whose time a long frame
+// skipped over never does. The names are the shots' flags one by one.
+extern bool tourShotStarted[tourShotTotal];
+extern bool& tourStarted;
+extern bool& stageOneStarted;
+extern bool& stageTwoStarted;
+extern bool& stageThreeStarted;
 extern bool mouseCaptured;
-// A model's camera is being panned (right or middle button held).
-extern bool panCaptured;
 
 // The switches the number keys flip: the renderer's, once the viewer has
 // one. Key 1 flips the first, and so on while the list reaches.
@@ -57,10 +58,6 @@ void controlCamera(float dt);
 // The free-mode step without the cursor: `dragPixels` of horizontal drag
 // feed the turn speed, which then decays and turns the camera.
 void turnWithInertia(double dragPixels, float dt);
-
-// The camera at startEye, looking at the scene target: the pose at start-up,
-// after the tour and on Space.
-void showStartView();
 
 // Puts every control back to its start-up value (tests and tools that run
 // the tour more than once in a process).

@@ -3,8 +3,8 @@
 
 #include "app/Globals.h"
 #include "camera/Camera.h"
-#include "camera/Controls.h"
 
+#include <GLFW/glfw3.h>
 #include <algorithm>
 #include <cmath>
 #include <glm/gtc/matrix_transform.hpp>
@@ -12,8 +12,10 @@
 bool modelControls = false;
 // sceneTarget is constant-initialised: safe to copy whichever file starts first.
 glm::vec3 orbitPivot = sceneTarget;
+bool panCaptured = false;
 std::function<void()> saveScreenshot;
 std::function<void()> switchGround;
+std::function<void(const std::string&)> openDroppedFile;
 
 namespace {
 
@@ -79,4 +81,47 @@ void reframeModel()
     orbitPivot = sceneTarget;
     camera->turnVelocity = 0.0;
     showStartView();
+}
+
+void showStartView()
+{
+    orbitPivot = sceneTarget;
+    camera->setPosition(startEye.x, startEye.y, startEye.z);
+    camera->lookAtTarget(sceneTarget);
+}
+
+void centreCursor(GLFWwindow* target)
+{
+    glfwSetCursorPos(target, static_cast<double>(windowWidth / 2), static_cast<double>(windowHeight / 2));
+}
+
+void onModelKeyRelease(int key, bool touring)
+{
+    if (key == GLFW_KEY_F && !touring)
+        reframeModel();
+    else if (key == GLFW_KEY_P && saveScreenshot)
+        saveScreenshot();
+    else if (key == GLFW_KEY_G && switchGround)
+        switchGround();
+}
+
+bool onModelMouseButton(GLFWwindow* target, int button, int action, bool turning)
+{
+    if (button != GLFW_MOUSE_BUTTON_RIGHT && button != GLFW_MOUSE_BUTTON_MIDDLE)
+        return false;
+    if (action == GLFW_PRESS && !turning) {
+        panCaptured = true;
+        glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_HIDDEN);
+        centreCursor(target);
+    } else if (action == GLFW_RELEASE && panCaptured) {
+        panCaptured = false;
+        glfwSetInputMode(target, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+    }
+    return true;
+}
+
+void onDrop(GLFWwindow*, int count, const char** paths)
+{
+    if (count > 0 && openDroppedFile)
+        openDroppedFile(paths[0]);
 }

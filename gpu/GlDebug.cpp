@@ -1,4 +1,4 @@
-// Printing the driver's debug messages.
+// Printing the driver's debug messages and the errors the frame loop polls.
 #include "gpu/GlDebug.h"
 
 #include "base/Printable.h"
@@ -8,6 +8,28 @@
 #include <string>
 
 namespace {
+
+const char* glErrorName(GLenum code)
+{
+    switch (code) {
+    case GL_INVALID_ENUM:
+        return "INVALID_ENUM";
+    case GL_INVALID_VALUE:
+        return "INVALID_VALUE";
+    case GL_INVALID_OPERATION:
+        return "INVALID_OPERATION";
+    case GL_STACK_OVERFLOW:
+        return "STACK_OVERFLOW";
+    case GL_STACK_UNDERFLOW:
+        return "STACK_UNDERFLOW";
+    case GL_OUT_OF_MEMORY:
+        return "OUT_OF_MEMORY";
+    case GL_INVALID_FRAMEBUFFER_OPERATION:
+        return "INVALID_FRAMEBUFFER_OPERATION";
+    default:
+        return nullptr;
+    }
+}
 
 const char* sourceName(GLenum source)
 {
@@ -88,4 +110,11 @@ bool enableGlDebugOutput()
     glDebugMessageInsert(GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_MARKER, 0, GL_DEBUG_SEVERITY_NOTIFICATION,
                          static_cast<GLsizei>(sizeof marker - 1), marker);
     return true;
+}
+
+void reportGlError()
+{
+    const GLenum code = glGetError();
+    if (const char* name = glErrorName(code))
+        std::cout << "GL ERROR DETECTED!!! " << name << " (" << static_cast<unsigned>(code) << ")" << std::endl;
 }

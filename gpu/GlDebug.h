@@ -1,4 +1,4 @@
-// The driver's own messages (KHR_debug), for --gl-debug.
+// The driver's own messages (KHR_debug), for --gl-debug, and the GL errors the frame loop polls.
 #pragma once
 
 // Asks the current context, which must have been made with the debug flag,
@@ -7,3 +7,6 @@
 // that a run shows the channel works. False, with a line saying so, where
 // the GL has no debug output.
 bool enableGlDebugOutput();
+
+// Polls one pending GL error and prints it when it is one of the known codes.
+void reportGlError();

@@ -1,6 +1,9 @@
 // brassfern-capture: renders the viewer's real frame off screen and saves it as a picture.
 #include "app/Application.h"
+#include "app/Window.h"
+#include "gpu/GlDebug.h"
 #include "app/DataFolder.h"
+#include "app/Screenshots.h"
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"

@@ -1,5 +1,7 @@
 // corpus_import: the viewer's start-up, one frame and shutdown, built with the sanitizers.
 #include "app/Application.h"
+#include "app/Window.h"
+#include "gpu/GlDebug.h"
 #include "render/Renderer.h"
 
 #include <GL/glew.h>

@@ -1,5 +1,5 @@
 // The ground a model stands on, and the watch that tells when its file has been written.
-#include "app/ModelSwap.h"
+#include "app/FileWatch.h"
 #include "render/Stage.h"
 
 #include <gtest/gtest.h>

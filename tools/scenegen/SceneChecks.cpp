@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "camera/ModelControls.h"
 #include "gpu/ShaderConstants.h"
 #include "render/ShadowLight.h"
 
@@ -107,14 +108,13 @@ std::vector<std::vector<glm::vec3>> tourCameraPaths(int samplesPerPath)
     resetControls();
     showStartView();
     totalTime = 0.0f;
-    const bool* const shotStarted[] = {&tourStarted, &stageOneStarted, &stageTwoStarted, &stageThreeStarted};
-    std::vector<std::vector<glm::vec3>> frames(std::size(shotStarted));
+    std::vector<std::vector<glm::vec3>> frames(tourShotTotal);
     const float dt = pictureFrameSeconds;
     while (tourActive) {
         totalTime += dt;
         controlCamera(dt);
-        const size_t shot = static_cast<size_t>(std::count_if(std::begin(shotStarted), std::end(shotStarted),
-                                                              [](const bool* started) { return *started; }));
+        const size_t shot =
+            static_cast<size_t>(std::count(std::begin(tourShotStarted), std::end(tourShotStarted), true));
         if (tourActive && shot > 0)
             frames[shot - 1].push_back(tourCamera.position());
     }

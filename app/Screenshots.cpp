@@ -1,0 +1,51 @@
+// Saving the frame drawn as a picture: under a name asked for, or the next free one.
+#include "app/Screenshots.h"
+
+#include "app/Globals.h"
+#include "app/PictureFile.h"
+#include "render/Renderer.h"
+#include "base/Printable.h"
+
+#include <GL/glew.h>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <vector>
+
+void Screenshots::saveIfWanted()
+{
+    if (!wanted)
+        return;
+    wanted = false;
+    for (int number = 1; number <= 9999; ++number) {
+        char name[32];
+        std::snprintf(name, sizeof name, "brassfern-%04d.png", number);
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
+        std::error_code error;
+        if (std::filesystem::exists(path, error) || error)
+            continue;
+        std::string reason;
+        if (saveWindowPicture(path.string(), &reason))
+            std::cout << "Saved " << printable(path.string()) << std::endl;
+        else
+            std::cerr << "brassfern: could not write " << printable(path.string()) << ": " << reason << std::endl;
+        return;
+    }
+    std::cerr << "brassfern: no free screenshot name left in " << printable(folder) << std::endl;
+}
+
+bool saveWindowPicture(const std::string& path, std::string* reason)
+{
+    std::vector<unsigned char> pixels(static_cast<size_t>(framebufferWidth) * static_cast<size_t>(framebufferHeight) *
+                                      3);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer->pictureFramebuffer);
+    glReadBuffer(renderer->pictureFramebuffer != 0 ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, framebufferWidth, framebufferHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    std::string why;
+    const bool saved = writePicture(path, framebufferWidth, framebufferHeight, pixels.data(), why);
+    if (reason != nullptr)
+        *reason = why;
+    return saved;
+}

@@ -1,0 +1,21 @@
+// The one window and its GL context.
+#pragma once
+
+#include <string>
+
+struct GLFWwindow;
+
+constexpr const char* windowTitle = "Brassfern";
+
+// glfwInit, the context hints, the settings and the window with a current,
+// loaded GL context. `visible` false opens a hidden window for tools.
+// A positive override replaces the window size the settings give. The
+// settings come from `settingsFile`, Settings/resolution.txt when empty; what
+// cannot be used of them goes to standard error, a line each. `debugContext`
+// asks for a debug context and prints the driver's messages. Every failure
+// ends the process with status 1.
+void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "",
+                bool debugContext = false);
+
+// The window's framebuffer changed size (a move to a screen of another density).
+void onFramebufferSize(GLFWwindow* window, int width, int height);
