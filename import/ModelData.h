@@ -1,11 +1,23 @@
 // A model given by path as the import process hands it over: plain arrays, nothing of the importer's.
 #pragma once
 
+#include <cstddef>
 #include <glm/glm.hpp>
 #include <string>
 #include <vector>
 
 namespace import {
+
+// What one model may bring to the viewer, whatever its format: the import
+// process merges meshes to stay within these and leaves out the rest with a
+// line, and the viewer refuses a stream that holds more. Each placement is a
+// draw in every pass of every frame.
+struct ModelLimits {
+    static constexpr size_t placements = 16384;
+    static constexpr size_t meshes = 16384;
+    static constexpr size_t materials = 16384;
+    static constexpr size_t textures = 4096;
+};
 
 // Indices per face: the importer sorts points, lines and triangles into
 // meshes of their own.
