@@ -199,6 +199,35 @@ TEST(CommandLine, InputsAndThePictureAreCheckedBeforeAWindowOpens)
     EXPECT_EQ(readText(sandbox.root / "model.png"), "v 0 0 0\n");
 }
 
+// Names from the command line reach the terminal with their controls and
+// their hidden characters escaped, in every program's messages: none can
+// move the cursor, retitle the terminal, break a line or turn text around.
+TEST(CommandLine, NamesFromTheCommandLineArePrintedEscaped)
+{
+    const Sandbox sandbox;
+    struct Case {
+        std::vector<std::string> argv;
+        int status;
+        std::string firstLine;
+    };
+    const Case cases[] = {
+        {{BRASSFERN_EXE, "--output", "a\x1b[31m\nb\xe2\x80\xa8/x.png", "model.obj"}, 1,
+         "brassfern: cannot write a\\x1b[31m\\x0ab\\u2028/x.png: there is no folder a\\x1b[31m\\x0ab\\u2028"},
+        {{BRASSFERN_EXE, "--bogus\xe2\x80\xae"}, 2, "brassfern: unknown option --bogus\\u202e"},
+        {{BRASSFERN_EXE, "--data", "d\xe2\x81\xa6ir\x07", "model.obj"}, 1,
+         "brassfern: cannot find the program's files: no Shader folder in d\\u2066ir\\x07"},
+        {{BRASSFERN_CAPTURE_EXE, "--bogus\xef\xbb\xbf\x1b]0;x\x07", "1"}, 2,
+         "brassfern-capture: unknown option --bogus\\ufeff\\x1b]0;x\\x07"},
+        {{BRASSFERN_SCENEGEN_EXE, "-\xe2\x80\x8b\r"}, 2, "brassfern-scenegen: unknown option -\\u200b\\x0d"},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = sandbox.run(c.argv, 30.0, noDisplay);
+        EXPECT_EQ(run.status, c.status) << c.firstLine;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.firstLine);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 using UserModel = DisplayTest;
 
 // A full disk shows only when the picture is written; the run says so.
