@@ -245,6 +245,28 @@ TEST_F(UserModel, APictureThatCannotBeWrittenEndsWithItsReason)
                            ": No space left on device\n");
 }
 
+// A full disk, as a file-size limit gives it without a mount: past 4 KiB
+// (dash counts 512-byte blocks) writes fail with EFBIG, SIGXFSZ being
+// ignored. A picture file the run made goes again; one the user had is
+// the user's, written over as asked.
+TEST_F(UserModel, APictureCutShortByAFullDiskIsRemovedOnlyWhereTheRunMadeIt)
+{
+    Sandbox sandbox;
+    // The built-in scene, whose start prints nothing; its picture takes about 35 KiB.
+    for (const char* folder : {"Textures", "SceneObjects"}) {
+        sandbox.remove(folder);
+        fs::create_directory_symlink(fs::path(BRASSFERN_DATA_DIR) / folder, sandbox.root / folder);
+    }
+    sandbox.write("users.png", "the user's");
+    for (const auto& [name, left] : {std::pair{"new.png", false}, std::pair{"users.png", true}}) {
+        const RunResult run = sandbox.run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+                                           BRASSFERN_EXE, "--effects", "000", "--frames", "1", "--output", name});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_EQ(run.err, std::string("brassfern: could not write ") + name + ": File too large\n");
+        EXPECT_EQ(fs::exists(sandbox.root / name), left) << name;
+    }
+}
+
 // A pipe where the settings file should be is reported and passed over, not waited on.
 TEST_F(UserModel, PipeInPlaceOfTheSettingsFileIsPassedOver)
 {

@@ -253,13 +253,15 @@ TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
     sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
     sandbox.write("cube.obj", cubeObj("paint"));
     sandbox.write("brassfern-0001.png", "taken");
+    // A link to nothing takes its name too: nothing is written where it points.
+    fs::create_symlink("elsewhere.png", sandbox.root / "brassfern-0002.png");
     Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "cube.obj"});
     ASSERT_FALSE(viewer.id.empty());
     viewer.waitFor(drawn);
     const Picture shown = settled(viewer);
 
     viewer.key("p");
-    const fs::path saved = sandbox.root / "brassfern-0002.png";
+    const fs::path saved = sandbox.root / "brassfern-0003.png";
     viewer.waitFor([&](const Picture&) { return fs::exists(saved); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // written whole
     const PictureMatch match = matchPicture(readPicture(saved), shown);
@@ -275,6 +277,8 @@ TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
     const RunResult run = viewer.escape();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Saved " + saved.string() + "\n");
+    EXPECT_EQ(readText(sandbox.root / "brassfern-0001.png"), "taken");
+    EXPECT_FALSE(fs::exists(sandbox.root / "elsewhere.png"));
 }
 
 // --watch: the model written anew is shown, and a save the importer refuses
@@ -374,6 +378,38 @@ TEST_F(WindowModel, WatchedModelThatIsNoLongerAFileSaysSoOnceForEachState)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(linesEndingWith(run.err, stays), said);
+}
+
+// A full disk, as a file-size limit gives it without a mount: past 4 KiB
+// (dash counts 512-byte blocks; the picture takes about 12) every write
+// fails with EFBIG, SIGXFSZ being ignored. P says why, each time, and
+// leaves no file behind.
+TEST_F(WindowModel, ScreenshotThatCannotBeWrittenSaysWhyAndLeavesNoFile)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
+    sandbox.write("cube.obj", cubeObj("paint"));
+    fs::create_symlink("elsewhere.png", sandbox.root / "brassfern-0001.png");
+    Viewer viewer(sandbox, {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"", BRASSFERN_EXE,
+                            "--no-tour", "cube.obj"});
+    ASSERT_FALSE(viewer.id.empty());
+    viewer.waitFor(drawn);
+
+    const std::string ending = "brassfern-0002.png: File too large";
+    const std::string line = "brassfern: could not write " + (sandbox.root / "brassfern-0002.png").string() +
+                             ": File too large\n";
+    viewer.key("p");
+    EXPECT_EQ(waitForLines(viewer.process, ending, line), line);
+    viewer.key("p");
+    EXPECT_EQ(waitForLines(viewer.process, ending, line + line), line + line);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(linesEndingWith(run.err, ending), line + line);
+    EXPECT_TRUE(fs::is_symlink(sandbox.root / "brassfern-0001.png"));
+    for (const char* left : {"elsewhere.png", "brassfern-0002.png", "brassfern-0003.png"})
+        EXPECT_FALSE(fs::exists(sandbox.root / left)) << left;
 }
 
 } // namespace
