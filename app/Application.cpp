@@ -235,7 +235,7 @@ int runViewer(const ViewerOptions& options)
             watched = swap.shownPath();
             watch.reset(stampOf(watched));
         }
-        if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now))
+        if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now, &std::cerr, watched))
             swap.startReading(watched);
     }
     acceptDrops(nullptr);

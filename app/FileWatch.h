@@ -1,17 +1,23 @@
 // Seeing that a model's file was written and then left alone, so that it can be read again.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 // What a file looks like from outside, enough to see that it was written.
 struct FileStamp {
-    bool present = false;
+    bool present = false; // a regular file is there
     long long size = 0;
     long long modifiedNanoseconds = 0;
+    // When no regular file is there: what is there instead ("a FIFO", "a
+    // directory", "a device", "a socket"), or why nothing could be seen
+    // ("Permission denied"); empty where nothing is.
+    std::string instead;
 
     bool operator==(const FileStamp& other) const
     {
-        return present == other.present && size == other.size && modifiedNanoseconds == other.modifiedNanoseconds;
+        return present == other.present && size == other.size &&
+               modifiedNanoseconds == other.modifiedNanoseconds && instead == other.instead;
     }
     bool operator!=(const FileStamp& other) const { return !(*this == other); }
 };
@@ -31,8 +37,12 @@ public:
 
     // Given the file's stamp at `seconds` (any clock that only moves on):
     // true once for each change that has settled, and only while the file
-    // is there.
-    bool settled(const FileStamp& now, double seconds);
+    // is there. Where the file has settled as no regular file (deleted, or
+    // replaced by a FIFO, a directory or a device), one line on `report`, when
+    // given, says so, naming the file `path`: once for each such state it
+    // takes, not once a frame, and not for one it passes through on its way
+    // back (a save that moves the old file away first).
+    bool settled(const FileStamp& now, double seconds, std::ostream* report = nullptr, const std::string& path = {});
 
 private:
     double settleSeconds;
@@ -40,4 +50,6 @@ private:
     FileStamp pending;
     bool changing = false;
     double pendingSince = 0.0;
+    // The state last said or seen, which a line about the file's state must differ from.
+    FileStamp told;
 };

@@ -46,14 +46,12 @@ bool sameFile(const std::string& a, const std::string& b)
     return !a.empty() && !b.empty() && fs::equivalent(a, b, error) && !error;
 }
 
-bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason)
+namespace {
+
+// The picture into `fd`, which this closes. False, with the reason, when
+// the encoding, a write or the close fails.
+bool encodeInto(int fd, int width, int height, const unsigned char* rgb, std::string& reason)
 {
-    // Not blocking while opening: a pipe without a reader answers at once.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     FILE* file = fdopen(fd, "wb");
     if (file == nullptr) {
@@ -89,4 +87,66 @@ bool writePicture(const std::string& path, int width, int height, const unsigned
         return false;
     }
     return true;
+}
+
+// Removes what a failed write left at `path`, if the name still holds the
+// file created there (`created`, taken from its descriptor): never a file
+// another program has put under the name since.
+void removeCreated(const std::string& path, const struct stat& created)
+{
+    struct stat now {};
+    if (lstat(path.c_str(), &now) == 0 && now.st_dev == created.st_dev && now.st_ino == created.st_ino)
+        unlink(path.c_str());
+}
+
+// Writes into `fd`, which was opened at `path`; a file this call created
+// goes again when the writing fails.
+bool writeOpened(int fd, bool created, const std::string& path, int width, int height, const unsigned char* rgb,
+                 std::string& reason)
+{
+    struct stat identity {};
+    const bool known = created && fstat(fd, &identity) == 0;
+    if (encodeInto(fd, width, height, rgb, reason))
+        return true;
+    if (known)
+        removeCreated(path, identity);
+    return false;
+}
+
+} // namespace
+
+bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason)
+{
+    // Not blocking while opening: a pipe without a reader answers at once.
+    // A file that is there is opened as it is; one that is not is created
+    // exclusively, so that it is known to be this call's own. Where the name
+    // is a link to nothing, the file is made where the link points, as
+    // always, but is not this call's to remove.
+    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    bool created = false;
+    if (fd < 0 && errno == ENOENT) {
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC, 0666);
+        created = fd >= 0;
+        if (fd < 0 && errno == EEXIST)
+            fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return writeOpened(fd, created, path, width, height, rgb, reason);
+}
+
+NewPicture writeNewPicture(const std::string& path, int width, int height, const unsigned char* rgb,
+                           std::string& reason)
+{
+    // O_EXCL alone already refuses a link in the last place of the path;
+    // O_NOFOLLOW says so where it is read.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        reason = std::strerror(error);
+        return error == EEXIST ? NewPicture::taken : NewPicture::failed;
+    }
+    return writeOpened(fd, true, path, width, height, rgb, reason) ? NewPicture::written : NewPicture::failed;
 }

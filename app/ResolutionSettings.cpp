@@ -1,6 +1,7 @@
 // Reading the forgiving key:value settings file.
 #include "app/ResolutionSettings.h"
 
+#include "base/Printable.h"
 #include "base/RegularFile.h"
 
 #include <cctype>
@@ -44,19 +45,20 @@ std::vector<std::string> splitAtColons(const std::string& line)
     }
 }
 
-// A line as it may appear in a one-line message: control bytes would garble
-// the terminal, and a megabyte line would bury everything else.
-std::string printable(const std::string& text)
+// A line as it may appear in a one-line message: at most its first 60
+// bytes, cut between characters, escaped as everything echoed is; a
+// megabyte line would bury everything else.
+std::string printableExcerpt(const std::string& text)
 {
     constexpr size_t longest = 60;
-    std::string shown;
-    for (size_t i = 0; i < text.size() && i < longest; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        shown += c < 0x20 || c == 0x7f ? '?' : text[i];
-    }
-    if (text.size() > longest)
-        shown += "...";
-    return shown;
+    if (text.size() <= longest)
+        return printable(text);
+    size_t cut = longest;
+    // Back to the start of a UTF-8 sequence, so that a character cut in two
+    // does not show as its bytes.
+    for (size_t back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back)
+        --cut;
+    return printable(text.substr(0, cut)) + "...";
 }
 
 } // namespace
@@ -151,7 +153,7 @@ void ResolutionSettings::applyLine(const std::string& line)
 
 void ResolutionSettings::note(const std::string& text, const std::string& reason)
 {
-    found.push_back(printable(text) + " " + reason);
+    found.push_back(printableExcerpt(text) + " " + reason);
 }
 
 std::vector<std::string> ResolutionSettings::targetProblems(int largestWidth, int largestHeight) const
@@ -168,7 +170,7 @@ std::vector<std::string> ResolutionSettings::targetProblems(int largestWidth, in
     for (const auto& size : sizes) {
         const auto line = plainTargetLines.find(size.key);
         if (line != plainTargetLines.end() && size.value > size.largest)
-            problems.push_back(printable(line->second) + " is larger than this GL's render targets (" +
+            problems.push_back(printableExcerpt(line->second) + " is larger than this GL's render targets (" +
                                std::to_string(size.largest) + ")");
     }
     return problems;

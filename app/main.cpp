@@ -46,7 +46,8 @@ int main(int argc, char** argv)
                 return usageError("--output " + options.outputPath + " would overwrite " + *input);
         // Known before the first frame, not after the last.
         if (!canWritePicture(options.outputPath, error)) {
-            std::cerr << "brassfern: cannot write " << printable(options.outputPath) << ": " << error << std::endl;
+            std::cerr << "brassfern: cannot write " << printable(options.outputPath) << ": " << printable(error)
+                      << std::endl;
             return 1;
         }
     }

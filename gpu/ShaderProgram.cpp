@@ -2,6 +2,7 @@
 #include "gpu/ShaderProgram.h"
 
 #include "base/Fatal.h"
+#include "base/Printable.h"
 #include "base/RegularFile.h"
 #include "gpu/ShaderConstants.h"
 #include "base/StartupTimes.h"
@@ -17,7 +18,8 @@
 
 namespace {
 
-// The log as text up to its terminating NUL; a length of 0 gives "".
+// The log as text up to its terminating NUL, escaped line by line: it
+// quotes the shader's text, which comes from a file. A length of 0 gives "".
 std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADERINFOLOGPROC getLog)
 {
     GLint length = 0;
@@ -25,7 +27,7 @@ std::string infoLog(GLuint object, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADE
     std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1), '\0');
     if (length > 0)
         getLog(object, length, nullptr, log.data());
-    return std::string(log.data());
+    return printableLines(log.data());
 }
 
 // No shader is near this; a link to /dev/zero or a huge file would
@@ -34,7 +36,7 @@ constexpr unsigned long long maxShaderBytes = 1ULL << 20;
 
 [[noreturn]] void failToLoad(const std::string& path, const std::string& reason)
 {
-    std::cout << "Error: Could not load shader: " << path << std::endl;
+    std::cout << "Error: Could not load shader: " << printable(path) << std::endl;
     std::cerr << "Message: " << reason << std::endl;
     fatalExit(1);
 }
@@ -101,7 +103,7 @@ void ShaderProgram::loadShader(const std::string& path, GLenum type, GLuint& sha
 
     shader = glCreateShader(type);
     if (shader == 0)
-        fatal({"Error: Could not create shader: " + path}, 1);
+        fatal({"Error: Could not create shader: " + printable(path)}, 1);
     const char* source = text.c_str();
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);

@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
+#include "base/Printable.h"
 #include "base/StartupTimes.h"
 #include "base/EffectSwitches.h"
 #include "render/Renderer.h"
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     CaptureOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
-        std::cerr << "brassfern-capture: " << error << "\n" << CaptureOptions::usage << std::endl;
+        std::cerr << "brassfern-capture: " << printable(error) << "\n" << CaptureOptions::usage << std::endl;
         return 2;
     }
     if (options.help) {
@@ -114,7 +115,7 @@ int main(int argc, char** argv)
     DataFolderChoice data;
     data.workingDirectoryFirst = options.modelPath.empty();
     if (!enterDataFolder({&options.outPath, &options.modelPath}, error, data)) {
-        std::cerr << "brassfern-capture: " << error << std::endl;
+        std::cerr << "brassfern-capture: " << printable(error) << std::endl;
         return 1;
     }
 
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
     shutdown();
     glfwTerminate();
     if (!saved) {
-        std::cerr << "brassfern-capture: could not write " << options.outPath << std::endl;
+        std::cerr << "brassfern-capture: could not write " << printable(options.outPath) << std::endl;
         return 1;
     }
     return 0;

@@ -199,6 +199,35 @@ TEST(CommandLine, InputsAndThePictureAreCheckedBeforeAWindowOpens)
     EXPECT_EQ(readText(sandbox.root / "model.png"), "v 0 0 0\n");
 }
 
+// Names from the command line reach the terminal with their controls and
+// their hidden characters escaped, in every program's messages: none can
+// move the cursor, retitle the terminal, break a line or turn text around.
+TEST(CommandLine, NamesFromTheCommandLineArePrintedEscaped)
+{
+    const Sandbox sandbox;
+    struct Case {
+        std::vector<std::string> argv;
+        int status;
+        std::string firstLine;
+    };
+    const Case cases[] = {
+        {{BRASSFERN_EXE, "--output", "a\x1b[31m\nb\xe2\x80\xa8/x.png", "model.obj"}, 1,
+         "brassfern: cannot write a\\x1b[31m\\x0ab\\u2028/x.png: there is no folder a\\x1b[31m\\x0ab\\u2028"},
+        {{BRASSFERN_EXE, "--bogus\xe2\x80\xae"}, 2, "brassfern: unknown option --bogus\\u202e"},
+        {{BRASSFERN_EXE, "--data", "d\xe2\x81\xa6ir\x07", "model.obj"}, 1,
+         "brassfern: cannot find the program's files: no Shader folder in d\\u2066ir\\x07"},
+        {{BRASSFERN_CAPTURE_EXE, "--bogus\xef\xbb\xbf\x1b]0;x\x07", "1"}, 2,
+         "brassfern-capture: unknown option --bogus\\ufeff\\x1b]0;x\\x07"},
+        {{BRASSFERN_SCENEGEN_EXE, "-\xe2\x80\x8b\r"}, 2, "brassfern-scenegen: unknown option -\\u200b\\x0d"},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = sandbox.run(c.argv, 30.0, noDisplay);
+        EXPECT_EQ(run.status, c.status) << c.firstLine;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.firstLine);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 using UserModel = DisplayTest;
 
 // A full disk shows only when the picture is written; the run says so.
@@ -214,6 +243,28 @@ TEST_F(UserModel, APictureThatCannotBeWrittenEndsWithItsReason)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "brassfern: could not write " + (sandbox.root / "full.png").string() +
                            ": No space left on device\n");
+}
+
+// A full disk, as a file-size limit gives it without a mount: past 4 KiB
+// (dash counts 512-byte blocks) writes fail with EFBIG, SIGXFSZ being
+// ignored. A picture file the run made goes again; one the user had is
+// the user's, written over as asked.
+TEST_F(UserModel, APictureCutShortByAFullDiskIsRemovedOnlyWhereTheRunMadeIt)
+{
+    Sandbox sandbox;
+    // The built-in scene, whose start prints nothing; its picture takes about 35 KiB.
+    for (const char* folder : {"Textures", "SceneObjects"}) {
+        sandbox.remove(folder);
+        fs::create_directory_symlink(fs::path(BRASSFERN_DATA_DIR) / folder, sandbox.root / folder);
+    }
+    sandbox.write("users.png", "the user's");
+    for (const auto& [name, left] : {std::pair{"new.png", false}, std::pair{"users.png", true}}) {
+        const RunResult run = sandbox.run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+                                           BRASSFERN_EXE, "--effects", "000", "--frames", "1", "--output", name});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_EQ(run.err, std::string("brassfern: could not write ") + name + ": File too large\n");
+        EXPECT_EQ(fs::exists(sandbox.root / name), left) << name;
+    }
 }
 
 // A pipe where the settings file should be is reported and passed over, not waited on.

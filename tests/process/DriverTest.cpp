@@ -88,6 +88,26 @@ INSTANTIATE_TEST_SUITE_P(
                      "read-buffer: the shadow map's target is complete only without a read buffer"}),
     [](const testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
+using ForcedFallbacks = DisplayTest;
+
+// A name no fallback has would leave a check believed done undone: it is
+// said once, escaped, with the names there are; the names known still work.
+TEST_F(ForcedFallbacks, AnUnknownNameIsSaidOnceWithTheNamesKnown)
+{
+    Sandbox sandbox;
+    // The built-in scene: a model's import could add its progress lines on a busy machine.
+    writeFloorAndPlatformScene(sandbox);
+    const std::string forced = "BRASSFERN_FORCE_FALLBACKS=rgba-targets,read_buffer\x1b[2J,,read_buffer\x1b[2J";
+
+    const RunResult run =
+        sandbox.run({BRASSFERN_EXE, "--effects", "000", "--frames", "1", "--output", "shot.png"}, 120.0, {forced});
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "brassfern: BRASSFERN_FORCE_FALLBACKS names no fallback 'read_buffer\\x1b[2J'; the fallbacks "
+                       "are forward-compatible, read-buffer, rgba-targets, framebuffer-scale\n"
+                       "brassfern: GL fallback rgba-targets: forced\n");
+}
+
 using DrawPacing = DisplayTest;
 
 // Big draws go in pieces on software rasterizers. Pieces of seven

@@ -38,6 +38,15 @@ void PrintTo(const FatalCase& c, std::ostream* os)
 class FatalStart : public DisplayTestWithParam<FatalCase> {
 };
 
+// Every control byte but the line feed.
+const std::string rawControls = [] {
+    std::string bytes;
+    for (int byte = 0; byte < 0x20; ++byte)
+        if (byte != '\n')
+            bytes += static_cast<char>(byte);
+    return bytes + '\x7f';
+}();
+
 TEST_P(FatalStart, PrintsItsLinesAndEndsWithoutWaiting)
 {
     const FatalCase& c = GetParam();
@@ -53,6 +62,12 @@ TEST_P(FatalStart, PrintsItsLinesAndEndsWithoutWaiting)
     EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << run.err;
     if (c.err.empty()) {
         EXPECT_EQ(run.err, "");
+    }
+    // Text from files, the shaders' quoted in the compiler's log included,
+    // reaches the terminal escaped.
+    for (const std::string* text : {&run.out, &run.err}) {
+        EXPECT_EQ(text->find_first_of(rawControls), std::string::npos) << *text;
+        EXPECT_EQ(text->find("\xe2\x80\xae"), std::string::npos) << *text;
     }
     ASSERT_EQ(run.out.substr(0, c.firstLines.size()), c.firstLines);
     const std::string rest = run.out.substr(c.firstLines.size());
@@ -221,6 +236,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,
                   "Message: Is a directory\n", 1},
         FatalCase{"EmptyShaderFile", replaceFile("Shader/BloomFragment.glsl", ""), "", Rest::Log, "", 1},
+        FatalCase{"ShaderErrorQuotingControlsAndAnOverride",
+                  replaceFile("Shader/BloomFragment.glsl",
+                              "#version 330 core\n#error \x1b]0;owned\x07 \xe2\x80\xae" "desrever\n"),
+                  "", Rest::Log, "", 1},
         FatalCase{"BinaryJunkShaderFile",
                   replaceFile("Shader/BloomFragment.glsl", std::string("\x7f" "ELF\x02\x01\x01\x00\xff\xfe\x80junk", 16)),
                   "", Rest::Log, "", 1},

@@ -77,6 +77,11 @@ RunResult Child::wait(double timeoutSeconds)
     return result;
 }
 
+std::string Child::errSoFar() const
+{
+    return readText(output.string() + ".err");
+}
+
 Sandbox::Sandbox()
 {
     std::string pattern = (fs::temp_directory_path() / "brassfern-XXXXXX").string();

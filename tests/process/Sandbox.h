@@ -24,6 +24,7 @@ public:
     Child& operator=(const Child&) = delete;
     ~Child();
     RunResult wait(double timeoutSeconds); // kills the process when the time is up
+    std::string errSoFar() const;          // what it has written to standard error until now
 
     const pid_t pid;
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -252,13 +253,15 @@ TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
     sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
     sandbox.write("cube.obj", cubeObj("paint"));
     sandbox.write("brassfern-0001.png", "taken");
+    // A link to nothing takes its name too: nothing is written where it points.
+    fs::create_symlink("elsewhere.png", sandbox.root / "brassfern-0002.png");
     Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "cube.obj"});
     ASSERT_FALSE(viewer.id.empty());
     viewer.waitFor(drawn);
     const Picture shown = settled(viewer);
 
     viewer.key("p");
-    const fs::path saved = sandbox.root / "brassfern-0002.png";
+    const fs::path saved = sandbox.root / "brassfern-0003.png";
     viewer.waitFor([&](const Picture&) { return fs::exists(saved); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // written whole
     const PictureMatch match = matchPicture(readPicture(saved), shown);
@@ -274,6 +277,8 @@ TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
     const RunResult run = viewer.escape();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Saved " + saved.string() + "\n");
+    EXPECT_EQ(readText(sandbox.root / "brassfern-0001.png"), "taken");
+    EXPECT_FALSE(fs::exists(sandbox.root / "elsewhere.png"));
 }
 
 // --watch: the model written anew is shown, and a save the importer refuses
@@ -302,6 +307,109 @@ TEST_F(WindowModel, WatchedModelIsOpenedAgainAndABrokenSaveKeepsTheLastGoodOne)
     EXPECT_EQ(run.out, "Import failed" + (sandbox.root / "cube.obj").string() + "\n");
     EXPECT_NE(run.err.find("cube.obj: OBJ: vertex index out of range"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("cube.obj cannot be shown; the model shown stays"), std::string::npos) << run.err;
+}
+
+// The lines of `err` that end with `ending`.
+std::string linesEndingWith(const std::string& err, const std::string& ending)
+{
+    std::string found;
+    for (const std::string& line : splitLines(err))
+        if (line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
+            found += line + "\n";
+    return found;
+}
+
+// Standard error's lines that end with `ending`, once they are `wanted`, or
+// as they are when the time is up.
+std::string waitForLines(const Child& process, const std::string& ending, const std::string& wanted)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+    std::string lines;
+    while ((lines = linesEndingWith(process.errSoFar(), ending)) != wanted &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return lines;
+}
+
+// --watch: a model's file replaced by a FIFO, then a directory, then
+// deleted, says so once for each, the name escaped; the model stays on the
+// screen, and is shown anew once its file is back.
+TEST_F(WindowModel, WatchedModelThatIsNoLongerAFileSaysSoOnceForEachState)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl red\nKd 0.9 0.1 0.1\nnewmtl green\nKd 0.1 0.9 0.1\n");
+    const std::string name = "cube\xe2\x80\xae.obj"; // a right-to-left override in its name
+    sandbox.write(name, cubeObj("red"));
+    Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "--watch", "--effects", "000", name});
+    ASSERT_FALSE(viewer.id.empty());
+    const Picture first = viewer.waitFor([](const Picture& p) { return shareWhere(p, red) > 0.05; });
+    ASSERT_GT(shareWhere(first, red), 0.05);
+
+    const fs::path model = sandbox.root / name;
+    const std::string shown = (sandbox.root / "cube\\u202e.obj").string();
+    const std::string stays = "; the model shown stays";
+    const std::pair<std::function<void()>, std::string> changes[] = {
+        {[&] {
+             fs::remove(model);
+             mkfifo(model.c_str(), 0644);
+         },
+         "brassfern: " + shown + " is no longer a regular file (a FIFO)"},
+        {[&] {
+             fs::remove(model);
+             fs::create_directory(model);
+         },
+         "brassfern: " + shown + " is no longer a regular file (a directory)"},
+        {[&] { fs::remove(model); }, "brassfern: " + shown + " no longer exists"},
+    };
+    std::string said;
+    for (const auto& [change, line] : changes) {
+        change();
+        said += line + stays + "\n";
+        EXPECT_EQ(waitForLines(viewer.process, stays, said), said);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(differingShare(settled(viewer), first), sameShare);
+
+    sandbox.write(name, cubeObj("green"));
+    const Picture back = viewer.waitFor([](const Picture& p) { return shareWhere(p, green) > 0.05; });
+    EXPECT_GT(shareWhere(back, green), 0.05);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(linesEndingWith(run.err, stays), said);
+}
+
+// A full disk, as a file-size limit gives it without a mount: past 4 KiB
+// (dash counts 512-byte blocks; the picture takes about 12) every write
+// fails with EFBIG, SIGXFSZ being ignored. P says why, each time, and
+// leaves no file behind.
+TEST_F(WindowModel, ScreenshotThatCannotBeWrittenSaysWhyAndLeavesNoFile)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
+    sandbox.write("cube.obj", cubeObj("paint"));
+    fs::create_symlink("elsewhere.png", sandbox.root / "brassfern-0001.png");
+    Viewer viewer(sandbox, {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"", BRASSFERN_EXE,
+                            "--no-tour", "cube.obj"});
+    ASSERT_FALSE(viewer.id.empty());
+    viewer.waitFor(drawn);
+
+    const std::string ending = "brassfern-0002.png: File too large";
+    const std::string line = "brassfern: could not write " + (sandbox.root / "brassfern-0002.png").string() +
+                             ": File too large\n";
+    viewer.key("p");
+    EXPECT_EQ(waitForLines(viewer.process, ending, line), line);
+    viewer.key("p");
+    EXPECT_EQ(waitForLines(viewer.process, ending, line + line), line + line);
+
+    const RunResult run = viewer.escape();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(linesEndingWith(run.err, ending), line + line);
+    EXPECT_TRUE(fs::is_symlink(sandbox.root / "brassfern-0001.png"));
+    for (const char* left : {"elsewhere.png", "brassfern-0002.png", "brassfern-0003.png"})
+        EXPECT_FALSE(fs::exists(sandbox.root / left)) << left;
 }
 
 } // namespace

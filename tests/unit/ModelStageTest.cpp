@@ -3,6 +3,8 @@
 #include "render/Stage.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -28,7 +30,11 @@ TEST(Ground, LiesJustUnderTheLowestPointCentredUnderTheModelAndFadesPastItsFootp
 
 FileStamp written(long long size, long long at)
 {
-    return FileStamp{true, size, at};
+    FileStamp stamp;
+    stamp.present = true;
+    stamp.size = size;
+    stamp.modifiedNanoseconds = at;
+    return stamp;
 }
 
 TEST(FileWatch, OpensOnceForEachChangeThatHasSettled)
@@ -57,6 +63,66 @@ TEST(FileWatch, OpensOnceForEachChangeThatHasSettled)
     EXPECT_FALSE(watch.settled(written(1, 6), 12.0));
     EXPECT_FALSE(watch.settled(written(130, 5), 12.1));
     EXPECT_FALSE(watch.settled(written(130, 5), 13.0));
+}
+
+FileStamp replacedBy(const char* what)
+{
+    FileStamp stamp;
+    stamp.instead = what;
+    return stamp;
+}
+
+struct StateStep {
+    double seconds;
+    FileStamp stamp;
+    bool opens;
+    std::string line; // what the watch says at this step, "" for nothing
+};
+
+// A watched file that stops being one to read says so once it has lasted,
+// once for each state it takes; passing through one on its way back, or
+// staying in one, says nothing.
+TEST(FileWatch, SaysOnceForEachStateThatIsNoFileToRead)
+{
+    const std::string gone = "brassfern: /m/a\\x1bb.obj no longer exists; the model shown stays\n";
+    const auto replaced = [](const std::string& what) {
+        return "brassfern: /m/a\\x1bb.obj is no longer a regular file (" + what + "); the model shown stays\n";
+    };
+    const StateStep steps[] = {
+        {0.0, written(100, 1), false, ""},
+        // Moved away for a moment by a save: nothing to say.
+        {1.0, FileStamp{}, false, ""},
+        {1.2, written(120, 2), false, ""},
+        {1.6, written(120, 2), true, ""},
+        {2.0, replacedBy("a FIFO"), false, ""},
+        {2.2, replacedBy("a FIFO"), false, ""},
+        {2.4, replacedBy("a FIFO"), false, replaced("a FIFO")},
+        {60.0, replacedBy("a FIFO"), false, ""},
+        {61.0, replacedBy("a directory"), false, ""},
+        {61.4, replacedBy("a directory"), false, replaced("a directory")},
+        {62.0, FileStamp{}, false, ""},
+        {62.4, FileStamp{}, false, gone},
+        // Back as it was: nothing new to open, and the next loss is news again.
+        {64.0, written(120, 2), false, ""},
+        {65.0, FileStamp{}, false, ""},
+        {65.4, FileStamp{}, false, gone},
+        {66.0, written(130, 3), false, ""},
+        {66.4, written(130, 3), true, ""},
+    };
+    FileWatch watch(0.3);
+    watch.reset(written(100, 1));
+    for (const StateStep& step : steps) {
+        std::ostringstream said;
+        EXPECT_EQ(watch.settled(step.stamp, step.seconds, &said, "/m/a\x1b" "b.obj"), step.opens) << step.seconds;
+        EXPECT_EQ(said.str(), step.line) << step.seconds;
+    }
+
+    // Watched from a start where the file was not there: that is no news.
+    watch.reset(FileStamp{});
+    std::ostringstream said;
+    EXPECT_FALSE(watch.settled(FileStamp{}, 70.0, &said, "m.obj"));
+    EXPECT_FALSE(watch.settled(FileStamp{}, 71.0, &said, "m.obj"));
+    EXPECT_EQ(said.str(), "");
 }
 
 } // namespace

@@ -199,7 +199,10 @@ TEST_F(SettingsFile, ProblemsNameTheLineAndWhy)
         {"win_width 1280\nwin_width:\nsm_width:2048:1", {"win_width 1280 has no colon and is ignored",
                                                          "win_width: has no value and is ignored",
                                                          "sm_width:2048:1 has more than one colon and is ignored"}},
-        {"x\x01y" + std::string(100, 'z'), {"x?y" + std::string(57, 'z') + "... has no colon and is ignored"}},
+        // Escaped as every name is, and cut at 60 bytes, between characters.
+        {"x\x01y" + std::string(100, 'z'), {"x\\x01y" + std::string(57, 'z') + "... has no colon and is ignored"}},
+        {"fullscreen:\xe2\x80\xaeno\x1b[2J", {"fullscreen:\\u202eno\\x1b[2J is neither on nor off and is ignored"}},
+        {std::string(59, 'a') + "\xc3\xa9tail", {std::string(59, 'a') + "... has no colon and is ignored"}},
     };
     for (const auto& [text, problems] : cases) {
         ResolutionSettings settings;

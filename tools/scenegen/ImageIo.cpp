@@ -1,6 +1,8 @@
 // Writing generated images to disk through DevIL, the same library the viewer reads them with.
 #include "ImageIo.h"
 
+#include "base/Printable.h"
+
 #include <IL/il.h>
 
 #include <cstdio>
@@ -28,12 +30,13 @@ bool saveJpeg(const Image& image, const std::string& path, int quality)
     // one, so make sure ours took.
     ilSetInteger(IL_JPG_QUALITY, quality);
     if (ilGetInteger(IL_JPG_QUALITY) != quality) {
-        std::fprintf(stderr, "scenegen: DevIL rejected JPEG quality %d for %s\n", quality, path.c_str());
+        std::fprintf(stderr, "scenegen: DevIL rejected JPEG quality %d for %s\n", quality, printable(path).c_str());
         ok = false;
     }
     ok = ok && ilSaveImage(path.c_str()) == IL_TRUE;
     if (!ok)
-        std::fprintf(stderr, "scenegen: could not write %s (DevIL error 0x%x)\n", path.c_str(), unsigned(ilGetError()));
+        std::fprintf(stderr, "scenegen: could not write %s (DevIL error 0x%x)\n", printable(path).c_str(),
+                     unsigned(ilGetError()));
     ilDeleteImages(1, &handle);
     return ok;
 }

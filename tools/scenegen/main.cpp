@@ -4,6 +4,7 @@
 #include "SceneChecks.h"
 #include "SceneLayout.h"
 #include "TextureSynth.h"
+#include "base/Printable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -108,7 +109,7 @@ int main(int argc, char** argv)
     // taking it as one would write the whole scene into a folder named so.
     if (argc != 2 || argument.empty() || argument[0] == '-') {
         if (argc == 2 && !argument.empty())
-            std::fprintf(stderr, "brassfern-scenegen: unknown option %s\n", argument.c_str());
+            std::fprintf(stderr, "brassfern-scenegen: unknown option %s\n", printable(argument).c_str());
         std::fprintf(stderr, "usage: brassfern-scenegen OUTDIR\n");
         return 2;
     }
@@ -120,7 +121,7 @@ int main(int argc, char** argv)
     fs::create_directories(sceneDir, error);
     fs::create_directories(textureDir, error);
     if (!fs::is_directory(sceneDir) || !fs::is_directory(textureDir)) {
-        std::fprintf(stderr, "scenegen: cannot create output folders under %s\n", root.string().c_str());
+        std::fprintf(stderr, "scenegen: cannot create output folders under %s\n", printable(root.string()).c_str());
         return 1;
     }
 
@@ -179,7 +180,7 @@ int main(int argc, char** argv)
     }
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("brassfern-scenegen: wrote %s\n", root.string().c_str());
+    std::printf("brassfern-scenegen: wrote %s\n", printable(root.string()).c_str());
     std::printf("  triangles   %zu\n", stats.triangles);
     std::printf("  vertices    %zu positions, %zu texcoords, %zu normals\n", stats.positions, stats.texcoords, stats.normals);
     std::printf("  meshes      %zu (one per material group)\n", groups.size());
