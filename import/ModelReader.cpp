@@ -1,6 +1,7 @@
 // The import process's work: a model file through the importer, its textures through the image decoder, out as records.
 #include "base/Printable.h"
 #include "image/ImageDecoder.h"
+#include "import/DrawBudget.h"
 #include "import/ImportProcess.h"
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
@@ -16,6 +17,7 @@
 #include <assimp/scene.h>
 #include <filesystem>
 #include <map>
+#include <memory>
 
 namespace import {
 
@@ -221,30 +223,12 @@ private:
     ImportProgress* progress;
 };
 
-// The model through the importer: its materials, meshes and placements
-// sent, the textures it names left in `sources` for decoding.
-bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* progress,
-                  const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files,
-                  std::vector<TextureSource>& sources)
+// The file's materials, with one more at the end for meshes that name none
+// of them; the textures they show are left in `sources`, each once, as its
+// first material names it.
+std::vector<ModelMaterial> readMaterials(const aiScene* file, const std::string& path,
+                                         std::vector<TextureSource>& sources)
 {
-    Assimp::Importer importer;
-    // A triangle whose corners coincide would otherwise turn into a point or
-    // a line, which are drawn now. The check for small areas is off: it has
-    // a fixed threshold, which would strip a model made in large units (or
-    // a tiny one) of its faces.
-    importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
-    importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
-    importer.SetProgressHandler(new ShareProgress(progress));
-    const aiScene* file = readModel(importer, path, files != nullptr ? files : new RegularFilesIOSystem(onRead));
-    progress->stage = ImportProgress::sending;
-    if (file == nullptr) {
-        const std::string reason = importer.GetErrorString();
-        out.failure(reason.empty() ? "the importer gave no reason" : reason);
-        return false;
-    }
-
-    std::vector<std::string> notes;
-    // Textures, each once, as its first material names it.
     std::map<std::string, int> sourceByKey;
     std::vector<ModelMaterial> materials;
     for (unsigned i = 0; i < file->mNumMaterials && file->mMaterials != nullptr; ++i) {
@@ -275,16 +259,15 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
         }
         materials.push_back(material);
     }
-    // Meshes without a material of the file's get one of their own.
-    const unsigned fallbackMaterial = static_cast<unsigned>(materials.size());
     materials.push_back(ModelMaterial());
-    for (const TextureSource& source : sources)
-        out.texture(source.texture);
-    for (const ModelMaterial& material : materials)
-        out.material(material);
+    return materials;
+}
 
-    std::vector<int> sentMesh(file->mNumMeshes, -1);
-    int sent = 0;
+// Each mesh the viewer can draw, converted, to `take` with its index in the
+// file; a line in `notes` for each it cannot.
+void convertMeshes(const aiScene* file, unsigned fallbackMaterial, std::vector<std::string>& notes,
+                   const std::function<void(unsigned, ModelMesh&&)>& take)
+{
     for (unsigned i = 0; i < file->mNumMeshes && file->mMeshes != nullptr; ++i) {
         const aiMesh* mesh = file->mMeshes[i];
         if (mesh == nullptr)
@@ -304,43 +287,136 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
             continue;
         }
         const unsigned material = mesh->mMaterialIndex < fallbackMaterial ? mesh->mMaterialIndex : fallbackMaterial;
-        out.mesh(convertMesh(mesh, perFace, material));
-        sentMesh[i] = sent++;
+        take(i, convertMesh(mesh, perFace, material));
     }
+}
 
-    const PlacementLimits limits;
-    const Placements walk = meshPlacements(file, limits);
-    for (const MeshPlacement& placement : walk.placements)
-        if (sentMesh[placement.meshIndex] >= 0)
-            out.placement({static_cast<unsigned>(sentMesh[placement.meshIndex]), placement.modelMatrix});
+void notePlacementCuts(const Placements& walk, const PlacementLimits& limits, std::vector<std::string>& notes)
+{
     if (walk.nodesTooDeep > 0)
         notes.push_back("Left out " + std::to_string(walk.nodesTooDeep) + " nodes nested deeper than " +
                         std::to_string(limits.maxDepth) + " levels, with everything under them");
     if (walk.placementsCut)
         notes.push_back("Drawing the first " + std::to_string(limits.maxPlacements) +
                         " placements of meshes only: the file's nodes place them more often");
+}
+
+// A model within the draw budget once fitted to it: its textures (their
+// sources in `sources`, reordered as the budget keeps them), materials,
+// meshes, placements and notes. Each mesh goes from memory once sent.
+bool sendWithinBudget(ModelData& model, std::vector<TextureSource>& sources, TransferWriter& out)
+{
+    for (const TextureSource& source : sources)
+        model.textures.push_back(source.texture);
+    std::vector<TextureSource> kept;
+    for (size_t i : fitDrawBudget(model))
+        kept.push_back(std::move(sources[i]));
+    sources = std::move(kept);
+    for (const TextureSource& source : sources)
+        out.texture(source.texture);
+    for (const ModelMaterial& material : model.materials)
+        out.material(material);
+    for (ModelMesh& mesh : model.meshes) {
+        out.mesh(mesh);
+        mesh = ModelMesh();
+    }
+    for (const ModelPlacement& placement : model.placements)
+        out.placement(placement);
+    for (const std::string& line : model.notes)
+        out.note(line);
+    return out.geometryDone();
+}
+
+// A model past the draw budget: every mesh converted before any is sent,
+// for the budget merges them. The importer's copy of each goes as soon as
+// it is converted, so that the model is not held twice.
+bool sendMerged(Assimp::Importer& importer, std::vector<ModelMaterial> materials, const Placements& walk,
+                const PlacementLimits& limits, std::vector<TextureSource>& sources, TransferWriter& out)
+{
+    const std::unique_ptr<aiScene> file(importer.GetOrphanedScene());
+    ModelData model;
+    model.materials = std::move(materials);
+    std::vector<int> convertedAt(file->mNumMeshes, -1);
+    convertMeshes(file.get(), static_cast<unsigned>(model.materials.size() - 1), model.notes,
+                  [&](unsigned index, ModelMesh&& mesh) {
+                      convertedAt[index] = static_cast<int>(model.meshes.size());
+                      model.meshes.push_back(std::move(mesh));
+                      delete file->mMeshes[index];
+                      file->mMeshes[index] = nullptr;
+                  });
+    for (const MeshPlacement& placement : walk.placements) {
+        const int mesh = convertedAt[placement.meshIndex];
+        if (mesh >= 0)
+            model.placements.push_back({static_cast<unsigned>(mesh), placement.modelMatrix});
+    }
+    notePlacementCuts(walk, limits, model.notes);
+    return sendWithinBudget(model, sources, out);
+}
+
+// The model through the importer: its materials, meshes and placements
+// sent, the textures it names left in `sources` for decoding.
+bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* progress,
+                  const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files,
+                  std::vector<TextureSource>& sources)
+{
+    Assimp::Importer importer;
+    // A triangle whose corners coincide would otherwise turn into a point or
+    // a line, which are drawn now. The check for small areas is off: it has
+    // a fixed threshold, which would strip a model made in large units (or
+    // a tiny one) of its faces.
+    importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
+    importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
+    importer.SetProgressHandler(new ShareProgress(progress));
+    const aiScene* file = readModel(importer, path, files != nullptr ? files : new RegularFilesIOSystem(onRead));
+    progress->stage = ImportProgress::sending;
+    if (file == nullptr) {
+        const std::string reason = importer.GetErrorString();
+        out.failure(reason.empty() ? "the importer gave no reason" : reason);
+        return false;
+    }
+
+    std::vector<ModelMaterial> materials = readMaterials(file, path, sources);
+    const PlacementLimits limits;
+    const Placements walk = meshPlacements(file, limits);
+    if (!withinDrawBudget(walk.placements.size(), file->mNumMeshes, materials.size(), sources.size()))
+        return sendMerged(importer, std::move(materials), walk, limits, sources, out);
+    for (const TextureSource& source : sources)
+        out.texture(source.texture);
+    for (const ModelMaterial& material : materials)
+        out.material(material);
+    std::vector<std::string> notes;
+    std::vector<int> sentMesh(file->mNumMeshes, -1);
+    int sent = 0;
+    convertMeshes(file, static_cast<unsigned>(materials.size() - 1), notes, [&](unsigned index, ModelMesh&& mesh) {
+        out.mesh(mesh);
+        sentMesh[index] = sent++;
+    });
+    for (const MeshPlacement& placement : walk.placements)
+        if (sentMesh[placement.meshIndex] >= 0)
+            out.placement({static_cast<unsigned>(sentMesh[placement.meshIndex]), placement.modelMatrix});
+    notePlacementCuts(walk, limits, notes);
     for (const std::string& line : notes)
         out.note(line);
     return out.geometryDone();
 }
 
-
-// The model through the OBJ reader, sent as sendImported sends it.
+// The model through the OBJ reader, sent as sendImported sends it: each
+// mesh placed once, where it stands.
 bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progress,
              const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
 {
-    ObjModel model;
+    ObjModel read;
     std::string reason;
     const ObjProgress reading{&progress->workDone, &progress->workTotal,
                               [progress] { progress->stage = ImportProgress::building; }};
-    if (!readObj(path, model, reason, onRead, reading)) {
+    if (!readObj(path, read, reason, onRead, reading)) {
         out.failure(reason);
         return false;
     }
     progress->stage = ImportProgress::sending;
     std::map<std::string, int> sourceByPath;
     std::vector<int> sourceOfName;
-    for (const std::string& name : model.textureNames) {
+    for (const std::string& name : read.textureNames) {
         TextureSource source;
         source.path = texturePath(name, path, TextureLookup::besideModel);
         source.texture.name = printable(source.path);
@@ -351,24 +427,18 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
         }
         sourceOfName.push_back(static_cast<int>(sources.size()));
         sourceByPath[source.path] = sourceOfName.back();
-        out.texture(source.texture);
         sources.push_back(std::move(source));
     }
-    for (ModelMaterial& material : model.materials) {
+    ModelData model;
+    model.materials = std::move(read.materials);
+    for (ModelMaterial& material : model.materials)
         if (material.texture >= 0)
             material.texture = sourceOfName[static_cast<size_t>(material.texture)];
-        out.material(material);
-    }
-    for (size_t i = 0; i < model.meshes.size(); ++i) {
-        out.mesh(model.meshes[i]);
-        // Sent: its arrays are only memory now.
-        model.meshes[i] = ModelMesh();
-    }
+    model.meshes = std::move(read.meshes);
     for (size_t i = 0; i < model.meshes.size(); ++i)
-        out.placement({static_cast<unsigned>(i), glm::mat4(1.0f)});
-    for (const std::string& line : model.notes)
-        out.note(line);
-    return out.geometryDone();
+        model.placements.push_back({static_cast<unsigned>(i), glm::mat4(1.0f)});
+    model.notes = std::move(read.notes);
+    return sendWithinBudget(model, sources, out);
 }
 
 } // namespace

@@ -1,0 +1,373 @@
+// Merging a model's meshes by how the viewer draws them, and cutting what is still past the limits.
+#include "import/DrawBudget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace import {
+
+namespace {
+
+// What decides how the viewer draws a face besides its vertices: faces of
+// one look can share a draw and show the same.
+struct Look {
+    unsigned primitive = 0;
+    bool twoSided = false;
+    int texture = -1;           // the picture shown, -1 for the colour alone
+    unsigned colour = 0;        // with a picture: the colour shown when it fails, as packed texels
+    bool vertexColours = true;  // with a picture: whether vertex colours tint it
+
+    bool operator<(const Look& other) const
+    {
+        return std::tie(primitive, twoSided, texture, colour, vertexColours) <
+               std::tie(other.primitive, other.twoSided, other.texture, other.colour, other.vertexColours);
+    }
+};
+
+// The colour the viewer shows for a material without a picture: a texel of
+// 8 bits a channel, opaque (a colour that is not finite arrives as white).
+glm::vec4 shownColour(const glm::vec4& diffuse)
+{
+    glm::vec4 shown(1.0f);
+    for (int i = 0; i < 3; ++i) {
+        const float value = std::isfinite(diffuse[i]) ? std::clamp(diffuse[i], 0.0f, 1.0f) : 1.0f;
+        shown[i] = static_cast<float>(std::lround(value * 255.0f)) / 255.0f;
+    }
+    return shown;
+}
+
+unsigned packed(const glm::vec4& shown)
+{
+    unsigned texels = 0;
+    for (int i = 0; i < 3; ++i)
+        texels = texels << 8 | static_cast<unsigned>(std::lround(shown[i] * 255.0f));
+    return texels;
+}
+
+Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
+{
+    const ModelMaterial& material = materials[mesh.material];
+    Look look;
+    look.primitive = static_cast<unsigned>(mesh.primitive);
+    look.twoSided = material.twoSided;
+    // Without coordinates into its picture a mesh shows the colour alone.
+    if (material.texture >= 0 && !mesh.texCoords.empty()) {
+        look.texture = material.texture;
+        look.colour = packed(shownColour(material.diffuse));
+        look.vertexColours = !mesh.colours.empty();
+    }
+    return look;
+}
+
+// A transform whose product the viewer could have drawn from the vertices
+// themselves: affine, finite and not flattening the mesh (whose normals
+// would have no inverse to go through).
+bool bakeable(const glm::mat4& transform)
+{
+    const float* values = &transform[0][0];
+    if (!std::all_of(values, values + 16, [](float v) { return std::isfinite(v); }))
+        return false;
+    if (transform[0][3] != 0.0f || transform[1][3] != 0.0f || transform[2][3] != 0.0f || transform[3][3] != 1.0f)
+        return false;
+    const float determinant = glm::determinant(glm::mat3(transform));
+    return std::isfinite(determinant) && determinant != 0.0f;
+}
+
+// Placements of meshes or materials the model lacks reach nothing the viewer could draw.
+void dropBrokenPlacements(ModelData& model)
+{
+    const auto broken = [&model](const ModelPlacement& placement) {
+        return placement.mesh >= model.meshes.size() ||
+               model.meshes[placement.mesh].material >= model.materials.size();
+    };
+    model.placements.erase(std::remove_if(model.placements.begin(), model.placements.end(), broken),
+                           model.placements.end());
+}
+
+// Past the texture limit, the materials that show the later pictures show
+// their colour instead, as when a picture cannot be read.
+void capTextures(ModelData& model)
+{
+    std::vector<char> kept(model.textures.size(), 0);
+    std::vector<size_t> firstUse;
+    for (const ModelPlacement& placement : model.placements) {
+        const int texture = model.materials[model.meshes[placement.mesh].material].texture;
+        if (texture >= 0 && static_cast<size_t>(texture) < kept.size() && !kept[static_cast<size_t>(texture)]) {
+            kept[static_cast<size_t>(texture)] = 1;
+            firstUse.push_back(static_cast<size_t>(texture));
+        }
+    }
+    if (firstUse.size() <= ModelLimits::textures)
+        return;
+    for (size_t i = ModelLimits::textures; i < firstUse.size(); ++i)
+        kept[firstUse[i]] = 0;
+    for (ModelMaterial& material : model.materials)
+        if (material.texture >= 0 && (static_cast<size_t>(material.texture) >= kept.size() ||
+                                      !kept[static_cast<size_t>(material.texture)]))
+            material.texture = -1;
+    model.notes.push_back("Showing the first " + std::to_string(ModelLimits::textures) + " of " +
+                          std::to_string(firstUse.size()) +
+                          " textures: the model has more than the viewer loads; the meshes of the rest show their "
+                          "colour");
+}
+
+// Which placements are merged: every one of a mesh placed once (merging
+// moves its vertices, it copies nothing), then copies of meshes placed more
+// often, the smallest first, until the draws fit or the copies have used
+// their budget. A look that would gather one placement leaves it as it is.
+std::vector<char> chooseMerged(const ModelData& model, const std::vector<Look>& looks, const DrawBudget& budget)
+{
+    std::vector<std::vector<size_t>> placementsOf(model.meshes.size());
+    for (size_t i = 0; i < model.placements.size(); ++i)
+        placementsOf[model.placements[i].mesh].push_back(i);
+    std::vector<char> merged(model.placements.size(), 0);
+    std::map<Look, size_t> members;
+    size_t draws = model.placements.size();
+    const auto merge = [&](size_t placement) {
+        merged[placement] = 1;
+        if (members[looks[placement]]++ > 0)
+            --draws;
+    };
+    const auto mergeable = [&](size_t mesh) { return model.meshes[mesh].vertexCount() < budget.mergedVertices; };
+    std::vector<size_t> instanced;
+    for (size_t mesh = 0; mesh < model.meshes.size(); ++mesh) {
+        const std::vector<size_t>& uses = placementsOf[mesh];
+        if (uses.size() == 1 && mergeable(mesh) && bakeable(model.placements[uses[0]].transform))
+            merge(uses[0]);
+        else if (uses.size() > 1 && mergeable(mesh))
+            instanced.push_back(mesh);
+    }
+    std::stable_sort(instanced.begin(), instanced.end(), [&model](size_t a, size_t b) {
+        return model.meshes[a].vertexCount() < model.meshes[b].vertexCount();
+    });
+    size_t copied = 0;
+    for (size_t mesh : instanced) {
+        const size_t vertices = std::max<size_t>(model.meshes[mesh].vertexCount(), 1);
+        for (size_t placement : placementsOf[mesh]) {
+            if (draws <= budget.drawsLeftAlone || copied + vertices > budget.copiedVertices)
+                break;
+            if (bakeable(model.placements[placement].transform)) {
+                merge(placement);
+                copied += vertices;
+            }
+        }
+    }
+    for (size_t i = 0; i < merged.size(); ++i)
+        if (merged[i] && members[looks[i]] == 1)
+            merged[i] = 0;
+    return merged;
+}
+
+// Zero normals stand in for a mesh's missing ones: the viewer reads a zero
+// normal for such a mesh, which its program turns toward the eye.
+void appendNormals(ModelMesh& into, const ModelMesh& mesh, const glm::mat3& normalMatrix, size_t base)
+{
+    if (mesh.normals.empty() && into.normals.empty())
+        return;
+    if (into.normals.empty())
+        into.normals.assign(3 * base, 0.0f);
+    if (mesh.normals.empty()) {
+        into.normals.resize(into.normals.size() + mesh.positions.size(), 0.0f);
+        return;
+    }
+    for (size_t i = 0; i + 2 < mesh.normals.size(); i += 3) {
+        const glm::vec3 normal = normalMatrix * glm::vec3(mesh.normals[i], mesh.normals[i + 1], mesh.normals[i + 2]);
+        into.normals.insert(into.normals.end(), {normal.x, normal.y, normal.z});
+    }
+}
+
+// `mesh` where `transform` places it, added to `into`: positions and normals
+// carried as the viewer carries them (normals by the inverse transpose, not
+// made unit again, as it interpolates them), and the corners of mirrored
+// triangles swapped as it swaps them, so that their fronts stay outside.
+// `colour`, when set, is the colour the mesh shows without vertex colours
+// of its own; without it, texture coordinates and tints go as they are.
+void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const glm::mat4& transform, const glm::vec4* colour)
+{
+    const size_t base = into.vertexCount();
+    for (size_t i = 0; i + 2 < mesh.positions.size(); i += 3) {
+        const glm::vec4 placed =
+            transform * glm::vec4(mesh.positions[i], mesh.positions[i + 1], mesh.positions[i + 2], 1.0f);
+        into.positions.insert(into.positions.end(), {placed.x, placed.y, placed.z});
+    }
+    appendNormals(into, mesh, glm::transpose(glm::inverse(glm::mat3(transform))), base);
+    if (colour == nullptr)
+        into.texCoords.insert(into.texCoords.end(), mesh.texCoords.begin(), mesh.texCoords.end());
+    if (colour == nullptr || !mesh.colours.empty())
+        into.colours.insert(into.colours.end(), mesh.colours.begin(), mesh.colours.end());
+    else
+        for (size_t i = 0; i < mesh.vertexCount(); ++i)
+            into.colours.insert(into.colours.end(), {colour->r, colour->g, colour->b, colour->a});
+    const bool mirrored = glm::determinant(glm::mat3(transform)) < 0.0f && mesh.primitive == Primitive::triangles;
+    const size_t first = into.indices.size();
+    for (unsigned index : mesh.indices)
+        into.indices.push_back(static_cast<unsigned>(base + index));
+    if (mirrored)
+        for (size_t i = first; i + 2 < into.indices.size(); i += 3)
+            std::swap(into.indices[i + 1], into.indices[i + 2]);
+}
+
+// The material of merged faces that show their colour alone: white, which
+// the vertex colours tint, as the viewer draws a mesh that has them.
+unsigned colourMaterial(std::vector<ModelMaterial>& materials, std::map<bool, unsigned>& made, bool twoSided)
+{
+    const auto found = made.find(twoSided);
+    if (found != made.end())
+        return found->second;
+    ModelMaterial material;
+    material.diffuse = glm::vec4(1.0f);
+    material.twoSided = twoSided;
+    materials.push_back(material);
+    return made[twoSided] = static_cast<unsigned>(materials.size() - 1);
+}
+
+// The meshes and placements once the `merged` placements are gathered by
+// look into meshes placed where they stand; each source mesh goes once its
+// last placement has been dealt with.
+void mergePlacements(ModelData& model, const std::vector<Look>& looks, const std::vector<char>& merged,
+                     const DrawBudget& budget)
+{
+    std::vector<size_t> usesLeft(model.meshes.size(), 0);
+    std::vector<size_t> mergesLeft(model.meshes.size(), 0);
+    for (size_t i = 0; i < model.placements.size(); ++i) {
+        ++usesLeft[model.placements[i].mesh];
+        mergesLeft[model.placements[i].mesh] += merged[i] ? 1 : 0;
+    }
+    std::vector<ModelMesh> meshes;
+    std::vector<ModelPlacement> placements;
+    std::vector<long long> keptAt(model.meshes.size(), -1);
+    std::map<Look, size_t> filling;
+    std::map<bool, unsigned> colourMaterials;
+    for (size_t i = 0; i < model.placements.size(); ++i) {
+        const ModelPlacement& placement = model.placements[i];
+        ModelMesh& mesh = model.meshes[placement.mesh];
+        const bool last = --usesLeft[placement.mesh] == 0;
+        if (!merged[i]) {
+            // Copied only while merged placements still need the source.
+            if (keptAt[placement.mesh] < 0) {
+                keptAt[placement.mesh] = static_cast<long long>(meshes.size());
+                meshes.push_back(mergesLeft[placement.mesh] == 0 ? std::move(mesh) : mesh);
+            }
+            placements.push_back({static_cast<unsigned>(keptAt[placement.mesh]), placement.transform});
+            if (last)
+                mesh = ModelMesh();
+            continue;
+        }
+        --mergesLeft[placement.mesh];
+        const Look& look = looks[i];
+        auto target = filling.find(look);
+        if (target == filling.end() ||
+            meshes[target->second].vertexCount() + mesh.vertexCount() > budget.mergedVertices) {
+            ModelMesh gathered;
+            gathered.name = "merged";
+            gathered.primitive = mesh.primitive;
+            gathered.material = look.texture >= 0 ? mesh.material
+                                                  : colourMaterial(model.materials, colourMaterials, look.twoSided);
+            placements.push_back({static_cast<unsigned>(meshes.size()), glm::mat4(1.0f)});
+            target = filling.insert_or_assign(look, meshes.size()).first;
+            meshes.push_back(std::move(gathered));
+        }
+        const glm::vec4 colour = shownColour(model.materials[mesh.material].diffuse);
+        appendPlaced(meshes[target->second], mesh, placement.transform, look.texture >= 0 ? nullptr : &colour);
+        if (last)
+            mesh = ModelMesh();
+    }
+    model.meshes = std::move(meshes);
+    model.placements = std::move(placements);
+}
+
+void capDraws(ModelData& model)
+{
+    if (model.placements.size() <= ModelLimits::placements)
+        return;
+    model.notes.push_back("Drawing the first " + std::to_string(ModelLimits::placements) + " of " +
+                          std::to_string(model.placements.size()) +
+                          " meshes: the model has more than the viewer draws");
+    model.placements.resize(ModelLimits::placements);
+}
+
+// Keeps the `used` items in their order; returns each old index's new one, -1 for those dropped.
+template <typename T> std::vector<long long> keepUsed(std::vector<T>& items, const std::vector<char>& used)
+{
+    std::vector<long long> newIndex(items.size(), -1);
+    size_t kept = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!used[i])
+            continue;
+        newIndex[i] = static_cast<long long>(kept);
+        if (kept != i)
+            items[kept] = std::move(items[i]);
+        ++kept;
+    }
+    items.resize(kept);
+    return newIndex;
+}
+
+// Drops the meshes no placement reaches, the materials no mesh names and
+// the textures no material shows; returns the textures kept.
+std::vector<size_t> dropUnused(ModelData& model)
+{
+    std::vector<char> used(model.meshes.size(), 0);
+    for (const ModelPlacement& placement : model.placements)
+        used[placement.mesh] = 1;
+    const std::vector<long long> meshAt = keepUsed(model.meshes, used);
+    for (ModelPlacement& placement : model.placements)
+        placement.mesh = static_cast<unsigned>(meshAt[placement.mesh]);
+    used.assign(model.materials.size(), 0);
+    for (const ModelMesh& mesh : model.meshes)
+        used[mesh.material] = 1;
+    const std::vector<long long> materialAt = keepUsed(model.materials, used);
+    for (ModelMesh& mesh : model.meshes)
+        mesh.material = static_cast<unsigned>(materialAt[mesh.material]);
+    used.assign(model.textures.size(), 0);
+    for (ModelMaterial& material : model.materials) {
+        if (material.texture >= static_cast<int>(used.size()))
+            material.texture = -1;
+        if (material.texture >= 0)
+            used[static_cast<size_t>(material.texture)] = 1;
+    }
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < used.size(); ++i)
+        if (used[i])
+            kept.push_back(i);
+    const std::vector<long long> textureAt = keepUsed(model.textures, used);
+    for (ModelMaterial& material : model.materials)
+        if (material.texture >= 0)
+            material.texture = static_cast<int>(textureAt[static_cast<size_t>(material.texture)]);
+    return kept;
+}
+
+} // namespace
+
+bool withinDrawBudget(size_t placements, size_t meshes, size_t materials, size_t textures, const DrawBudget& budget)
+{
+    return placements <= budget.drawsLeftAlone && placements <= ModelLimits::placements &&
+           meshes <= ModelLimits::meshes && materials <= ModelLimits::materials && textures <= ModelLimits::textures;
+}
+
+std::vector<size_t> fitDrawBudget(ModelData& model, const DrawBudget& budget)
+{
+    if (withinDrawBudget(model.placements.size(), model.meshes.size(), model.materials.size(), model.textures.size(),
+                         budget)) {
+        std::vector<size_t> all(model.textures.size());
+        for (size_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        return all;
+    }
+    dropBrokenPlacements(model);
+    capTextures(model);
+    if (model.placements.size() > budget.drawsLeftAlone) {
+        std::vector<Look> looks;
+        looks.reserve(model.placements.size());
+        for (const ModelPlacement& placement : model.placements)
+            looks.push_back(lookOf(model.meshes[placement.mesh], model.materials));
+        mergePlacements(model, looks, chooseMerged(model, looks, budget), budget);
+    }
+    capDraws(model);
+    return dropUnused(model);
+}
+
+} // namespace import
