@@ -162,7 +162,7 @@ template <typename Vec2> bool Triangulator::isEar(const std::vector<Vec2>& corne
     if (!(turn(corners[a], corners[b], corners[c]) > static_cast<Scalar>(rules.minimumTwiceArea)))
         return false;
     if (useTree) {
-        const Ear ear(glm::dvec2(corners[a]), glm::dvec2(corners[b]), glm::dvec2(corners[c]));
+        const Ear ear{glm::dvec2(corners[a]), glm::dvec2(corners[b]), glm::dvec2(corners[c])};
         return !treeBlocks(corners, 0, ear, a, b, c);
     }
     for (unsigned k = after[c]; k != a; k = after[k])
