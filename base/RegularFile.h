@@ -5,6 +5,18 @@
 #include <string>
 #include <vector>
 
+// Which file an open one is, however a path named it ("./a", "b/../a", a
+// link to it): the device and the inode it has there.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+
+    bool operator<(const FileIdentity& other) const
+    {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+};
+
 // Files come from strangers and from command lines: a pipe without a writer
 // would hold the viewer forever, /dev/zero would fill its memory, and a
 // directory opens like an empty file. Every file the viewer and its import
@@ -26,6 +38,7 @@ public:
     // The size when it was opened. A file that changes while it is read is
     // read as far as it goes, never past a caller's limit.
     unsigned long long size() const { return bytes; }
+    FileIdentity identity() const { return id; }
 
     // Up to `size` bytes, fewer only at the end of the file. False on a read
     // error, with the system's words in `reason`.
@@ -46,6 +59,7 @@ private:
     int fd = -1;
     bool directory = false;
     unsigned long long bytes = 0;
+    FileIdentity id;
     std::string why;
 };
 

@@ -39,9 +39,11 @@ struct ObjProgress {
 
 // Reads the OBJ text `path` and the material libraries it names (regular
 // files only; `onRead` hears each file's size as it opens). False, with the
-// reason, when the model file cannot be read or a face names a vertex,
-// texture coordinate or normal the file does not have (the importer fails
-// such files as a whole). Faces that cannot be read are left out with a note.
+// reason, when the model file cannot be read or is one the importer refuses
+// as a whole: a face names a position the file does not have, or an index
+// 0, or a vertex has the weight 0. Faces that cannot be read are left out
+// with a note; texture coordinates and normals that faces name but the file
+// lacks are left out as the importer leaves them out.
 bool readObj(const std::string& path, ObjModel& model, std::string& reason,
              const std::function<void(unsigned long long)>& onRead, ObjProgress progress = {});
 

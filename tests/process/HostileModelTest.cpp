@@ -278,7 +278,10 @@ INSTANTIATE_TEST_SUITE_P(
                         makeFifo(s, "model.mtl");
                         return model;
                     },
-                    0, "", ""},
+                    0,
+                    "Could not read material library ROOT/model.mtl: not a regular file; its materials show the "
+                    "default grey\n",
+                    ""},
         HostileCase{"PipeAsTheBinaryBuffer",
                     [](const Sandbox& s) {
                         for (const auto& [file, bytes] :
@@ -288,6 +291,19 @@ INSTANTIATE_TEST_SUITE_P(
                         return "model.gltf";
                     },
                     1, "Import failedMODEL\n", "cannot import"},
+
+        // One line of a gigabyte of zero bytes: the reader holds no more of
+        // it than the longest line it reads.
+        HostileCase{"GigabyteOfZerosWithoutALineEnd",
+                    [](const Sandbox& s) {
+                        s.write("model.obj", "");
+                        fs::resize_file(s.root / "model.obj", 1ULL << 30);
+                        return "model.obj";
+                    },
+                    1,
+                    "Left out 1 line longer than 64 MB\nNothing to draw in MODEL: it has no points, lines or faces "
+                    "placed\n",
+                    ""},
 
         // Names echoed from files go out with their control characters escaped.
         HostileCase{"TextureNameThatRetitlesTheTerminal",

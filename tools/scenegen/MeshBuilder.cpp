@@ -2,6 +2,7 @@
 #include "MeshBuilder.h"
 
 #include "Noise.h"
+#include "import/Triangulator.h"
 
 #include <glm/geometric.hpp>
 #include <glm/gtc/matrix_transform.hpp>
@@ -435,51 +436,11 @@ Mesh makeBlob(const glm::vec3& radii, int subdivisions, float bumpiness, float b
 
 std::vector<uint32_t> triangulatePolygon(const std::vector<glm::vec2>& polygon)
 {
-    std::vector<uint32_t> result;
-    std::vector<uint32_t> remaining(polygon.size());
-    for (size_t i = 0; i < polygon.size(); ++i)
-        remaining[i] = uint32_t(i);
-
-    auto cross2 = [](const glm::vec2& a, const glm::vec2& b, const glm::vec2& c) {
-        return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-    };
-    auto insideTriangle = [&](const glm::vec2& p, const glm::vec2& a, const glm::vec2& b, const glm::vec2& c) {
-        return cross2(a, b, p) > 0.0f && cross2(b, c, p) > 0.0f && cross2(c, a, p) > 0.0f;
-    };
-
-    while (remaining.size() > 3) {
-        const size_t n = remaining.size();
-        bool clipped = false;
-        for (size_t i = 0; i < n && !clipped; ++i) {
-            const uint32_t ia = remaining[(i + n - 1) % n];
-            const uint32_t ib = remaining[i];
-            const uint32_t ic = remaining[(i + 1) % n];
-            const glm::vec2& a = polygon[ia];
-            const glm::vec2& b = polygon[ib];
-            const glm::vec2& c = polygon[ic];
-            // Float products of coordinates a few units large are only good to about 1e-6.
-            if (cross2(a, b, c) <= minimumEarArea)
-                continue;
-            bool blocked = false;
-            for (uint32_t other : remaining) {
-                if (other != ia && other != ib && other != ic && insideTriangle(polygon[other], a, b, c)) {
-                    blocked = true;
-                    break;
-                }
-            }
-            if (blocked)
-                continue;
-            result.insert(result.end(), {ia, ib, ic});
-            remaining.erase(remaining.begin() + std::ptrdiff_t(i));
-            clipped = true;
-        }
-        // Only collinear leftovers remain; they enclose no area.
-        if (!clipped)
-            return result;
-    }
-    if (remaining.size() == 3 && cross2(polygon[remaining[0]], polygon[remaining[1]], polygon[remaining[2]]) > minimumEarArea)
-        result.insert(result.end(), {remaining[0], remaining[1], remaining[2]});
-    return result;
+    // Points inside an ear block it, points on its edges do not, and flat
+    // slivers are left out rather than fanned: the caps in data/ were cut so.
+    import::Triangulator triangulator(import::EarRules{minimumEarArea, false, false});
+    const std::vector<unsigned>& triangles = triangulator.cut(polygon);
+    return std::vector<uint32_t>(triangles.begin(), triangles.end());
 }
 
 Mesh makeExtrusion(const std::vector<glm::vec2>& polygon, float z0, float z1, float tileSize, float creaseDegrees,

@@ -85,7 +85,8 @@ using PointMap = std::function<glm::vec3(const glm::vec3&)>;
 Mesh makeExtrusion(const std::vector<glm::vec2>& polygon, float z0, float z1, float tileSize, float creaseDegrees,
                    const PointMap& map = nullptr);
 
-// Ear clipping of a simple counter-clockwise polygon; returns counter-clockwise index triples.
+// Ear clipping of a simple counter-clockwise polygon by the triangulator the OBJ reader uses, flat slivers
+// left out; returns counter-clockwise index triples.
 std::vector<uint32_t> triangulatePolygon(const std::vector<glm::vec2>& polygon);
 
 struct Recess {
