@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <csignal>
 #include <unistd.h>
 
 namespace import {
@@ -49,6 +50,8 @@ bool validMesh(const ModelMesh& mesh, size_t materials)
 
 } // namespace
 
+unsigned long long TransferWriter::stallAfterBytes = 0;
+
 bool TransferWriter::flush()
 {
     size_t done = 0;
@@ -56,10 +59,14 @@ bool TransferWriter::flush()
         const ssize_t wrote = write(fd, buffer.data() + done, buffer.size() - done);
         if (wrote < 0 && errno == EINTR)
             continue;
-        if (wrote <= 0)
+        if (wrote <= 0) {
             good = false;
-        else
+        } else {
             done += static_cast<size_t>(wrote);
+            written += static_cast<unsigned long long>(wrote);
+            if (stallAfterBytes != 0 && written >= stallAfterBytes)
+                raise(SIGSTOP);
+        }
     }
     buffer.clear();
     return good;

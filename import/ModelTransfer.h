@@ -32,6 +32,11 @@ public:
     bool end();
     bool failure(const std::string& reason);
 
+    // For the tests alone (see BRASSFERN_TEST_STALL_IMPORT in ImportProcess.h):
+    // once a writer has written this many bytes, its process stops itself,
+    // as one stalled by a bug or a debugger would. 0: never.
+    static unsigned long long stallAfterBytes;
+
 private:
     bool tag(char tag);
     bool bytes(const void* data, size_t size);
@@ -43,6 +48,7 @@ private:
 
     int fd;
     bool good = true;
+    unsigned long long written = 0;
     std::vector<unsigned char> buffer;
 };
 
