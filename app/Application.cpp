@@ -40,7 +40,7 @@ constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.ob
 
 } // namespace
 
-ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* started)
+ModelOutcome initScene(const std::string& sceneFile, std::unique_ptr<import::ImportProcess> started, ModelSwap* later)
 {
     ilInit();
     glfwSetWindowTitle(window, windowTitle);
@@ -72,10 +72,15 @@ ModelOutcome initScene(const std::string& sceneFile, import::ImportProcess* star
     ModelOutcome outcome = ModelOutcome::shown;
     {
         const StartupClock clock(startupTimes.sceneImport);
-        if (sceneFile.empty())
+        if (sceneFile.empty()) {
             sceneObjects = importScene(builtInScenePath);
-        else
-            showModel(importModel(sceneFile, started, outcome));
+        } else if (later != nullptr) {
+            showModel({});
+            later->startWith(sceneFile, std::move(started));
+            outcome = ModelOutcome::loading;
+        } else {
+            showModel(importModel(sceneFile, std::move(started), outcome));
+        }
     }
     startupTimes.sceneTextureDecoding = startupTimes.textureDecoding - before.textureDecoding;
     startupTimes.sceneProgramBuilds = startupTimes.programBuilds - before.programBuilds;
@@ -174,6 +179,18 @@ int renderPicture(const ViewerOptions& options)
     return 0;
 }
 
+// Once a frame, with a model: the reading under way, then the watched file.
+void followModel(ModelSwap& swap, FileWatch& watch, std::string& watched, bool watching, double now)
+{
+    if (swap.poll() && watched != swap.shownPath()) {
+        // A dropped model is the one watched from then on.
+        watched = swap.shownPath();
+        watch.reset(stampOf(watched));
+    }
+    if (watching && !swap.busy() && watch.settled(stampOf(watched), now, &std::cerr, watched))
+        swap.startReading(watched);
+}
+
 } // namespace
 
 int runViewer(const ViewerOptions& options)
@@ -186,14 +203,16 @@ int runViewer(const ViewerOptions& options)
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
         import = std::make_unique<import::ImportProcess>(options.scenePath);
     openWindow(!picture, 0, 0, options.settingsPath, options.glDebug);
-    const ModelOutcome outcome = initScene(options.scenePath, import.get());
+    // A window draws its stage, and answers its keys, while the model comes
+    // in; a picture waits for it.
+    ModelSwap swap;
+    const ModelOutcome outcome = initScene(options.scenePath, std::move(import), picture ? nullptr : &swap);
     if (renderer->stage != nullptr)
         renderer->stage->groundShown = !options.noGround;
     // A window never shown owns none of its pixels on most drivers: the
     // picture is drawn into a framebuffer of the renderer's.
     if (picture)
         renderer->drawIntoPicture();
-    import.reset();
     // No picture of a model that is not there: a black one would pass for one.
     if (picture && outcome != ModelOutcome::shown) {
         shutdown();
@@ -214,7 +233,6 @@ int runViewer(const ViewerOptions& options)
     if (renderer->stage != nullptr)
         switchGround = [] { renderer->stage->groundShown = !renderer->stage->groundShown; };
     registerCallbacks();
-    ModelSwap swap;
     FileWatch watch;
     std::string watched = options.scenePath;
     if (modelControls) {
@@ -225,18 +243,12 @@ int runViewer(const ViewerOptions& options)
     double last = glfwGetTime();
     while (!glfwWindowShouldClose(window)) {
         const double now = glfwGetTime();
-        const float dt = static_cast<float>(now - last);
+        // The tour shows the model: its clock waits for the first one.
+        const float dt = swap.startingUp() && tourActive ? 0.0f : static_cast<float>(now - last);
         last = now;
         runFrame(dt, &screenshots);
-        if (!modelControls)
-            continue;
-        if (swap.poll() && watched != swap.shownPath()) {
-            // A dropped model is the one watched from then on.
-            watched = swap.shownPath();
-            watch.reset(stampOf(watched));
-        }
-        if (options.watch && !swap.busy() && watch.settled(stampOf(watched), now, &std::cerr, watched))
-            swap.startReading(watched);
+        if (modelControls)
+            followModel(swap, watch, watched, options.watch, now);
     }
     acceptDrops(nullptr);
     saveScreenshot = nullptr;

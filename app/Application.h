@@ -1,9 +1,11 @@
 // Start-up, the frame loop and shutdown of the viewer.
 #pragma once
 
+#include "import/ImportProcess.h"
 #include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
 
+#include <memory>
 #include <string>
 
 struct ViewerOptions;
@@ -14,8 +16,11 @@ class Screenshots;
 // light and the imported scene, in that order. The scene is `sceneFile` with
 // its textures beside it, read by `started` where the caller started its
 // import early, or the built-in one when `sceneFile` is empty. Says how the
-// model fared; the built-in scene counts as shown.
-ModelOutcome initScene(const std::string& sceneFile = "", import::ImportProcess* started = nullptr);
+// model fared; the built-in scene counts as shown. With `later` (a window)
+// the model is not waited for: the stage is shown empty, and `later` shows
+// the model once it has come in (the outcome is then `loading`).
+ModelOutcome initScene(const std::string& sceneFile = "", std::unique_ptr<import::ImportProcess> started = nullptr,
+                       ModelSwap* later = nullptr);
 
 // Files dropped on the window from now on are opened through `swap`;
 // none: drops are ignored.

@@ -7,11 +7,16 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <new>
+#include <poll.h>
+#include <sstream>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -34,6 +39,15 @@ namespace {
 
 constexpr int streamDescriptor = 3;
 constexpr auto watchInterval = std::chrono::milliseconds(10);
+// What the viewer reads at once, and what the pipe holds: a megabyte lets
+// the process go on sending while the viewer draws a frame.
+constexpr size_t chunkBytes = 1 << 20;
+// How long a process whose stream has ended is given to be seen ending,
+// rather than be killed for being slow to exit: how it ended says why.
+constexpr auto exitGrace = std::chrono::seconds(1);
+
+// Import processes this viewer has started, for the tests' stall.
+int importsStarted = 0;
 
 // Bytes of the process's memory: its address space (statm's first field) or
 // what of it is resident (the second).
@@ -55,6 +69,43 @@ std::string seconds(double value)
     char text[32];
     std::snprintf(text, sizeof text, "%.0f s", value);
     return text;
+}
+
+// A process's own time: the wall time less what it spends ready to run
+// while the CPUs run others (schedstat's second field), the viewer's frames
+// among them: a busy machine slows an import down, but does not stall it.
+// A stopped or blocked process does not wait for a CPU: its time counts.
+class OwnTime {
+public:
+    explicit OwnTime(pid_t process) : path("/proc/" + std::to_string(process) + "/schedstat") { step(); }
+    // The seconds since the last step.
+    double step()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        unsigned long long running = 0;
+        unsigned long long waiting = waitedNanoseconds;
+        std::ifstream(path) >> running >> waiting;
+        const double counted = std::chrono::duration<double>(now - last).count() -
+                               static_cast<double>(waiting - std::min(waiting, waitedNanoseconds)) / 1e9;
+        last = now;
+        waitedNanoseconds = std::max(waiting, waitedNanoseconds);
+        return std::max(counted, 0.0);
+    }
+
+private:
+    std::string path;
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+    unsigned long long waitedNanoseconds = 0;
+};
+
+// BRASSFERN_TEST_STALL_IMPORT="N BYTES": the stream of the Nth import stops after BYTES.
+void stallForTests(int import)
+{
+    const char* setting = std::getenv("BRASSFERN_TEST_STALL_IMPORT");
+    int which = 0;
+    unsigned long long bytes = 0;
+    if (setting != nullptr && std::sscanf(setting, "%d %llu", &which, &bytes) == 2 && which == import)
+        TransferWriter::stallAfterBytes = bytes;
 }
 
 // In the child: its address space may grow by the budget, so that an
@@ -87,6 +138,7 @@ private:
 [[noreturn]] void runChild(const std::string& path, int writeEnd, ImportProgress* progress, const ImportBudget& budget,
                            pid_t viewer)
 {
+    progress->residentAtStart = memoryOf(getpid(), 1);
 #ifdef __linux__
     // A viewer that ends on a fatal path does not wait for its import.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -104,6 +156,7 @@ private:
     closefrom(streamDescriptor + 1);
     // A viewer that went away is no reason to die of a signal.
     std::signal(SIGPIPE, SIG_IGN);
+    stallForTests(importsStarted);
     const AddressLimit limit(budget);
     sendModel(path, streamDescriptor, progress, [&limit, progress](unsigned long long bytes) {
         limit.set(progress->bytesRead += bytes);
@@ -113,6 +166,35 @@ private:
 }
 
 } // namespace
+
+unsigned long long importMemoryCap(const std::string& meminfo)
+{
+    std::istringstream lines(meminfo);
+    unsigned long long available = 0;
+    unsigned long long free = 0;
+    std::string name;
+    unsigned long long kilobytes = 0;
+    std::string unit;
+    while (lines >> name >> kilobytes) {
+        std::getline(lines, unit);
+        if (name == "MemAvailable:")
+            available = kilobytes;
+        else if (name == "MemFree:")
+            free = kilobytes;
+    }
+    const unsigned long long kilobytesFree = available != 0 ? available : free;
+    if (kilobytesFree == 0)
+        return std::numeric_limits<unsigned long long>::max();
+    return kilobytesFree * 1024 / 2;
+}
+
+unsigned long long importMemoryCap()
+{
+    std::ifstream file("/proc/meminfo");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return importMemoryCap(text.str());
+}
 
 ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget) : budget(budget)
 {
@@ -127,11 +209,19 @@ ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget
         startFailure = std::string("cannot start the import process: ") + std::strerror(errno);
         return;
     }
+    // The viewer takes the stream between its frames: it never waits on a
+    // read, and the pipe holds what comes meanwhile (a megabyte, where the
+    // system lets a pipe hold that much).
+    fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
+    fcntl(ends[0], F_SETPIPE_SZ, static_cast<int>(chunkBytes));
+    chunk.resize(chunkBytes);
     // Whatever is buffered would otherwise be written twice.
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
     const pid_t viewer = getpid();
+    viewerResident = memoryOf(viewer, 1);
+    ++importsStarted;
     child = fork();
     if (child == 0)
         runChild(path, ends[1], progress, budget, viewer);
@@ -156,16 +246,89 @@ ImportProcess::~ImportProcess()
     }
 }
 
-bool ImportProcess::ready() const
+bool ImportProcess::receive(double seconds)
 {
-    return !startFailure.empty() || ended || progress->stage >= ImportProgress::sending;
+    return pump(Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)),
+                1);
+}
+
+// Reads until the import is over or `until`, waiting up to
+// `idleMilliseconds` at a time for the process to send more.
+bool ImportProcess::pump(Clock::time_point until, int idleMilliseconds)
+{
+    while (!over) {
+        // A stream over before its end (complete, failed, or refused for what
+        // it held) needs nothing more from the process.
+        if (!startFailure.empty() || (reader.over() && !streamEnded)) {
+            over = true;
+            break;
+        }
+        if (streamEnded) {
+            over = ended || Clock::now() - streamEndedAt > exitGrace;
+            if (over || Clock::now() >= until)
+                break;
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(std::chrono::milliseconds(idleMilliseconds), until - Clock::now()));
+            continue;
+        }
+        if (readSome()) {
+            if (Clock::now() >= until)
+                break;
+            continue;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        pollfd wanted{stream, POLLIN, 0};
+        if (left <= 0 || poll(&wanted, 1, static_cast<int>(std::min<long long>(left, idleMilliseconds))) == 0)
+            break;
+    }
+    return over;
+}
+
+// One read: true when it gave bytes or ended the stream, false when
+// nothing has come yet.
+bool ImportProcess::readSome()
+{
+    const ssize_t got = read(stream, chunk.data(), chunk.size());
+    if (got > 0) {
+        reader.take(chunk.data(), static_cast<size_t>(got));
+        return true;
+    }
+    if (got < 0 && errno == EINTR)
+        return true;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return false;
+    reader.end();
+    streamEnded = true;
+    streamEndedAt = Clock::now();
+    return true;
+}
+
+bool ImportProcess::viewerBehind() const
+{
+    int unread = 0;
+    return ioctl(stream, FIONREAD, &unread) == 0 && unread > 0;
+}
+
+// Resident bytes past those the process started with: pages it shared with
+// the viewer then, and still maps, are the viewer's, however many there are
+// and whatever the viewer does with its own copies since. Read every few
+// milliseconds, so from statm: smaps_rollup's private counts walk every
+// page of a big process (tens of milliseconds a read at a gigabyte).
+unsigned long long ImportProcess::addedMemory() const
+{
+    const unsigned long long reported = progress->residentAtStart;
+    if (reported == 0)
+        return 0;
+    // A process forked from the viewer starts with no more than the viewer had.
+    const unsigned long long atStart = std::min(reported, viewerResident);
+    const unsigned long long now = memoryOf(child, 1);
+    return now > atStart ? now - atStart : 0;
 }
 
 void ImportProcess::watch()
 {
-    using Clock = std::chrono::steady_clock;
+    OwnTime time(child);
     double activeSeconds = 0.0;
-    Clock::time_point last = Clock::now();
     for (;;) {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child) {
@@ -180,19 +343,18 @@ void ImportProcess::watch()
             ended = true;
             return;
         }
-        const Clock::time_point now = Clock::now();
-        const int stage = progress->stage;
-        if (stage == ImportProgress::importing || stage == ImportProgress::building ||
-            stage == ImportProgress::decodingTextures)
-            activeSeconds += std::chrono::duration<double>(now - last).count();
-        last = now;
+        // Every stage counts, but not a process blocked on a full pipe, or
+        // about to be, while the viewer is busy with its frame: a viewer
+        // that reads as it draws never gets a healthy import killed.
+        const double step = time.step();
+        if (!viewerBehind())
+            activeSeconds += step;
         if (killReason.empty()) {
             const unsigned long long bytesRead = progress->bytesRead;
-            const unsigned long long resident = memoryOf(child, 1);
             if (activeSeconds > budget.seconds(bytesRead))
                 killReason = "the import did not finish within " + seconds(budget.seconds(bytesRead)) +
                              " and was stopped";
-            else if (resident > budget.memory(bytesRead))
+            else if (addedMemory() > budget.memory(bytesRead))
                 killReason = "the import needed more than " + megabytes(budget.memory(bytesRead)) +
                              " of memory and was stopped";
             if (!killReason.empty())
@@ -210,48 +372,54 @@ void ImportProcess::stopWatching()
     watcher.join();
 }
 
-bool ImportProcess::finish(ModelData& model, std::string& reason)
+// Why a stream stopped short: what it held that no import sends, or how the
+// process ended.
+std::string ImportProcess::cutReason() const
+{
+    std::string why = reader.result.reason;
+    if (why.empty())
+        why = killReason;
+    if (why.empty() && WIFSIGNALED(waitStatus))
+        why = "the importer crashed (" + std::string(strsignal(WTERMSIG(waitStatus))) + ")";
+    if (why.empty() && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
+        why = "the import process ended with status " + std::to_string(WEXITSTATUS(waitStatus));
+    return why.empty() ? "the import process ended before the model was complete" : why;
+}
+
+bool ImportProcess::finish(ModelData& out, std::string& reason)
 {
     if (!startFailure.empty()) {
         reason = startFailure;
         return false;
     }
-    if (stream < 0) {
+    if (collected) {
         reason = "the import was collected already";
         return false;
     }
-    const TransferResult result = readTransfer(stream, model);
-    close(stream);
-    stream = -1;
-    // Give a process that ended by itself a moment to be seen doing so,
-    // rather than be killed for being slow to exit.
-    for (int i = 0; i < 100 && !ended; ++i)
-        std::this_thread::sleep_for(watchInterval);
+    while (!pump(Clock::now() + std::chrono::seconds(1), 100)) {
+    }
+    collected = true;
+    // Over: whatever the process still does is not wanted.
     stopWatching();
-
+    out = std::move(model);
+    const TransferResult& result = reader.result;
     if (result.outcome == TransferResult::Outcome::complete)
         return true;
     if (result.outcome == TransferResult::Outcome::failed) {
         reason = result.reason.empty() ? "the importer gave no reason" : result.reason;
         return false;
     }
-    std::string why = killReason;
-    if (why.empty() && WIFSIGNALED(waitStatus))
-        why = "the importer crashed (" + std::string(strsignal(WTERMSIG(waitStatus))) + ")";
-    if (why.empty() && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
-        why = "the import process ended with status " + std::to_string(WEXITSTATUS(waitStatus));
-    if (why.empty())
-        why = result.reason.empty() ? "the import process ended before the model was complete" : result.reason;
+    const std::string why = cutReason();
     if (!result.geometryComplete) {
         reason = why;
         return false;
     }
     // Every mesh arrived; only the textures from the one being read on are missing.
-    for (size_t i = result.pendingTexture < 0 ? model.textures.size() : static_cast<size_t>(result.pendingTexture);
-         i < model.textures.size(); ++i)
-        model.notes.push_back("Could not load texture " + model.textures[i].name + ": " +
-                              (static_cast<int>(i) == result.pendingTexture ? why : "not read after that") +
-                              "; its meshes show their colour");
+    for (size_t i = result.pendingTexture < 0 ? out.textures.size() : static_cast<size_t>(result.pendingTexture);
+         i < out.textures.size(); ++i)
+        out.notes.push_back("Could not load texture " + out.textures[i].name + ": " +
+                            (static_cast<int>(i) == result.pendingTexture ? why : "not read after that") +
+                            "; its meshes show their colour");
     return true;
 }
 

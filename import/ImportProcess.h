@@ -2,13 +2,16 @@
 #pragma once
 
 #include "import/ModelData.h"
+#include "import/ModelTransfer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <sys/types.h>
 #include <thread>
+#include <vector>
 
 namespace Assimp {
 class IOSystem;
@@ -26,19 +29,40 @@ struct ImportProgress {
     // read, or textures decoded, of how many.
     std::atomic<unsigned long long> workDone{0};
     std::atomic<unsigned long long> workTotal{0};
+    // The process's resident bytes as it started: the pages it still shares
+    // with the viewer then, which its budget leaves out.
+    std::atomic<unsigned long long> residentAtStart{0};
 };
 
+// Half of the memory that `meminfo` (the text of /proc/meminfo) says is
+// available: the model must fit a second time in the viewer, which takes
+// its arrays and then the GL's copies of them. MemAvailable counts the
+// caches the kernel would give up, and is never more than the machine has;
+// a kernel without it gives MemFree. No limit when neither is there.
+unsigned long long importMemoryCap(const std::string& meminfo);
+// The same for this machine now.
+unsigned long long importMemoryCap();
+
 struct ImportBudget {
-    // Time spent importing and decoding, not waiting for the viewer to take
-    // what was sent: a base for any file plus a share for each megabyte read.
+    // Time the process spends on the model, in every stage, sending
+    // included, but not while what it sent waits for the viewer to take it,
+    // nor while it waits for a CPU that the machine gives to others: a base
+    // for any file plus a share for each megabyte read.
     double baseSeconds = 10.0;
     double secondsPerMegabyte = 1.0;
-    // Resident memory of the import process.
+    // Memory the process adds to what it shared with the viewer as it
+    // started: resident bytes past those it started with, and its address
+    // space likewise. A base plus a share of the bytes read, but never more
+    // than `mostBytes`, whatever size the files claim.
     unsigned long long baseBytes = 1ULL << 30;
     unsigned long long bytesPerByteRead = 8;
+    unsigned long long mostBytes = importMemoryCap();
 
     double seconds(unsigned long long bytesRead) const { return baseSeconds + secondsPerMegabyte * bytesRead / 1e6; }
-    unsigned long long memory(unsigned long long bytesRead) const { return baseBytes + bytesPerByteRead * bytesRead; }
+    unsigned long long memory(unsigned long long bytesRead) const
+    {
+        return std::min(mostBytes, baseBytes + bytesPerByteRead * bytesRead);
+    }
 };
 
 // The importer and the image library read files from strangers, and both
@@ -48,9 +72,14 @@ struct ImportBudget {
 // ends this process alone: the viewer reports why and goes on.
 //
 // The process starts at construction, so that it can work while the viewer
-// opens its window; `finish` collects the model. Start it before the
-// viewer's own threads exist where possible: the child then holds a copy of
-// a process with one thread.
+// opens its window; `receive` takes its stream between frames, `finish`
+// collects the model. Start it before the viewer's own threads exist where
+// possible: the child then holds a copy of a process with one thread.
+//
+// For the tests, BRASSFERN_TEST_STALL_IMPORT="N BYTES" makes the Nth import
+// process of the viewer stop itself (SIGSTOP) once it has sent BYTES bytes,
+// as one stalled by a bug or a debugger would: nothing else can stop it
+// halfway through its stream at a known point.
 class ImportProcess {
 public:
     explicit ImportProcess(const std::string& path, const ImportBudget& budget = ImportBudget());
@@ -58,31 +87,48 @@ public:
     ImportProcess(const ImportProcess&) = delete;
     ImportProcess& operator=(const ImportProcess&) = delete;
 
-    // Waits for the model. False, with the reason in `reason`, when there is
-    // none: the importer refused the file, or the process crashed, ran out
-    // of its time or memory, or could not start. A process that ended while
-    // decoding textures still gives its model, with a note for the rest.
-    bool finish(ModelData& model, std::string& reason);
+    // Takes what the process has sent, for about `seconds` at most, and
+    // waits no longer than a millisecond for more. True once the import is
+    // over: `finish` then returns without waiting.
+    bool receive(double seconds);
 
-    // Whether `finish` would return without waiting on the import itself:
-    // the process has ended, or has the model and is sending it (which
-    // `finish` takes as fast as it comes), or never started.
-    bool ready() const;
+    // Waits for the import to be over (its budget bounds the wait) and
+    // gives the model. False, with the reason in `reason`, when there is
+    // none: the importer refused the file, the stream held what no import
+    // sends, or the process crashed, ran out of its time or memory, or could
+    // not start. A process that ended while decoding textures still gives
+    // its model, with a note for the rest.
+    bool finish(ModelData& model, std::string& reason);
 
     // What the process says of its progress, and when it started.
     const ImportProgress* progressPage() const { return progress; }
     std::chrono::steady_clock::time_point startedAt() const { return started; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    bool pump(Clock::time_point until, int idleMilliseconds);
+    bool readSome();
+    std::string cutReason() const;
     void watch();
+    bool viewerBehind() const;
+    unsigned long long addedMemory() const;
     void stopWatching();
 
     ImportBudget budget;
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    Clock::time_point started = Clock::now();
     ImportProgress* progress = nullptr; // shared with the child
     pid_t child = -1;
-    int stream = -1; // the read end of the child's records
+    int stream = -1; // the read end of the child's records, not blocking
+    unsigned long long viewerResident = 0; // as the child was forked
     std::string startFailure;
+    // The model as it arrives.
+    ModelData model;
+    TransferReader reader{model};
+    std::vector<unsigned char> chunk;
+    bool streamEnded = false;
+    Clock::time_point streamEndedAt;
+    bool over = false;
+    bool collected = false;
     std::thread watcher;
     std::atomic<bool> stopping{false};
     // Set by the watcher once the child has ended: how, and why it was ended.

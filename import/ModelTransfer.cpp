@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <memory>
+#include <csignal>
 #include <unistd.h>
 
 namespace import {
@@ -14,6 +14,8 @@ namespace {
 
 constexpr size_t bufferBytes = 1 << 16;
 constexpr size_t maxTextBytes = 1 << 16;
+// The longest piece of a record that is read whole: a tag, a text and two numbers.
+constexpr size_t maxPieceBytes = maxTextBytes + 64;
 // Elements read before an array grows again.
 constexpr size_t arrayStep = 1 << 20;
 constexpr long long maxImageSide = 16384;
@@ -32,71 +34,6 @@ enum Tag : char {
     failureTag = 'F',
 };
 
-class Reader {
-public:
-    explicit Reader(int fd) : fd(fd) {}
-
-    bool bytes(void* data, size_t size)
-    {
-        auto* out = static_cast<unsigned char*>(data);
-        while (size > 0) {
-            if (at == filled && !fill())
-                return false;
-            const size_t now = std::min(size, filled - at);
-            std::memcpy(out, buffer + at, now);
-            at += now;
-            out += now;
-            size -= now;
-        }
-        return true;
-    }
-    bool u32(unsigned& value) { return bytes(&value, sizeof value); }
-    bool u64(unsigned long long& value) { return bytes(&value, sizeof value); }
-    bool text(std::string& value)
-    {
-        unsigned size = 0;
-        if (!u32(size) || size > maxTextBytes)
-            return false;
-        value.resize(size);
-        return bytes(value.data(), size);
-    }
-    template <typename T> bool array(std::vector<T>& values, unsigned long long limit)
-    {
-        unsigned long long count = 0;
-        if (!u64(count) || count > limit)
-            return false;
-        values.clear();
-        while (values.size() < count) {
-            const size_t start = values.size();
-            const size_t step = static_cast<size_t>(std::min<unsigned long long>(arrayStep, count - start));
-            values.resize(start + step);
-            if (!bytes(values.data() + start, step * sizeof(T)))
-                return false;
-        }
-        return true;
-    }
-
-private:
-    bool fill()
-    {
-        for (;;) {
-            const ssize_t got = read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;
-            at = 0;
-            filled = static_cast<size_t>(got);
-            return true;
-        }
-    }
-
-    int fd;
-    unsigned char buffer[bufferBytes];
-    size_t at = 0;
-    size_t filled = 0;
-};
-
 bool validMesh(const ModelMesh& mesh, size_t materials)
 {
     const unsigned perFace = static_cast<unsigned>(mesh.primitive);
@@ -113,6 +50,8 @@ bool validMesh(const ModelMesh& mesh, size_t materials)
 
 } // namespace
 
+unsigned long long TransferWriter::stallAfterBytes = 0;
+
 bool TransferWriter::flush()
 {
     size_t done = 0;
@@ -120,10 +59,14 @@ bool TransferWriter::flush()
         const ssize_t wrote = write(fd, buffer.data() + done, buffer.size() - done);
         if (wrote < 0 && errno == EINTR)
             continue;
-        if (wrote <= 0)
+        if (wrote <= 0) {
             good = false;
-        else
+        } else {
             done += static_cast<size_t>(wrote);
+            written += static_cast<unsigned long long>(wrote);
+            if (stallAfterBytes != 0 && written >= stallAfterBytes)
+                raise(SIGSTOP);
+        }
     }
     buffer.clear();
     return good;
@@ -223,136 +166,387 @@ bool TransferWriter::failure(const std::string& reason)
     return tag(failureTag) && text(reason) && flush();
 }
 
-TransferResult readTransfer(int fd, ModelData& model)
+// A piece of a record, read from `at` whole or not at all: a piece whose
+// bytes have not all come is read again from its start once they have.
+class TransferReader::Cursor {
+public:
+    Cursor(const unsigned char* data, size_t size) : at(data), left(size) {}
+    bool bytes(void* out, size_t size)
+    {
+        if (size > left)
+            return false;
+        std::memcpy(out, at, size);
+        at += size;
+        left -= size;
+        return true;
+    }
+    bool u32(unsigned& value) { return bytes(&value, sizeof value); }
+    bool u64(unsigned long long& value) { return bytes(&value, sizeof value); }
+    bool text(std::string& value)
+    {
+        unsigned size = 0;
+        if (!u32(size))
+            return false;
+        if (size > maxTextBytes) {
+            tooLong = true;
+            return false;
+        }
+        if (size > left)
+            return false;
+        value.assign(reinterpret_cast<const char*>(at), size);
+        at += size;
+        left -= size;
+        return true;
+    }
+
+    const unsigned char* at;
+    size_t left;
+    bool tooLong = false; // a text no writer writes: waiting for it would never end
+};
+
+size_t TransferReader::ArrayFill::elementSize() const
 {
-    TransferResult result;
-    auto reader = std::make_unique<Reader>(fd);
-    Reader& in = *reader;
-    // Textures arrive, or fail, in order.
-    size_t texturesResolved = 0;
-    const auto cut = [&](const char* what) {
-        result.outcome = TransferResult::Outcome::cut;
-        result.reason = what;
-        if (result.geometryComplete && texturesResolved < model.textures.size())
-            result.pendingTexture = static_cast<int>(texturesResolved);
-        return result;
-    };
-    for (;;) {
-        char tag = 0;
-        if (!in.bytes(&tag, 1))
-            return cut("");
-        switch (tag) {
-        case noteTag: {
-            std::string line;
-            if (!in.text(line))
-                return cut("");
-            model.notes.push_back(line);
+    return bytes != nullptr ? 1 : 4;
+}
+
+size_t TransferReader::ArrayFill::size() const
+{
+    return floats != nullptr ? floats->size() : indices != nullptr ? indices->size() : bytes->size();
+}
+
+unsigned char* TransferReader::ArrayFill::resize(size_t elements) const
+{
+    if (floats != nullptr) {
+        floats->resize(elements);
+        return reinterpret_cast<unsigned char*>(floats->data());
+    }
+    if (indices != nullptr) {
+        indices->resize(elements);
+        return reinterpret_cast<unsigned char*>(indices->data());
+    }
+    bytes->resize(elements);
+    return bytes->data();
+}
+
+bool TransferReader::take(const unsigned char* data, size_t size)
+{
+    if (!staged.empty() && !done) {
+        // The piece begun in earlier bytes, completed from these.
+        const size_t before = staged.size();
+        const size_t added = std::min(size, maxPieceBytes - std::min(before, maxPieceBytes));
+        staged.insert(staged.end(), data, data + added);
+        const size_t used = consume(staged.data(), staged.size());
+        if (done)
+            return false;
+        if (used < before) {
+            if (added < size)
+                cut("a record longer than any writer writes");
+            return !done;
+        }
+        // What of these bytes consume did not take starts a piece of its own.
+        staged.clear();
+        data += used - before;
+        size -= used - before;
+    }
+    const size_t used = done ? size : consume(data, size);
+    if (!done && used < size)
+        staged.assign(data + used, data + size);
+    return !done;
+}
+
+void TransferReader::end()
+{
+    if (!done)
+        cut("");
+    staged.clear();
+    staged.shrink_to_fit();
+}
+
+size_t TransferReader::consume(const unsigned char* data, size_t size)
+{
+    size_t used = 0;
+    while (!done && used < size) {
+        if (filling) {
+            used += fill(data + used, size - used);
+            if (!filling)
+                arrayFilled();
+            continue;
+        }
+        Cursor in(data + used, size - used);
+        if (!piece(in)) {
+            if (in.tooLong)
+                cut("a text longer than any writer writes");
             break;
         }
-        case textureTag: {
-            ModelTexture texture;
-            if (result.geometryComplete || !in.text(texture.name))
-                return cut("a texture record out of place");
-            model.textures.push_back(texture);
-            break;
-        }
-        case materialTag: {
-            ModelMaterial material;
-            unsigned texture = 0;
-            unsigned twoSided = 0;
-            if (result.geometryComplete || !in.bytes(&material.diffuse[0], 4 * sizeof(float)) || !in.u32(texture) ||
-                !in.u32(twoSided))
-                return cut("a material record out of place");
-            material.texture = static_cast<int>(texture);
-            if (material.texture >= static_cast<int>(model.textures.size()) || material.texture < -1)
-                return cut("a material names a texture that was not sent");
-            for (int i = 0; i < 4; ++i)
-                material.diffuse[i] = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f)
-                                                                         : 1.0f;
-            material.twoSided = twoSided != 0;
-            model.materials.push_back(material);
-            break;
-        }
-        case meshTag: {
-            ModelMesh mesh;
-            unsigned primitive = 0;
-            constexpr unsigned long long most = 1ULL << 34;
-            if (result.geometryComplete || !in.text(mesh.name) || !in.u32(primitive) || !in.u32(mesh.material) ||
-                !in.array(mesh.positions, most) || !in.array(mesh.normals, most) ||
-                !in.array(mesh.texCoords, most) || !in.array(mesh.colours, most) || !in.array(mesh.indices, most))
-                return cut("");
-            mesh.primitive = static_cast<Primitive>(primitive);
-            if (!validMesh(mesh, model.materials.size()))
-                return cut("a mesh whose counts or indices do not match");
-            model.meshes.push_back(std::move(mesh));
-            break;
-        }
-        case placementTag: {
-            ModelPlacement placement;
-            if (result.geometryComplete || !in.u32(placement.mesh) ||
-                !in.bytes(&placement.transform[0][0], 16 * sizeof(float)))
-                return cut("");
-            if (placement.mesh >= model.meshes.size())
-                return cut("a placement of a mesh that was not sent");
-            const float* m = &placement.transform[0][0];
-            if (std::all_of(m, m + 16, [](float v) { return std::isfinite(v); }))
-                model.placements.push_back(placement);
-            break;
-        }
-        case geometryTag:
-            if (result.geometryComplete)
-                return cut("the geometry ended twice");
-            result.geometryComplete = true;
-            break;
-        case imageTag: {
-            unsigned texture = 0;
-            unsigned width = 0;
-            unsigned height = 0;
-            ModelImage image;
-            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved ||
-                texture >= model.textures.size())
-                return cut("an image out of place");
-            if (!in.u32(width) || !in.u32(height))
-                return cut("");
-            if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide ||
-                static_cast<long long>(width) * height > maxImagePixels)
-                return cut("an image of a size no texture has");
-            if (!in.array(image.pixels, 4ULL * width * height))
-                return cut("");
-            if (image.pixels.size() != 4ULL * width * height)
-                return cut("an image whose pixels do not match its size");
-            image.width = static_cast<int>(width);
-            image.height = static_cast<int>(height);
-            model.textures[texture].image = static_cast<int>(model.images.size());
-            model.images.push_back(std::move(image));
-            ++texturesResolved;
-            break;
-        }
-        case textureFailedTag: {
-            unsigned texture = 0;
-            std::string reason;
-            if (!result.geometryComplete || !in.u32(texture) || texture != texturesResolved ||
-                texture >= model.textures.size() || !in.text(reason))
-                return cut("a texture failure out of place");
-            ++texturesResolved;
-            model.notes.push_back("Could not load texture " + model.textures[texture].name + ": " + reason +
-                                  "; its meshes show their colour");
-            break;
-        }
-        case endTag:
-            if (!result.geometryComplete || texturesResolved != model.textures.size())
-                return cut("the model ended before its geometry and textures did");
-            result.outcome = TransferResult::Outcome::complete;
-            return result;
-        case failureTag:
-            if (!in.text(result.reason))
-                return cut("");
-            result.outcome = TransferResult::Outcome::failed;
-            return result;
-        default:
-            return cut("a record of no known kind");
-        }
+        used = size - in.left;
+    }
+    return used;
+}
+
+// False while the piece's bytes have not all come.
+bool TransferReader::piece(Cursor& in)
+{
+    if (open != 0) {
+        unsigned long long count = 0;
+        return in.u64(count) && startArray(count);
+    }
+    char tag = 0;
+    return in.bytes(&tag, 1) && record(tag, in);
+}
+
+bool TransferReader::record(char tag, Cursor& in)
+{
+    switch (tag) {
+    case meshTag:
+        return meshHeader(in);
+    case imageTag:
+        return imageHeader(in);
+    case textureTag:
+    case materialTag:
+    case placementTag:
+        return geometryRecord(tag, in);
+    default:
+        return smallRecord(tag, in);
     }
 }
 
+// A mesh's name, kind of face and material; its arrays follow.
+bool TransferReader::meshHeader(Cursor& in)
+{
+    std::string name;
+    unsigned primitive = 0;
+    unsigned material = 0;
+    if (result.geometryComplete)
+        return cut("a mesh record out of place");
+    if (!in.text(name) || !in.u32(primitive) || !in.u32(material))
+        return false;
+    if (!withinLimit(model.meshes.size(), ModelLimits::meshes, "meshes"))
+        return true;
+    mesh = ModelMesh();
+    mesh.name = std::move(name);
+    mesh.primitive = static_cast<Primitive>(primitive);
+    mesh.material = material;
+    open = meshTag;
+    meshArrays = 0;
+    return true;
+}
+
+// The texture an image is for and its size; its pixels follow.
+bool TransferReader::imageHeader(Cursor& in)
+{
+    unsigned texture = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    if (!result.geometryComplete)
+        return cut("an image out of place");
+    if (!in.u32(texture) || !in.u32(width) || !in.u32(height))
+        return false;
+    if (texture != texturesResolved || texture >= model.textures.size())
+        return cut("an image out of place");
+    if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide ||
+        static_cast<long long>(width) * height > maxImagePixels)
+        return cut("an image of a size no texture has");
+    image = ModelImage();
+    image.width = static_cast<int>(width);
+    image.height = static_cast<int>(height);
+    imageTexture = texture;
+    open = imageTag;
+    return true;
+}
+
+// Textures, materials and placements: before the geometry ends, each
+// naming only what came before it.
+bool TransferReader::geometryRecord(char tag, Cursor& in)
+{
+    if (result.geometryComplete)
+        return cut(tag == textureTag    ? "a texture record out of place"
+                   : tag == materialTag ? "a material record out of place"
+                                        : "a placement record out of place");
+    if (tag == textureTag) {
+        ModelTexture texture;
+        if (!in.text(texture.name))
+            return false;
+        if (withinLimit(model.textures.size(), ModelLimits::textures, "textures"))
+            model.textures.push_back(std::move(texture));
+        return true;
+    }
+    if (tag == materialTag) {
+        ModelMaterial material;
+        unsigned texture = 0;
+        unsigned twoSided = 0;
+        if (!in.bytes(&material.diffuse[0], 4 * sizeof(float)) || !in.u32(texture) || !in.u32(twoSided))
+            return false;
+        material.texture = static_cast<int>(texture);
+        if (material.texture >= static_cast<int>(model.textures.size()) || material.texture < -1)
+            return cut("a material names a texture that was not sent");
+        if (!withinLimit(model.materials.size(), ModelLimits::materials, "materials"))
+            return true;
+        for (int i = 0; i < 4; ++i)
+            material.diffuse[i] = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f)
+                                                                     : 1.0f;
+        material.twoSided = twoSided != 0;
+        model.materials.push_back(material);
+        return true;
+    }
+    ModelPlacement placement;
+    if (!in.u32(placement.mesh) || !in.bytes(&placement.transform[0][0], 16 * sizeof(float)))
+        return false;
+    if (!withinLimit(placementRecords++, ModelLimits::placements, "placements"))
+        return true;
+    if (placement.mesh >= model.meshes.size())
+        return cut("a placement of a mesh that was not sent");
+    const float* m = &placement.transform[0][0];
+    if (std::all_of(m, m + 16, [](float v) { return std::isfinite(v); }))
+        model.placements.push_back(placement);
+    return true;
+}
+
+// The other records, read whole; none is longer than maxPieceBytes.
+bool TransferReader::smallRecord(char tag, Cursor& in)
+{
+    switch (tag) {
+    case noteTag: {
+        std::string line;
+        if (!in.text(line))
+            return false;
+        model.notes.push_back(std::move(line));
+        return true;
+    }
+    case geometryTag:
+        if (result.geometryComplete)
+            return cut("the geometry ended twice");
+        result.geometryComplete = true;
+        return true;
+    case textureFailedTag: {
+        unsigned texture = 0;
+        std::string reason;
+        if (!result.geometryComplete)
+            return cut("a texture failure out of place");
+        if (!in.u32(texture) || !in.text(reason))
+            return false;
+        if (texture != texturesResolved || texture >= model.textures.size())
+            return cut("a texture failure out of place");
+        ++texturesResolved;
+        model.notes.push_back("Could not load texture " + model.textures[texture].name + ": " + reason +
+                              "; its meshes show their colour");
+        return true;
+    }
+    case endTag:
+        if (!result.geometryComplete || texturesResolved != model.textures.size())
+            return cut("the model ended before its geometry and textures did");
+        result.outcome = TransferResult::Outcome::complete;
+        done = true;
+        return true;
+    case failureTag:
+        if (!in.text(result.reason))
+            return false;
+        result.outcome = TransferResult::Outcome::failed;
+        done = true;
+        return true;
+    default:
+        return cut("a record of no known kind");
+    }
+}
+
+bool TransferReader::startArray(unsigned long long count)
+{
+    array = ArrayFill();
+    unsigned long long most = 1ULL << 34;
+    if (open == meshTag) {
+        std::vector<float>* const floats[] = {&mesh.positions, &mesh.normals, &mesh.texCoords, &mesh.colours};
+        if (meshArrays < 4)
+            array.floats = floats[meshArrays];
+        else
+            array.indices = &mesh.indices;
+    } else {
+        array.bytes = &image.pixels;
+        most = 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height);
+    }
+    if (count > most)
+        return cut("an array longer than its record allows");
+    array.count = count;
+    filling = count > 0;
+    if (!filling)
+        arrayFilled();
+    return true;
+}
+
+// Copies what `data` holds of the array, which grows a step at a time, as its bytes come.
+size_t TransferReader::fill(const unsigned char* data, size_t size)
+{
+    const unsigned long long total = array.count * array.elementSize();
+    size_t used = 0;
+    while (used < size && array.received < total) {
+        size_t elements = array.size();
+        if (array.received == elements * array.elementSize())
+            elements = static_cast<size_t>(std::min<unsigned long long>(array.count, elements + arrayStep));
+        unsigned char* storage = array.resize(elements);
+        const size_t now =
+            std::min(size - used, static_cast<size_t>(elements * array.elementSize() - array.received));
+        std::memcpy(storage + array.received, data + used, now);
+        array.received += now;
+        used += now;
+    }
+    filling = array.received < total;
+    return used;
+}
+
+void TransferReader::arrayFilled()
+{
+    if (open == meshTag) {
+        if (++meshArrays < 5)
+            return;
+        open = 0;
+        if (!validMesh(mesh, model.materials.size())) {
+            cut("a mesh whose counts or indices do not match");
+            return;
+        }
+        model.meshes.push_back(std::move(mesh));
+        mesh = ModelMesh();
+        return;
+    }
+    open = 0;
+    if (image.pixels.size() != 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height)) {
+        cut("an image whose pixels do not match its size");
+        return;
+    }
+    model.textures[imageTexture].image = static_cast<int>(model.images.size());
+    model.images.push_back(std::move(image));
+    image = ModelImage();
+    ++texturesResolved;
+}
+
+bool TransferReader::withinLimit(size_t count, size_t limit, const char* what)
+{
+    if (count < limit)
+        return true;
+    cut("the model brings more than " + std::to_string(limit) + " " + what + ", more than the viewer takes");
+    return false;
+}
+
+bool TransferReader::cut(const std::string& reason)
+{
+    result.outcome = TransferResult::Outcome::cut;
+    result.reason = reason;
+    if (result.geometryComplete && texturesResolved < model.textures.size())
+        result.pendingTexture = static_cast<int>(texturesResolved);
+    done = true;
+    return true;
+}
+
+TransferResult readTransfer(int fd, ModelData& model)
+{
+    TransferReader reader(model);
+    std::vector<unsigned char> buffer(bufferBytes);
+    while (!reader.over()) {
+        const ssize_t got = read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            reader.end();
+        else
+            reader.take(buffer.data(), static_cast<size_t>(got));
+    }
+    return reader.result;
+}
 } // namespace import

@@ -32,6 +32,11 @@ public:
     bool end();
     bool failure(const std::string& reason);
 
+    // For the tests alone (see BRASSFERN_TEST_STALL_IMPORT in ImportProcess.h):
+    // once a writer has written this many bytes, its process stops itself,
+    // as one stalled by a bug or a debugger would. 0: never.
+    static unsigned long long stallAfterBytes;
+
 private:
     bool tag(char tag);
     bool bytes(const void* data, size_t size);
@@ -43,6 +48,7 @@ private:
 
     int fd;
     bool good = true;
+    unsigned long long written = 0;
     std::vector<unsigned char> buffer;
 };
 
@@ -60,11 +66,73 @@ struct TransferResult {
     int pendingTexture = -1;
 };
 
-// Reads records from `fd` until the last one or the end of the stream,
-// checking each against what came before (counts, indices, sizes), so that
-// what reaches the GPU is consistent whatever the import process wrote.
-// Arrays grow as their bytes arrive: a count that lies cannot make the
-// viewer allocate more than the stream really holds.
+// Reads the records as their bytes arrive, in pieces of any size, checking
+// each against what came before (counts, indices, sizes, the ModelLimits),
+// so that what reaches the GPU is consistent whatever the import process
+// wrote. Arrays grow as their bytes arrive: a count that lies cannot make
+// the viewer allocate more than the stream really holds. Nothing waits
+// here, so that the viewer can take a stream between its frames.
+class TransferReader {
+public:
+    explicit TransferReader(ModelData& model) : model(model) {}
+    TransferReader(const TransferReader&) = delete;
+    TransferReader& operator=(const TransferReader&) = delete;
+
+    // The next bytes of the stream. False once it is over (its last record
+    // came, or it held what no writer writes): the rest is not wanted.
+    bool take(const unsigned char* data, size_t size);
+    // The stream has no more: one without its last record was cut.
+    void end();
+    bool over() const { return done; }
+
+    TransferResult result;
+
+private:
+    // An array whose bytes are still coming, one of the mesh's or the image's.
+    struct ArrayFill {
+        std::vector<float>* floats = nullptr;
+        std::vector<unsigned>* indices = nullptr;
+        std::vector<unsigned char>* bytes = nullptr;
+        unsigned long long count = 0; // elements the record announced
+        unsigned long long received = 0; // bytes
+        size_t elementSize() const;
+        unsigned char* resize(size_t elements) const;
+        size_t size() const;
+    };
+    class Cursor;
+
+    size_t consume(const unsigned char* data, size_t size);
+    bool piece(Cursor& in);
+    bool record(char tag, Cursor& in);
+    bool meshHeader(Cursor& in);
+    bool imageHeader(Cursor& in);
+    bool geometryRecord(char tag, Cursor& in);
+    bool smallRecord(char tag, Cursor& in);
+    bool startArray(unsigned long long count);
+    size_t fill(const unsigned char* data, size_t size);
+    void arrayFilled();
+    bool withinLimit(size_t count, size_t limit, const char* what);
+    bool cut(const std::string& reason);
+
+    ModelData& model;
+    bool done = false;
+    // Bytes of a piece of a record that has not come whole yet.
+    std::vector<unsigned char> staged;
+    // The mesh or image record whose arrays are coming: its tag, 0 between records.
+    char open = 0;
+    ModelMesh mesh;
+    int meshArrays = 0; // of the mesh's five, those read
+    ModelImage image;
+    unsigned imageTexture = 0;
+    bool filling = false;
+    ArrayFill array;
+    // Textures arrive, or fail, in order.
+    size_t texturesResolved = 0;
+    size_t placementRecords = 0;
+};
+
+// Reads records from `fd`, waiting for them, until the last one or the end
+// of the stream, as TransferReader checks them.
 TransferResult readTransfer(int fd, ModelData& model);
 
 } // namespace import

@@ -19,6 +19,7 @@
 #include <iostream>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 std::vector<ShaderProgram*> sharedScenePrograms;
 
@@ -142,7 +143,14 @@ std::string describeModel(const import::ModelData& model)
 
 } // namespace
 
-std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model)
+Texture* uploadPicture(const import::ModelImage& image)
+{
+    if (image.width > Texture::maxSide() || image.height > Texture::maxSide())
+        return nullptr;
+    return new Texture(image.width, image.height, image.pixels.data());
+}
+
+std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, std::vector<Texture*> uploaded)
 {
     // A mesh's arrays go once its last placement is on the GPU.
     std::vector<size_t> placementsLeft(model.meshes.size(), 0);
@@ -151,10 +159,12 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model)
     std::vector<scene::SceneObject*> objects;
     ShaderProgram* program = modelProgram();
     // Each picture once, however many materials name it.
-    std::vector<Texture*> pictures(model.images.size(), nullptr);
+    std::vector<Texture*> pictures = std::move(uploaded);
     for (size_t i = 0; i < model.images.size(); ++i) {
         const import::ModelImage& image = model.images[i];
-        if (image.width > Texture::maxSide() || image.height > Texture::maxSide()) {
+        if (i == pictures.size())
+            pictures.push_back(uploadPicture(image));
+        if (pictures[i] == nullptr) {
             for (const import::ModelTexture& texture : model.textures)
                 if (texture.image == static_cast<int>(i))
                     std::cout << printable("Could not load texture " + texture.name + ": the image is " +
@@ -163,7 +173,6 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model)
                               << std::endl;
             continue;
         }
-        pictures[i] = new Texture(image.width, image.height, image.pixels.data());
         textureCache["\nimage " + std::to_string(i)] = pictures[i];
     }
     bool pointsOrLines = false;
@@ -196,30 +205,73 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model)
     return objects;
 }
 
-std::vector<scene::SceneObject*> importModel(const std::string& path, import::ImportProcess* started,
-                                             ModelOutcome& outcome)
+ModelLoad::ModelLoad(const std::string& path, std::unique_ptr<import::ImportProcess> started) : path(path)
 {
-    std::string reason;
-    if (!canOpenModel(path, reason)) {
+    if (!canOpenModel(path, openFailure))
+        return;
+    openFailure.clear();
+    process = started != nullptr ? std::move(started) : std::make_unique<import::ImportProcess>(path);
+    progress = std::make_unique<import::LoadProgress>(printable(std::filesystem::path(path).filename().string()),
+                                                      process->progressPage(), process->startedAt(), std::cerr,
+                                                      isatty(STDERR_FILENO) == 1, import::LoadProgress::viewerTiming());
+}
+
+ModelLoad::~ModelLoad()
+{
+    if (progress != nullptr && !finished)
+        progress->finish("");
+    // The records only: a GL that is still there was given them back by dropPictures.
+    for (Texture* picture : pictures)
+        delete picture;
+}
+
+bool ModelLoad::receive(double seconds)
+{
+    if (process == nullptr)
+        return true;
+    if (!collected) {
+        if (!process->receive(seconds))
+            return false;
+        imported = process->finish(model, reason);
+        collected = true;
+        progress->setStage("uploading");
+    }
+    // One picture a frame: a software GL takes most of a frame to draw a
+    // big one's mipmaps, and the old model is drawn meanwhile.
+    if (imported && pictures.size() < model.images.size()) {
+        pictures.push_back(uploadPicture(model.images[pictures.size()]));
+        return false;
+    }
+    return true;
+}
+
+void ModelLoad::dropPictures()
+{
+    for (Texture* picture : pictures) {
+        if (picture != nullptr)
+            glDeleteTextures(1, &picture->id);
+        delete picture;
+    }
+    pictures.clear();
+}
+
+std::vector<scene::SceneObject*> ModelLoad::finish(ModelOutcome& outcome)
+{
+    finished = true;
+    if (process == nullptr) {
         std::cout << "Could not open file: " << printable(path) << std::endl;
-        std::cerr << "brassfern: cannot open " << printable(path) << ": " << reason << std::endl;
+        std::cerr << "brassfern: cannot open " << printable(path) << ": " << openFailure << std::endl;
         outcome = ModelOutcome::notOpened;
         return {};
     }
-    std::unique_ptr<import::ImportProcess> own;
-    if (started == nullptr) {
-        own = std::make_unique<import::ImportProcess>(path);
-        started = own.get();
+    if (!collected) {
+        imported = process->finish(model, reason);
+        collected = true;
     }
-    import::LoadProgress report(printable(std::filesystem::path(path).filename().string()), started->progressPage(),
-                               started->startedAt(), std::cerr, isatty(STDERR_FILENO) == 1,
-                               import::LoadProgress::viewerTiming());
-    import::ModelData model;
-    const bool imported = started->finish(model, reason);
-    report.setStage("uploading");
-    report.clearLine();
+    progress->setStage("uploading");
+    progress->clearLine();
     if (!imported) {
-        report.finish("");
+        progress->finish("");
         // No blank between the words and the path: the built-in scene's line
         // has always read so, and a model's failure reads as it does.
         std::cout << "Import failed" << printable(path) << std::endl;
@@ -230,12 +282,20 @@ std::vector<scene::SceneObject*> importModel(const std::string& path, import::Im
     for (const std::string& note : model.notes)
         std::cout << printable(note) << std::endl;
     const std::string size = describeModel(model);
-    std::vector<scene::SceneObject*> objects = createModelObjects(model);
-    report.clearLine();
-    report.finish(size);
+    std::vector<scene::SceneObject*> objects = createModelObjects(model, std::exchange(pictures, {}));
+    model = import::ModelData();
+    progress->clearLine();
+    progress->finish(size);
     outcome = objects.empty() ? ModelOutcome::empty : ModelOutcome::shown;
     if (objects.empty())
         std::cout << "Nothing to draw in " << printable(path) << ": it has no points, lines or faces placed"
                   << std::endl;
     return objects;
+}
+
+std::vector<scene::SceneObject*> importModel(const std::string& path, std::unique_ptr<import::ImportProcess> started,
+                                             ModelOutcome& outcome)
+{
+    ModelLoad load(path, std::move(started));
+    return load.finish(outcome);
 }

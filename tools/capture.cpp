@@ -123,8 +123,7 @@ int main(int argc, char** argv)
     if (!options.modelPath.empty())
         import = std::make_unique<import::ImportProcess>(options.modelPath);
     openWindow(false, options.windowWidth, options.windowHeight);
-    const ModelOutcome outcome = initScene(options.modelPath, import.get());
-    import.reset();
+    const ModelOutcome outcome = initScene(options.modelPath, std::move(import));
     if (outcome != ModelOutcome::shown) {
         shutdown();
         glfwTerminate();

@@ -75,6 +75,21 @@ std::string plyTriangle(const std::string& faceLine)
            faceLine + "\n";
 }
 
+// A flat grid of 60 x 60 squares: more geometry than the import sends at once.
+std::string gridObj()
+{
+    std::string obj;
+    for (int y = 0; y <= 60; ++y)
+        for (int x = 0; x <= 60; ++x)
+            obj += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+    for (int square = 0; square < 60 * 60; ++square) {
+        const int corner = square / 60 * 61 + square % 60 + 1;
+        obj += "f " + std::to_string(corner) + " " + std::to_string(corner + 1) + " " + std::to_string(corner + 62) +
+               " " + std::to_string(corner + 61) + "\n";
+    }
+    return obj;
+}
+
 void makeFifo(const Sandbox& sandbox, const std::string& relative)
 {
     sandbox.remove(relative);
@@ -88,6 +103,7 @@ struct HostileCase {
     int status;
     std::string out; // exact standard output; "MODEL" stands for the model's path
     std::string err; // a part of standard error
+    std::vector<std::string> env = {};
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os)
@@ -117,7 +133,7 @@ TEST_P(HostileModel, EndsWithinBoundsWithItsLineAndStatus)
 
     const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
                                        "--output", "shot.png", model},
-                                      90.0);
+                                      90.0, c.env);
 
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0);
@@ -258,6 +274,25 @@ INSTANTIATE_TEST_SUITE_P(
                         return "model.glb";
                     },
                     1, "Import failedMODEL\n", "cannot import"},
+
+        // An import process that stops halfway through its stream (the tests'
+        // stall): stopped at its time budget like any other, whatever stage.
+        HostileCase{"ImportThatStallsWhileSendingTheGeometry",
+                    [](const Sandbox& s) {
+                        s.write("model.obj", gridObj());
+                        return "model.obj";
+                    },
+                    1, "Import failedMODEL\n", "the import did not finish within 10 s and was stopped",
+                    {"BRASSFERN_TEST_STALL_IMPORT=1 1"}},
+        HostileCase{"ImportThatStallsWhileSendingATexture",
+                    [](const Sandbox& s) {
+                        s.writeImage("big.png", 256, 256, std::vector<unsigned char>(256 * 256 * 3, 90));
+                        return objNaming(s, "big.png");
+                    },
+                    0,
+                    "Could not load texture ROOT/big.png: the import did not finish within 10 s and was stopped" +
+                        inColour,
+                    "", {"BRASSFERN_TEST_STALL_IMPORT=1 4096"}},
 
         // Special files where files are read.
         HostileCase{"PipeAsTheModel",

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -36,8 +37,9 @@ Picture captureStartView(const Sandbox& sandbox)
 
 class Viewer {
 public:
-    explicit Viewer(const Sandbox& sandbox, const std::vector<std::string>& argv = {BRASSFERN_EXE})
-        : sandbox(sandbox), process(sandbox.start(argv))
+    explicit Viewer(const Sandbox& sandbox, const std::vector<std::string>& argv = {BRASSFERN_EXE},
+                    const std::vector<std::string>& env = {})
+        : sandbox(sandbox), process(sandbox.start(argv, env))
     {
         const std::string pid = std::to_string(process.pid);
         const RunResult found =
@@ -257,7 +259,8 @@ TEST_F(WindowModel, KeysSaveTheFrameShownAndSwitchTheGround)
     fs::create_symlink("elsewhere.png", sandbox.root / "brassfern-0002.png");
     Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "cube.obj"});
     ASSERT_FALSE(viewer.id.empty());
-    viewer.waitFor(drawn);
+    // The stage is drawn while the model comes in; the cube then appears.
+    viewer.waitFor([](const Picture& p) { return shareWhere(p, red) > 0.05; });
     const Picture shown = settled(viewer);
 
     viewer.key("p");
@@ -410,6 +413,85 @@ TEST_F(WindowModel, ScreenshotThatCannotBeWrittenSaysWhyAndLeavesNoFile)
     EXPECT_TRUE(fs::is_symlink(sandbox.root / "brassfern-0001.png"));
     for (const char* left : {"elsewhere.png", "brassfern-0002.png", "brassfern-0003.png"})
         EXPECT_FALSE(fs::exists(sandbox.root / left)) << left;
+
+// A model whose import may take 40 s: thirty megabytes of comments before it.
+std::string withFortySecondBudget(const std::string& obj)
+{
+    std::string padded;
+    const std::string comment = "# " + std::string(1021, '-') + "\n";
+    for (int line = 0; line < 30 * 1024; ++line)
+        padded += comment;
+    return padded + obj;
+}
+
+// Whether an import process of `viewer` has stopped itself halfway through
+// its stream (BRASSFERN_TEST_STALL_IMPORT), waiting a while for it to.
+bool importStalled(pid_t viewer)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+    do {
+        std::error_code ignored;
+        for (const fs::directory_entry& entry : fs::directory_iterator("/proc", ignored)) {
+            std::string stat;
+            std::getline(std::ifstream(entry.path() / "stat"), stat);
+            const size_t name = stat.rfind(')');
+            char state = 0;
+            pid_t parent = 0;
+            if (name != std::string::npos && std::istringstream(stat.substr(name + 1)) >> state >> parent &&
+                parent == viewer && state == 'T')
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// The first model's import stalls: the window draws its stage meanwhile and
+// closes on Escape at once, long before the import's budget would end it.
+TEST_F(WindowModel, EscapeClosesAtOnceWhileTheFirstModelsImportStalls)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl paint\nKd 0.9 0.1 0.1\n");
+    sandbox.write("cube.obj", withFortySecondBudget(cubeObj("paint")));
+    Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "cube.obj"}, {"BRASSFERN_TEST_STALL_IMPORT=1 1"});
+    ASSERT_FALSE(viewer.id.empty());
+    ASSERT_TRUE(importStalled(viewer.process.pid));
+    EXPECT_TRUE(drawn(viewer.waitFor(drawn)));
+
+    const RunResult run = viewer.escape();
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.find("did not finish"), std::string::npos) << run.err;
+}
+
+// The model read again stalls: the one shown is still drawn, G still takes
+// its ground away, and Escape closes at once.
+TEST_F(WindowModel, AReloadThatStallsKeepsTheModelDrawnAndTheKeysAnswering)
+{
+    Sandbox sandbox;
+    sandbox.write("cube.mtl", "newmtl red\nKd 0.9 0.1 0.1\nnewmtl green\nKd 0.1 0.9 0.1\n");
+    sandbox.write("cube.obj", cubeObj("red"));
+    Viewer viewer(sandbox, {BRASSFERN_EXE, "--no-tour", "--watch", "cube.obj"}, {"BRASSFERN_TEST_STALL_IMPORT=2 1"});
+    ASSERT_FALSE(viewer.id.empty());
+    ASSERT_GT(shareWhere(viewer.waitFor([](const Picture& p) { return shareWhere(p, red) > 0.05; }), red), 0.05);
+
+    // Written whole under another name, then put in its place at once.
+    sandbox.write("next.obj", withFortySecondBudget(cubeObj("green")));
+    fs::rename(sandbox.root / "next.obj", sandbox.root / "cube.obj");
+    ASSERT_TRUE(importStalled(viewer.process.pid));
+    const Picture shown = settled(viewer);
+    EXPECT_GT(shareWhere(shown, red), 0.05);
+    viewer.key("g");
+    const Picture bare = viewer.waitFor([&](const Picture& p) { return differingShare(p, shown) > 0.2; });
+    EXPECT_GT(differingShare(bare, shown), 0.2);
+    EXPECT_GT(shareWhere(bare, red), 0.05);
+
+    const RunResult run = viewer.escape();
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.find("cannot be shown"), std::string::npos) << run.err;
 }
 
 } // namespace

@@ -1,11 +1,14 @@
-// The import process's stream: a model goes through whole, a stream cut after the geometry still gives the
-// model, and nothing the stream holds can make the viewer accept inconsistent arrays or allocate what never came.
+// The import process's stream: a model goes through whole, in pieces of any size, a stream cut after the geometry
+// still gives the model, and nothing the stream holds can make the viewer accept inconsistent arrays, more than a
+// model may bring, or allocate what never came.
 #include "import/ModelTransfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +30,12 @@ public:
         return import::readTransfer(fd(), model);
     }
     void raw(const std::string& bytes) const { ASSERT_EQ(write(fd(), bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    std::string bytes() const
+    {
+        std::string all(static_cast<size_t>(lseek(fd(), 0, SEEK_END)), '\0');
+        EXPECT_EQ(pread(fd(), all.data(), all.size(), 0), ssize_t(all.size()));
+        return all;
+    }
 
 private:
     FILE* file;
@@ -169,6 +178,99 @@ TEST(ModelTransfer, ACountThatLiesAllocatesNoMoreThanArrived)
     const TransferResult result = stream.read(model);
     EXPECT_EQ(result.outcome, Outcome::cut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// The viewer takes the stream as the pipe gives it, between frames: any cut
+// between two pieces, inside a number, a text or an array, changes nothing.
+TEST(ModelTransfer, AStreamTakenInPiecesOfAnySizeGivesTheSameModel)
+{
+    Stream stream;
+    TransferWriter out(stream.fd());
+    out.note(std::string(60000, 'n')); // longer than most pieces
+    writeGeometry(out);
+    out.textureFailed(0, "no such file");
+    import::ModelImage picture{300, 200, std::vector<unsigned char>(4 * 300 * 200)};
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+        picture.pixels[i] = static_cast<unsigned char>(i * 7);
+    out.image(1, picture);
+    ASSERT_TRUE(out.end());
+    const std::string bytes = stream.bytes();
+
+    for (size_t piece : {size_t(1), size_t(7), size_t(4093), size_t(65536), bytes.size()}) {
+        ModelData model;
+        import::TransferReader reader(model);
+        for (size_t at = 0; at < bytes.size(); at += piece)
+            reader.take(reinterpret_cast<const unsigned char*>(bytes.data()) + at, std::min(piece, bytes.size() - at));
+        ASSERT_TRUE(reader.over()) << piece;
+        EXPECT_EQ(reader.result.outcome, Outcome::complete) << piece << ": " << reader.result.reason;
+        ASSERT_EQ(model.meshes.size(), 1u) << piece;
+        EXPECT_EQ(model.meshes[0].positions, triangle(0).positions) << piece;
+        EXPECT_EQ(model.meshes[0].colours, triangle(0).colours) << piece;
+        EXPECT_EQ(model.placements[0].transform, glm::mat4(2.0f)) << piece;
+        ASSERT_EQ(model.images.size(), 1u) << piece;
+        EXPECT_EQ(model.images[0].pixels, picture.pixels) << piece;
+        EXPECT_EQ(model.notes.size(), 3u) << piece;
+    }
+}
+
+struct LimitCase {
+    const char* what;
+    size_t limit;
+    // Writes `count` records of the kind, and what they need before them.
+    std::function<void(TransferWriter&, size_t count)> write;
+};
+
+// One record more than a model may bring is refused with the limit, however
+// the records are otherwise in order; the limit itself is taken.
+TEST(ModelTransfer, AStreamPastTheModelLimitsIsRefusedWithTheLimit)
+{
+    using import::ModelLimits;
+    const LimitCase cases[] = {
+        {"textures", ModelLimits::textures,
+         [](TransferWriter& out, size_t count) {
+             for (size_t i = 0; i < count; ++i)
+                 out.texture({"t.png", -1});
+         }},
+        {"materials", ModelLimits::materials,
+         [](TransferWriter& out, size_t count) {
+             for (size_t i = 0; i < count; ++i)
+                 out.material({});
+         }},
+        {"meshes", ModelLimits::meshes,
+         [](TransferWriter& out, size_t count) {
+             out.material({});
+             for (size_t i = 0; i < count; ++i)
+                 out.mesh(triangle(0));
+         }},
+        {"placements", ModelLimits::placements,
+         [](TransferWriter& out, size_t count) {
+             out.material({});
+             out.mesh(triangle(0));
+             for (size_t i = 0; i < count; ++i)
+                 out.placement({0, glm::mat4(1.0f)});
+         }},
+    };
+    for (const LimitCase& c : cases) {
+        for (size_t count : {c.limit, c.limit + 1}) {
+            Stream stream;
+            TransferWriter out(stream.fd());
+            c.write(out, count);
+            out.geometryDone();
+            for (size_t texture = 0; c.what == std::string("textures") && texture < count; ++texture)
+                out.textureFailed(static_cast<unsigned>(texture), "none");
+            ASSERT_TRUE(out.end());
+            ModelData model;
+            const TransferResult result = stream.read(model);
+            if (count == c.limit) {
+                EXPECT_EQ(result.outcome, Outcome::complete) << c.what << ": " << result.reason;
+                continue;
+            }
+            EXPECT_EQ(result.outcome, Outcome::cut) << c.what;
+            EXPECT_FALSE(result.geometryComplete) << c.what;
+            EXPECT_EQ(result.reason, "the model brings more than " + std::to_string(c.limit) + " " + c.what +
+                                         ", more than the viewer takes");
+        }
+    }
 }
 
 } // namespace
