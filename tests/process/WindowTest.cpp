@@ -413,6 +413,7 @@ TEST_F(WindowModel, ScreenshotThatCannotBeWrittenSaysWhyAndLeavesNoFile)
     EXPECT_TRUE(fs::is_symlink(sandbox.root / "brassfern-0001.png"));
     for (const char* left : {"elsewhere.png", "brassfern-0002.png", "brassfern-0003.png"})
         EXPECT_FALSE(fs::exists(sandbox.root / left)) << left;
+}
 
 // A model whose import may take 40 s: thirty megabytes of comments before it.
 std::string withFortySecondBudget(const std::string& obj)
