@@ -31,6 +31,7 @@ RegularFile::RegularFile(const std::string& path)
         return;
     }
     bytes = static_cast<unsigned long long>(status.st_size);
+    stored = std::min(bytes, 512ULL * static_cast<unsigned long long>(status.st_blocks));
     id = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
     // Reads of a regular file never block anyway; a caller that hands the
     // descriptor on gets an ordinary one.

@@ -38,6 +38,9 @@ public:
     // The size when it was opened. A file that changes while it is read is
     // read as far as it goes, never past a caller's limit.
     unsigned long long size() const { return bytes; }
+    // What the file takes on disk: a sparse file claims gigabytes it does
+    // not hold, and budgets that grow with what is read must not trust that.
+    unsigned long long storedBytes() const { return stored; }
     FileIdentity identity() const { return id; }
 
     // Up to `size` bytes, fewer only at the end of the file. False on a read
@@ -59,6 +62,7 @@ private:
     int fd = -1;
     bool directory = false;
     unsigned long long bytes = 0;
+    unsigned long long stored = 0;
     FileIdentity id;
     std::string why;
 };

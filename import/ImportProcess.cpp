@@ -1,6 +1,7 @@
 // Starting, watching and collecting the import process.
 #include "import/ImportProcess.h"
 
+#include "import/ModelReader.h"
 #include "import/ModelTransfer.h"
 
 #include <cerrno>

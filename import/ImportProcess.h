@@ -7,15 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <thread>
 #include <vector>
-
-namespace Assimp {
-class IOSystem;
-}
 
 namespace import {
 
@@ -136,13 +131,5 @@ private:
     int waitStatus = 0;
     std::string killReason;
 };
-
-// The import process's side: reads `path` and writes the records of
-// ModelTransfer.h to `fd`, keeping `progress` up to date and telling
-// `onRead` the bytes of every file it opens. The model's files come from
-// `files` (taken over) when given, from the disk otherwise. Returns when all
-// is sent.
-void sendModel(const std::string& path, int fd, ImportProgress* progress,
-               const std::function<void(unsigned long long)>& onRead, Assimp::IOSystem* files = nullptr);
 
 } // namespace import

@@ -1,4 +1,6 @@
 // The import process's work: a model file through the importer, its textures through the image decoder, out as records.
+#include "import/ModelReader.h"
+
 #include "base/Printable.h"
 #include "image/ImageDecoder.h"
 #include "import/DrawBudget.h"

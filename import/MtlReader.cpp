@@ -145,7 +145,7 @@ void MaterialLibraries::loadOne(const std::string& name)
             cannotRead(where, "it is longer than " + megabytesText(maxLibraryBytes));
             return;
         }
-        onRead(source.size());
+        onRead(source.storedBytes());
         std::string text;
         std::string reason;
         if (source.readAll(text, maxLibraryBytes, reason))

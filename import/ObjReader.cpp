@@ -425,7 +425,7 @@ bool readObj(const std::string& path, ObjModel& model, std::string& reason,
         return false;
     }
     const unsigned long long size = source.size();
-    onRead(size);
+    onRead(source.storedBytes());
     if (progress.bytesTotal != nullptr)
         *progress.bytesTotal = size;
     ObjParser parser(path, model, onRead);

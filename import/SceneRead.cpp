@@ -34,15 +34,6 @@ private:
 // The importer reads through 32-bit sizes in places; no scene file is near this.
 constexpr unsigned long long maxFileBytes = 1ULL << 31;
 
-// Disk blocks a file takes: a sparse file's claimed size is not what it costs to read.
-unsigned long long bytesOnDisk(const RegularFile& file, const char* path)
-{
-    struct stat status {};
-    if (stat(path, &status) != 0)
-        return file.size();
-    return std::min<unsigned long long>(file.size(), 512ULL * static_cast<unsigned long long>(status.st_blocks));
-}
-
 } // namespace
 
 RegularFilesIOSystem::RegularFilesIOSystem(std::function<void(unsigned long long)> onRead) : onRead(std::move(onRead))
@@ -63,7 +54,7 @@ Assimp::IOStream* RegularFilesIOSystem::Open(const char* file, const char* mode)
     if (!source.isOpen() || source.size() > maxFileBytes)
         return nullptr;
     if (onRead)
-        onRead(bytesOnDisk(source, file));
+        onRead(source.storedBytes());
     const size_t size = static_cast<size_t>(source.size());
     auto* bytes = new uint8_t[size == 0 ? 1 : size];
     size_t got = 0;

@@ -6,6 +6,7 @@
 // malformed JSON within a few hundred runs, which the viewer survives only because it reads models in
 // a process of their own; here it would hide everything behind it.
 #include "import/ImportProcess.h"
+#include "import/ModelReader.h"
 #include "import/ModelTransfer.h"
 
 #include <IL/il.h>
