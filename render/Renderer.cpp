@@ -9,6 +9,7 @@
 #include "render/RenderPass.h"
 #include "render/ShadowLight.h"
 #include "render/Stage.h"
+#include "render/ToneMapping.h"
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
 #include "render/effects/SSAO.h"
@@ -91,6 +92,9 @@ Renderer::Renderer()
 
 Renderer::~Renderer()
 {
+    // First: it hands the geometry framebuffer its colour texture back.
+    delete stage;
+    stage = nullptr;
     glDeleteBuffers(1, &quadVertexBuffer);
     glDeleteBuffers(1, &quadIndexBuffer);
     glDeleteTextures(1, &colorTexture);
@@ -101,7 +105,6 @@ Renderer::~Renderer()
     glDeleteFramebuffers(1, &framebuffer);
     deleteRenderTarget(pictureFramebuffer, {&pictureTexture});
     delete screenQuadProgram;
-    delete stage;
     for (render::ScreenSpaceEffect* effect : effects)
         delete effect;
     effectEnabled.clear();
@@ -115,8 +118,8 @@ GLuint Renderer::applyEffects()
         if (!effectEnabled[i])
             continue;
         const render::ObservedPass observed(render::effectPasses[i]);
-        image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
-                                  quadIndexCount);
+        image = effects[i]->apply(image, linearColorTexture != 0 ? linearColorTexture : colorTexture, depthTexture,
+                                  normalTexture, positionTexture, quadVao, quadIndexCount);
     }
     return image;
 }
@@ -145,8 +148,10 @@ void renderGeometryPass()
     for (scene::SceneObject* object : sceneObjects)
         object->draw();
     // After the model, so that the ground is shaded only where it shows.
-    if (renderer->stage != nullptr)
+    if (renderer->stage != nullptr) {
         renderer->stage->drawGround();
+        renderer->stage->toneMapping->apply(renderer->quadVao, Renderer::quadIndexCount);
+    }
 }
 
 void presentImage(GLuint image)

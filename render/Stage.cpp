@@ -5,7 +5,10 @@
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
+#include "render/Environment.h"
+#include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/ToneMapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,10 +94,24 @@ Stage::Stage()
     setUniform(program, "shininess", 1.0f);
     setUniform(program, "shadowMap", 1);
     glUseProgram(0);
+
+    toneMapping = new ToneMapping(*renderer);
+    const EnvironmentLight& light = modelEnvironment();
+    glGenTextures(1, &environmentTexture);
+    glBindTexture(GL_TEXTURE_2D, environmentTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F, EnvironmentLight::elevationSteps, EnvironmentLight::roughnessSteps, 0,
+                 GL_RGB, GL_FLOAT, light.prefiltered.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 Stage::~Stage()
 {
+    glDeleteTextures(1, &environmentTexture);
+    delete toneMapping;
     glDeleteVertexArrays(1, &groundVao);
     glDeleteBuffers(1, &groundBuffer);
     delete backdropProgram;
