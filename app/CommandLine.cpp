@@ -229,7 +229,7 @@ std::string viewerHelp()
            "  P (release)          with a model: save the frame as brassfern-NNNN.png in the\n"
            "                       folder the viewer was started in\n"
            "  G (release)          with a model: the ground on and off\n"
-           "  a file dropped on the window: shown instead of the model, framed\n"
+           "  a dropped file       with a model: shown instead of it, framed\n"
            "\n"
            "Settings file (one key:value a line, the last of a key wins):\n"
            "  fullscreen:on|off            full screen on the primary monitor (off)\n"
