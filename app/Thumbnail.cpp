@@ -115,6 +115,11 @@ void fitRenderToThumbnail(int side)
 {
     renderWidth = side;
     renderHeight = side;
+    // The shadow needs no more texels than the picture has pixels across,
+    // and no fewer than its soft edge keeps its look with.
+    const int shadowSide = std::max(512, side);
+    shadowMapWidth = std::min(shadowMapWidth, shadowSide);
+    shadowMapHeight = std::min(shadowMapHeight, shadowSide);
 }
 
 CropBox withMargin(CropBox box, double margin, int width, int height)

@@ -19,7 +19,8 @@ int thumbnailDrawSide(int size);
 
 // After the context opens, before the renderer is made: the render size is
 // the square drawn, not the settings' (a 256-pixel thumbnail has no use for
-// 1920 x 1080), and the shadow map no larger than needs be for it.
+// 1920 x 1080), and the shadow map no larger than the square, nor smaller
+// than 512 texels a side (the settings' size where that is smaller).
 void fitRenderToThumbnail(int side);
 
 // A picture in memory: `channels` bytes a pixel, rows bottom-up as the GL reads them.
