@@ -179,9 +179,9 @@ int renderPicture(const ViewerOptions& options)
 {
     std::string reason;
     bool saved = false;
-    if (options.size > 0) {
+    if (options.size > 0 || options.transparent) {
         drawFrames(options.frames, pictureFrameSeconds);
-        saved = saveThumbnail(options.outputPath, options.size, options.transparent, &reason);
+        saved = saveFittedPicture(options.outputPath, options.size, options.transparent, &reason);
         reportGlError();
     } else {
         saved = drawPicture(options.frames, pictureFrameSeconds, options.outputPath, &reason);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <glm/glm.hpp>
+#include <utility>
 
 namespace {
 
@@ -189,13 +190,16 @@ PixelBlock fitWithin(const PixelBlock& picture, const CropBox& box, int size)
     return fitted;
 }
 
-bool saveThumbnail(const std::string& path, int size, bool transparent, std::string* reason)
+bool saveFittedPicture(const std::string& path, int size, bool transparent, std::string* reason)
 {
     PixelBlock picture = readPicture();
     if (transparent)
         coverFromDepth(picture);
-    const CropBox model = transparent ? coveredBox(picture) : projectedModel(picture.width, picture.height);
-    PixelBlock fitted = fitWithin(picture, withMargin(model, cropMargin, picture.width, picture.height), size);
+    PixelBlock fitted = std::move(picture);
+    if (size > 0) {
+        const CropBox model = transparent ? coveredBox(fitted) : projectedModel(fitted.width, fitted.height);
+        fitted = fitWithin(fitted, withMargin(model, cropMargin, fitted.width, fitted.height), size);
+    }
     if (!transparent) {
         // An opaque picture has no use for its alpha.
         size_t to = 0;

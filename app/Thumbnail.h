@@ -51,8 +51,8 @@ CropBox coveredBox(const PixelBlock& picture);
 // transparent picture leaves no fringe at the model's edge.
 PixelBlock fitWithin(const PixelBlock& picture, const CropBox& box, int size);
 
-// Reads the frame just drawn, crops it to the model with a margin, fits it
-// within `size` and writes it to `path`: RGB, or RGBA with the background
-// transparent (where the geometry pass drew nothing) when `transparent`.
-// False, with the reason, when it cannot be written.
-bool saveThumbnail(const std::string& path, int size, bool transparent, std::string* reason);
+// Reads the frame just drawn and, for a positive `size`, crops it to the
+// model with a margin and fits it within `size`; writes it to `path`: RGB,
+// or RGBA with the background transparent (where the geometry pass drew
+// nothing) when `transparent`. False, with the reason, when it cannot be written.
+bool saveFittedPicture(const std::string& path, int size, bool transparent, std::string* reason);
