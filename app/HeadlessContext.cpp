@@ -59,18 +59,20 @@ bool openOn(EGLDisplay candidate, bool debugContext)
                                        EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configs = 0;
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                        3,
-                                        EGL_CONTEXT_MINOR_VERSION,
-                                        3,
-                                        EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                        EGL_CONTEXT_OPENGL_DEBUG,
-                                        debugContext ? EGL_TRUE : EGL_FALSE,
-                                        EGL_NONE};
+    // The debug attribute is EGL 1.5's; a display that reports 1.4 (softpipe
+    // does) refuses the whole context over it, so it gets the older flag.
+    std::vector<EGLint> contextAttributes = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                             EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT};
+    if (debugContext) {
+        if (major > 1 || minor >= 5)
+            contextAttributes.insert(contextAttributes.end(), {EGL_CONTEXT_OPENGL_DEBUG, EGL_TRUE});
+        else if (hasExtension(eglQueryString(candidate, EGL_EXTENSIONS), "EGL_KHR_create_context"))
+            contextAttributes.insert(contextAttributes.end(), {EGL_CONTEXT_FLAGS_KHR, EGL_CONTEXT_OPENGL_DEBUG_BIT_KHR});
+    }
+    contextAttributes.push_back(EGL_NONE);
     if (eglBindAPI(EGL_OPENGL_API) && eglChooseConfig(candidate, configAttributes, &config, 1, &configs) &&
         configs > 0)
-        context = eglCreateContext(candidate, config, EGL_NO_CONTEXT, contextAttributes);
+        context = eglCreateContext(candidate, config, EGL_NO_CONTEXT, contextAttributes.data());
     if (context != EGL_NO_CONTEXT) {
         // Without a surface where the display allows it: the frames go into
         // framebuffer objects. Otherwise the smallest pbuffer there is.
