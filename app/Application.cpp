@@ -8,6 +8,7 @@
 #include "app/PictureFile.h"
 #include "app/Screenshots.h"
 #include "app/ShownModel.h"
+#include "app/Thumbnail.h"
 #include "app/Window.h"
 #include "base/EffectSwitches.h"
 #include "base/Printable.h"
@@ -43,7 +44,8 @@ constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.ob
 ModelOutcome initScene(const std::string& sceneFile, std::unique_ptr<import::ImportProcess> started, ModelSwap* later)
 {
     ilInit();
-    glfwSetWindowTitle(window, windowTitle);
+    if (window != nullptr)
+        glfwSetWindowTitle(window, windowTitle);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glViewport(0, 0, windowWidth, windowHeight);
     glEnable(GL_DEPTH_TEST);
@@ -145,18 +147,25 @@ void shutdown()
     sharedScenePrograms.clear();
 }
 
-bool drawPicture(int frames, float step, const std::string& path, std::string* reason)
+void drawFrames(int frames, float step)
 {
     for (int frame = 0; frame < frames; ++frame) {
         if (step > 0.0f)
             advanceFrame(step, false);
         renderFrame();
         if (frame + 1 < frames) {
-            glfwSwapBuffers(window);
+            // A context with no window system has nothing to present.
+            if (window != nullptr)
+                glfwSwapBuffers(window);
             reportGlError();
         }
     }
     glFinish();
+}
+
+bool drawPicture(int frames, float step, const std::string& path, std::string* reason)
+{
+    drawFrames(frames, step);
     const bool saved = saveWindowPicture(path, reason);
     reportGlError();
     return saved;
@@ -169,14 +178,35 @@ namespace {
 int renderPicture(const ViewerOptions& options)
 {
     std::string reason;
-    const bool saved = drawPicture(options.frames, pictureFrameSeconds, options.outputPath, &reason);
+    bool saved = false;
+    if (options.size > 0 || options.transparent) {
+        drawFrames(options.frames, pictureFrameSeconds);
+        saved = saveFittedPicture(options.outputPath, options.size, options.transparent, &reason);
+        reportGlError();
+    } else {
+        saved = drawPicture(options.frames, pictureFrameSeconds, options.outputPath, &reason);
+    }
     shutdown();
-    glfwTerminate();
+    closeWindow();
     if (!saved) {
         std::cerr << "brassfern: could not write " << printable(options.outputPath) << ": " << reason << std::endl;
         return 1;
     }
     return 0;
+}
+
+// The window, or for a picture the context to draw it in: a thumbnail is
+// drawn at the square it is fitted from.
+void openContext(const ViewerOptions& options)
+{
+    if (options.outputPath.empty()) {
+        openWindow(true, 0, 0, options.settingsPath, options.glDebug);
+        return;
+    }
+    const int side = options.size > 0 ? thumbnailDrawSide(options.size) : 0;
+    openPictureContext(options.headless, side, side, options.settingsPath, options.glDebug);
+    if (side > 0)
+        fitRenderToThumbnail(side);
 }
 
 // Once a frame, with a model: the reading under way, then the watched file.
@@ -201,14 +231,15 @@ int runViewer(const ViewerOptions& options)
     std::unique_ptr<import::ImportProcess> import;
     std::string unused;
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
-        import = std::make_unique<import::ImportProcess>(options.scenePath);
-    openWindow(!picture, 0, 0, options.settingsPath, options.glDebug);
+        import = std::make_unique<import::ImportProcess>(
+            options.scenePath, options.size > 0 ? thumbnailBudget() : import::ImportBudget());
+    openContext(options);
     // A window draws its stage, and answers its keys, while the model comes
     // in; a picture waits for it.
     ModelSwap swap;
     const ModelOutcome outcome = initScene(options.scenePath, std::move(import), picture ? nullptr : &swap);
     if (renderer->stage != nullptr)
-        renderer->stage->groundShown = !options.noGround;
+        renderer->stage->groundShown = !options.noGround && !options.transparent;
     // A window never shown owns none of its pixels on most drivers: the
     // picture is drawn into a framebuffer of the renderer's.
     if (picture)
@@ -216,7 +247,7 @@ int runViewer(const ViewerOptions& options)
     // No picture of a model that is not there: a black one would pass for one.
     if (picture && outcome != ModelOutcome::shown) {
         shutdown();
-        glfwTerminate();
+        closeWindow();
         return 1;
     }
     renderer->effectEnabled = options.effects;
@@ -254,6 +285,6 @@ int runViewer(const ViewerOptions& options)
     saveScreenshot = nullptr;
     switchGround = nullptr;
     shutdown();
-    glfwTerminate();
+    closeWindow();
     return 0;
 }

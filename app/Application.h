@@ -41,6 +41,12 @@ void runFrame(float dt, Screenshots* screenshots = nullptr);
 // Releases everything initScene created, in creation order.
 void shutdown();
 
+// The frames of a picture, drawn where the renderer draws now: the clock
+// moves by `step` before each (not at all for 0), and every frame but the
+// last is presented where there is a window. Returns once the GL has
+// finished the last.
+void drawFrames(int frames, float step);
+
 // The frames of a picture, drawn where the renderer draws now (its picture
 // framebuffer, once asked): the clock moves by `step` before each (not at
 // all for 0), every frame but the last is presented, and the last is saved

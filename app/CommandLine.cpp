@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 const char* const viewerUsage = "usage: brassfern [options] [SCENE_FILE]";
 
@@ -15,13 +16,13 @@ namespace {
 constexpr int maxFrames = 1000;
 
 // Digits only: a sign, a space or a unit would be a typo we should not guess at.
-bool parseCount(const std::string& text, int& value)
+bool parseCount(const std::string& text, int& value, int most = maxFrames)
 {
     if (text.empty() || text.size() > 4 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
         return false;
     const int parsed = std::stoi(text);
-    if (parsed < 1 || parsed > maxFrames)
+    if (parsed < 1 || parsed > most)
         return false;
     value = parsed;
     return true;
@@ -40,7 +41,37 @@ bool endsWithPng(const std::string& path)
 bool takesValue(const std::string& option)
 {
     return option == "--settings" || option == "--output" || option == "--frames" || option == "--effects" ||
-           option == "--data";
+           option == "--data" || option == "--size";
+}
+
+bool isFlag(const std::string& option)
+{
+    for (const char* flag : {"-h", "--help", "--version", "--no-tour", "--gl-debug", "--no-ground", "--watch",
+                             "--headless", "--transparent"})
+        if (option == flag)
+            return true;
+    return false;
+}
+
+// Options that shape the picture of --output: without one they would be
+// silently ignored. A thumbnail is one still frame from the start view.
+bool pictureOptionsHold(ViewerOptions& options, bool haveFrames, std::string& error)
+{
+    const std::pair<bool, const char*> pictureOnly[] = {{haveFrames, "--frames"},
+                                                        {options.headless, "--headless"},
+                                                        {options.size > 0, "--size"},
+                                                        {options.transparent, "--transparent"}};
+    for (const auto& [given, name] : pictureOnly)
+        if (given && options.outputPath.empty() && !options.help && !options.version) {
+            error = std::string("option ") + name + " needs --output";
+            return false;
+        }
+    if (options.size > 0) {
+        options.noTour = true;
+        if (!haveFrames)
+            options.frames = 1;
+    }
+    return true;
 }
 
 } // namespace
@@ -84,8 +115,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             option = option.substr(0, equals);
             inlineValue = true;
         }
-        if (option == "-h" || option == "--help" || option == "--version" || option == "--no-tour" ||
-            option == "--gl-debug" || option == "--no-ground" || option == "--watch") {
+        if (isFlag(option)) {
             if (inlineValue) {
                 error = "option " + option + " takes no value";
                 return false;
@@ -96,6 +126,8 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             glDebug = glDebug || option == "--gl-debug";
             noGround = noGround || option == "--no-ground";
             watch = watch || option == "--watch";
+            headless = headless || option == "--headless";
+            transparent = transparent || option == "--transparent";
             continue;
         }
         if (!takesValue(option)) {
@@ -120,6 +152,8 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
         } else if (option == "--frames") {
             ok = parseCount(value, frames);
             haveFrames = true;
+        } else if (option == "--size") {
+            ok = parseCount(value, size, maxPictureSize);
         } else { // --effects
             ok = parseEffectSwitches(value, effects);
         }
@@ -128,12 +162,7 @@ bool ViewerOptions::parse(const std::vector<std::string>& args, std::string& err
             return false;
         }
     }
-    // Without a picture to save, a frame count would be silently ignored.
-    if (haveFrames && outputPath.empty() && !help && !version) {
-        error = "option --frames needs --output";
-        return false;
-    }
-    return true;
+    return pictureOptionsHold(*this, haveFrames, error);
 }
 
 namespace {
@@ -173,7 +202,16 @@ std::string viewerHelp()
            "                       (default 3, at most 1000)\n"
            "      --effects SDB    0 or 1 for each effect in turn (default " + std::string(effectCount, '1') + "):\n"
            "                       " + effectList() + "\n"
+           "      --headless       with --output: draw with no window system (EGL), as a\n"
+           "                       run without a display does\n"
+           "      --size N         with --output: a thumbnail, at most N x N pixels in the\n"
+           "                       model's aspect (N up to " + std::to_string(maxPictureSize) + "): one frame from the start\n"
+           "                       view, within the thumbnail's import limits\n"
+           "      --transparent    with --output: no backdrop and no ground, a transparent\n"
+           "                       background in the PNG\n"
            "      --no-tour        start at the start view in free mode, without the tour\n"
+           "      --no-ground      with a model: start without the ground under it\n"
+           "      --watch          with a model: open its file again whenever it is written\n"
            "      --data DIR       the program's own files (Shader/, Textures/random.jpg,\n"
            "                       Settings/) from DIR\n"
            "      --gl-debug       a debug GL context: every driver message on standard\n"
@@ -191,7 +229,7 @@ std::string viewerHelp()
            "  P (release)          with a model: save the frame as brassfern-NNNN.png in the\n"
            "                       folder the viewer was started in\n"
            "  G (release)          with a model: the ground on and off\n"
-           "  a file dropped on the window: shown instead of the model, framed\n"
+           "  a dropped file       with a model: shown instead of it, framed\n"
            "\n"
            "Settings file (one key:value a line, the last of a key wins):\n"
            "  fullscreen:on|off            full screen on the primary monitor (off)\n"

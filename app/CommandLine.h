@@ -21,6 +21,15 @@ struct ViewerOptions {
     bool glDebug = false; // a debug context, its messages on standard error
     bool noGround = false; // a model starts without its ground
     bool watch = false;    // a model is opened again when its file changes
+    // With --output: drawn through EGL with no window system even where a
+    // display could be opened.
+    bool headless = false;
+    // With --output, positive: a thumbnail, fitted within size x size in the
+    // model's aspect, one still frame from the start view (no tour) read
+    // within the thumbnail's import budget.
+    int size = 0;
+    // With --output: the backdrop and the ground left out, transparent in the PNG.
+    bool transparent = false;
     // Where the viewer was started: screenshots go there, though the viewer
     // works in its data folder.
     std::string startFolder;
@@ -31,6 +40,9 @@ struct ViewerOptions {
     // option in `error`.
     bool parse(const std::vector<std::string>& args, std::string& error);
 };
+
+// The largest --size: its supersampled render still fits the GL's targets.
+constexpr int maxPictureSize = 4096;
 
 // The usage line, the options, the keys and the settings keys, for --help.
 std::string viewerHelp();

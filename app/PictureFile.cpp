@@ -50,7 +50,7 @@ namespace {
 
 // The picture into `fd`, which this closes. False, with the reason, when
 // the encoding, a write or the close fails.
-bool encodeInto(int fd, int width, int height, const unsigned char* rgb, std::string& reason)
+bool encodeInto(int fd, int width, int height, const unsigned char* rgb, int channels, std::string& reason)
 {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     FILE* file = fdopen(fd, "wb");
@@ -62,8 +62,8 @@ bool encodeInto(int fd, int width, int height, const unsigned char* rgb, std::st
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
-               const_cast<unsigned char*>(rgb));
+    ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, static_cast<ILubyte>(channels),
+               channels == 4 ? IL_RGBA : IL_RGB, IL_UNSIGNED_BYTE, const_cast<unsigned char*>(rgb));
     // GL rows run bottom-up; saying so lets the writer store the picture upright.
     ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
     // The library's return value is the length written, cut to one byte in
@@ -102,11 +102,11 @@ void removeCreated(const std::string& path, const struct stat& created)
 // Writes into `fd`, which was opened at `path`; a file this call created
 // goes again when the writing fails.
 bool writeOpened(int fd, bool created, const std::string& path, int width, int height, const unsigned char* rgb,
-                 std::string& reason)
+                 std::string& reason, int channels = 3)
 {
     struct stat identity {};
     const bool known = created && fstat(fd, &identity) == 0;
-    if (encodeInto(fd, width, height, rgb, reason))
+    if (encodeInto(fd, width, height, rgb, channels, reason))
         return true;
     if (known)
         removeCreated(path, identity);
@@ -115,7 +115,8 @@ bool writeOpened(int fd, bool created, const std::string& path, int width, int h
 
 } // namespace
 
-bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason)
+bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason,
+                  int channels)
 {
     // Not blocking while opening: a pipe without a reader answers at once.
     // A file that is there is opened as it is; one that is not is created
@@ -134,7 +135,7 @@ bool writePicture(const std::string& path, int width, int height, const unsigned
         reason = std::strerror(errno);
         return false;
     }
-    return writeOpened(fd, created, path, width, height, rgb, reason);
+    return writeOpened(fd, created, path, width, height, rgb, reason, channels);
 }
 
 NewPicture writeNewPicture(const std::string& path, int width, int height, const unsigned char* rgb,

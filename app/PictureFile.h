@@ -10,13 +10,15 @@ bool canWritePicture(const std::string& path, std::string& reason);
 // Whether `a` and `b` name one existing file, through links and relative paths.
 bool sameFile(const std::string& a, const std::string& b);
 
-// `rgb` (width x height, rows bottom-up as the GL reads them) as a PNG file
+// `rgb` (width x height, rows bottom-up as the GL reads them; RGBA where
+// `channels` is 4, the alpha kept in the file) as a PNG file
 // at `path`, upright: the file the user named, written over where it is
 // there. False, with the reason, when the file cannot be opened, written or
 // closed: a full disk shows only at the write or the close, and a pipe
 // without a reader is refused instead of waited on. A file this call created
 // is removed again when its writing fails, so that no partial picture is left.
-bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason);
+bool writePicture(const std::string& path, int width, int height, const unsigned char* rgb, std::string& reason,
+                  int channels = 3);
 
 enum class NewPicture {
     written,

@@ -2,6 +2,7 @@
 #include "app/Window.h"
 
 #include "app/Globals.h"
+#include "app/HeadlessContext.h"
 #include "app/ResolutionSettings.h"
 #include "base/Fatal.h"
 #include "base/Printable.h"
@@ -22,7 +23,10 @@ namespace {
 // The framebuffer is the window's size but on high-density screens.
 void readFramebufferSize()
 {
-    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    framebufferWidth = windowWidth;
+    framebufferHeight = windowHeight;
+    if (window != nullptr)
+        glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
     if (fallbackForced(Fallback::framebufferScale)) {
         framebufferWidth = 2 * windowWidth;
         framebufferHeight = 2 * windowHeight;
@@ -50,7 +54,7 @@ bool initGlfw()
 
 [[noreturn]] void failWindow()
 {
-    glfwTerminate();
+    closeWindow();
     fatal({"Error: Could not create window"}, 1);
 }
 
@@ -59,6 +63,113 @@ void reportSettings(const std::string& file, const std::vector<std::string>& pro
 {
     for (const std::string& problem : problems)
         std::cerr << printable(file) << ": " << problem << std::endl;
+}
+
+// The settings' sizes into the process-wide state; a positive override
+// replaces the window size. What cannot be used goes to standard error.
+// Full screen takes the primary monitor's mode where there is a monitor to ask.
+ResolutionSettings applySettings(const std::string& settingsPath, int overrideWidth, int overrideHeight,
+                                 bool monitors)
+{
+    ResolutionSettings settings(settingsPath);
+    reportSettings(settingsPath, settings.problems());
+    fullscreen = settings.fullscreen;
+    windowWidth = settings.win_width;
+    windowHeight = settings.win_height;
+    renderWidth = settings.res_width;
+    renderHeight = settings.res_height;
+    shadowMapWidth = settings.sm_width;
+    shadowMapHeight = settings.sm_height;
+    GLFWmonitor* monitor = fullscreen && monitors ? glfwGetPrimaryMonitor() : nullptr;
+    if (const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr) {
+        windowWidth = mode->width;
+        windowHeight = mode->height;
+    }
+    if (overrideWidth > 0 && overrideHeight > 0) {
+        windowWidth = overrideWidth;
+        windowHeight = overrideHeight;
+    }
+    // GLFW asserts on a negative size instead of refusing it, and it clears
+    // and presents the new window before returning: a window past what the
+    // server's shared-memory images take ends the process inside Xlib or xcb
+    // right there. No GL draws into more than the limit below anyway.
+    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > ResolutionSettings::maxWindowSide ||
+        windowHeight > ResolutionSettings::maxWindowSide)
+        failWindow();
+    return settings;
+}
+
+// The GL entry points for the context current. GLEW as Debian builds it
+// loads them all, then looks for the GLX display of the context; a context
+// made through EGL has none, which it reports as GLEW_ERROR_NO_GLX_DISPLAY
+// after everything the viewer calls is loaded.
+void loadGl(bool debugContext, bool forwardCompatible)
+{
+    glewExperimental = GL_TRUE;
+    const GLenum loaded = glewInit();
+    if (loaded != GLEW_OK && !(loaded == GLEW_ERROR_NO_GLX_DISPLAY && headlessContextOpen())) {
+        closeWindow();
+        fatal({"Error: GLEW could not be initialized"}, 1);
+    }
+    // GLEW's loader trips over core contexts and leaves a harmless
+    // INVALID_ENUM behind; it is not this program's error to report.
+    glGetError();
+    if (forwardCompatible)
+        reportFallback(Fallback::forwardCompatible, "forced");
+    if (debugContext)
+        enableGlDebugOutput();
+}
+
+// Once the context is current: what the GL can draw, against the sizes asked for.
+void checkSizes(const std::string& settingsPath, const ResolutionSettings& settings)
+{
+    readFramebufferSize();
+    // A GL that draws into less than the window would leave part of it
+    // undrawn in every frame.
+    GLint maxViewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    if (windowWidth > maxViewport[0] || windowHeight > maxViewport[1])
+        failWindow();
+    int largestWidth = 0;
+    int largestHeight = 0;
+    largestRenderTarget(largestWidth, largestHeight);
+    reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
+}
+
+bool forcedForwardCompatible()
+{
+#ifdef __APPLE__
+    // macOS grants a 3.3 core context only when it is forward-compatible.
+    return true;
+#else
+    return fallbackForced(Fallback::forwardCompatible);
+#endif
+}
+
+// The window with its context, once GLFW is initialised.
+void createWindow(bool visible, int overrideWidth, int overrideHeight, const std::string& settingsFile,
+                  bool debugContext)
+{
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    const bool forwardCompatible = forcedForwardCompatible();
+    if (forwardCompatible)
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    if (debugContext)
+        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    if (!visible)
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+
+    const std::string settingsPath = settingsFile.empty() ? ResolutionSettings::path : settingsFile;
+    const ResolutionSettings settings = applySettings(settingsPath, overrideWidth, overrideHeight, true);
+    GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
+    if (window == nullptr)
+        failWindow();
+    glfwMakeContextCurrent(window);
+    loadGl(debugContext, forwardCompatible);
+    checkSizes(settingsPath, settings);
 }
 
 } // namespace
@@ -74,77 +185,31 @@ void openWindow(bool visible, int overrideWidth, int overrideHeight, const std::
     const StartupClock clock(startupTimes.context);
     if (!initGlfw())
         fatal({"Error: Could not init GLFW"}, 1);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-#ifdef __APPLE__
-    // macOS grants a 3.3 core context only when it is forward-compatible.
-    const bool forwardCompatible = true;
-#else
-    const bool forwardCompatible = fallbackForced(Fallback::forwardCompatible);
-#endif
-    if (forwardCompatible)
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    if (debugContext)
-        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    if (!visible)
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    createWindow(visible, overrideWidth, overrideHeight, settingsFile, debugContext);
+}
 
+bool openPictureContext(bool headless, int overrideWidth, int overrideHeight, const std::string& settingsFile,
+                        bool debugContext)
+{
+    const StartupClock clock(startupTimes.context);
+    if (!headless && initGlfw()) {
+        createWindow(false, overrideWidth, overrideHeight, settingsFile, debugContext);
+        return false;
+    }
+    std::string reason;
+    if (!openHeadlessContext(debugContext, reason))
+        fatal({"Error: Could not open a GL context without a display: " + reason}, 1);
     const std::string settingsPath = settingsFile.empty() ? ResolutionSettings::path : settingsFile;
-    const ResolutionSettings settings(settingsPath);
-    reportSettings(settingsPath, settings.problems());
-    fullscreen = settings.fullscreen;
-    windowWidth = settings.win_width;
-    windowHeight = settings.win_height;
-    renderWidth = settings.res_width;
-    renderHeight = settings.res_height;
-    shadowMapWidth = settings.sm_width;
-    shadowMapHeight = settings.sm_height;
+    // No monitor without a window system: a full screen is drawn at the window size.
+    const ResolutionSettings settings = applySettings(settingsPath, overrideWidth, overrideHeight, false);
+    loadGl(debugContext, false);
+    checkSizes(settingsPath, settings);
+    return true;
+}
 
-    GLFWmonitor* monitor = nullptr;
-    if (fullscreen) {
-        monitor = glfwGetPrimaryMonitor();
-        if (const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr) {
-            windowWidth = mode->width;
-            windowHeight = mode->height;
-        }
-    }
-    if (overrideWidth > 0 && overrideHeight > 0) {
-        windowWidth = overrideWidth;
-        windowHeight = overrideHeight;
-    }
-    // GLFW asserts on a negative size instead of refusing it, and it clears
-    // and presents the new window before returning: a window past what the
-    // server's shared-memory images take ends the process inside Xlib or xcb
-    // right there. No GL draws into more than the limit below anyway.
-    if (windowWidth <= 0 || windowHeight <= 0 || windowWidth > ResolutionSettings::maxWindowSide ||
-        windowHeight > ResolutionSettings::maxWindowSide)
-        failWindow();
-    window = glfwCreateWindow(windowWidth, windowHeight, windowTitle, monitor, nullptr);
-    if (window == nullptr)
-        failWindow();
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        glfwTerminate();
-        fatal({"Error: GLEW could not be initialized"}, 1);
-    }
-    // GLEW's loader trips over core contexts and leaves a harmless
-    // INVALID_ENUM behind; it is not this program's error to report.
-    glGetError();
-    if (forwardCompatible)
-        reportFallback(Fallback::forwardCompatible, "forced");
-    if (debugContext)
-        enableGlDebugOutput();
-    readFramebufferSize();
-    // A GL that draws into less than the window would leave part of it
-    // undrawn in every frame.
-    GLint maxViewport[2] = {0, 0};
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
-    if (windowWidth > maxViewport[0] || windowHeight > maxViewport[1])
-        failWindow();
-    int largestWidth = 0;
-    int largestHeight = 0;
-    largestRenderTarget(largestWidth, largestHeight);
-    reportSettings(settingsPath, settings.targetProblems(largestWidth, largestHeight));
+void closeWindow()
+{
+    glfwTerminate();
+    window = nullptr;
+    closeHeadlessContext();
 }

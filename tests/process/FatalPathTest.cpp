@@ -236,6 +236,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,
                   "Message: Is a directory\n", 1},
         FatalCase{"EmptyShaderFile", replaceFile("Shader/BloomFragment.glsl", ""), "", Rest::Log, "", 1},
+        // Read only if regular and within a megabyte: a pipe would block the
+        // start-up forever, and /dev/zero would be read until memory ran out.
+        FatalCase{"ShaderThatIsAPipe",
+                  [](const Sandbox& s) {
+                      s.remove("Shader/BloomFragment.glsl");
+                      mkfifo((s.root / "Shader/BloomFragment.glsl").c_str(), 0644);
+                  },
+                  "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,
+                  "Message: not a regular file\n", 1},
+        FatalCase{"ShaderLinkedToAnEndlessDevice",
+                  [](const Sandbox& s) {
+                      s.remove("Shader/BloomFragment.glsl");
+                      std::filesystem::create_symlink("/dev/zero", s.root / "Shader/BloomFragment.glsl");
+                  },
+                  "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,
+                  "Message: not a regular file\n", 1},
+        FatalCase{"ShaderPastAMegabyte", replaceFile("Shader/BloomFragment.glsl", std::string((1 << 20) + 1, ' ')),
+                  "Error: Could not load shader: Shader/BloomFragment.glsl\n", Rest::Nothing,
+                  "Message: it is longer than 1 MB\n", 1},
         FatalCase{"ShaderErrorQuotingControlsAndAnOverride",
                   replaceFile("Shader/BloomFragment.glsl",
                               "#version 330 core\n#error \x1b]0;owned\x07 \xe2\x80\xae" "desrever\n"),

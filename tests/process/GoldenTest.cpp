@@ -279,9 +279,13 @@ void PrintTo(const ModelShot& shot, std::ostream* os)
 class ModelGolden : public DisplayTestWithParam<ModelShot> {
 };
 
-TEST_P(ModelGolden, MatchesItsReference)
+// The same pictures drawn with no display at all, through EGL: windowed and
+// headless runs match one reference, and so each other.
+class HeadlessModelGolden : public testing::TestWithParam<ModelShot> {
+};
+
+void expectModelMatch(const ModelShot& shot, const std::vector<std::string>& env)
 {
-    const ModelShot& shot = GetParam();
     Sandbox sandbox;
     sandbox.write("golden.txt", readText(goldenDirectory / "resolution.txt"));
     sandbox.write("model.mtl", "newmtl slate\nKd 0.25 0.3 0.4\nnewmtl orange\nKd 0.95 0.45 0.1\nKs 0.6 0.6 0.6\n"
@@ -292,16 +296,31 @@ TEST_P(ModelGolden, MatchesItsReference)
     if (!shot.ground)
         argv.push_back("--no-ground");
     argv.push_back("model.obj");
-    const RunResult run = sandbox.run(argv, 120.0);
+    const RunResult run = sandbox.run(argv, 120.0, env);
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "");
     expectMatch(readPicture(sandbox.root / "shot.png"), std::string("models/") + shot.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, ModelGolden,
-                         testing::Values(ModelShot{"figure", figureObj, true}, ModelShot{"figure_no_ground", figureObj, false},
-                                         ModelShot{"arch", archObj, true}, ModelShot{"dark_ring", darkRingObj, true},
-                                         ModelShot{"dark_ring_no_ground", darkRingObj, false}),
+TEST_P(ModelGolden, MatchesItsReference)
+{
+    expectModelMatch(GetParam(), {});
+}
+
+TEST_P(HeadlessModelGolden, MatchesTheWindowedReference)
+{
+    expectModelMatch(GetParam(), {"DISPLAY", "WAYLAND_DISPLAY"});
+}
+
+const ModelShot modelShots[] = {{"figure", figureObj, true},
+                                 {"figure_no_ground", figureObj, false},
+                                 {"arch", archObj, true},
+                                 {"dark_ring", darkRingObj, true},
+                                 {"dark_ring_no_ground", darkRingObj, false}};
+
+INSTANTIATE_TEST_SUITE_P(Models, ModelGolden, testing::ValuesIn(modelShots),
+                         [](const testing::TestParamInfo<ModelShot>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Models, HeadlessModelGolden, testing::ValuesIn(modelShots),
                          [](const testing::TestParamInfo<ModelShot>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(DefaultScene, GoldenPicture, testing::ValuesIn(readShots()),

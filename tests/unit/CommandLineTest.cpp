@@ -20,6 +20,13 @@ TEST(ViewerOptions, BadArgumentListsFailWithAReason)
         {{"--output", "x.png", "--frames", "+3"}, "bad value for --frames: '+3'"},
         {{"--output", "x.png", "--frames", "0"}, "bad value for --frames: '0'"},
         {{"--frames", "3"}, "option --frames needs --output"},
+        {{"--headless", "model.obj"}, "option --headless needs --output"},
+        {{"--size", "256", "model.obj"}, "option --size needs --output"},
+        {{"--transparent"}, "option --transparent needs --output"},
+        {{"--output", "x.png", "--size", "0"}, "bad value for --size: '0'"},
+        {{"--output", "x.png", "--size", "4097"}, "bad value for --size: '4097'"},
+        {{"--output", "x.png", "--size=256px"}, "bad value for --size: '256px'"},
+        {{"--output", "x.png", "--headless=1"}, "option --headless takes no value"},
         {{"--settings="}, "bad value for --settings: ''"},
         {{"a.obj", "b.obj"}, "one scene file at most: a.obj and b.obj"},
         {{""}, "empty scene file name"},
@@ -49,10 +56,21 @@ TEST(ViewerOptions, GoodArgumentListsSetWhatTheyName)
     EXPECT_EQ(options.scenePath, "-model.obj");
     EXPECT_FALSE(options.help || options.version);
 
+    // A thumbnail is one still frame from the start view, unless told otherwise.
+    ViewerOptions thumbnail;
+    ASSERT_TRUE(thumbnail.parse({"--headless", "--size=4096", "--transparent", "--output", "t.png", "m.glb"}, error));
+    EXPECT_TRUE(thumbnail.headless && thumbnail.transparent && thumbnail.noTour);
+    EXPECT_EQ(thumbnail.size, 4096);
+    EXPECT_EQ(thumbnail.frames, 1);
+    ViewerOptions counted;
+    ASSERT_TRUE(counted.parse({"--size", "64", "--frames", "5", "--output", "t.png"}, error));
+    EXPECT_EQ(counted.frames, 5);
+
     ViewerOptions none;
     ASSERT_TRUE(none.parse({}, error));
     EXPECT_EQ(none.scenePath + none.settingsPath + none.outputPath, "");
-    EXPECT_FALSE(none.noTour || none.noGround || none.watch);
+    EXPECT_FALSE(none.noTour || none.noGround || none.watch || none.headless || none.transparent);
+    EXPECT_EQ(none.size, 0);
     EXPECT_EQ(none.frames, 3);
 }
 

@@ -1,0 +1,92 @@
+# Writes the manual page brassfern.1 from what `brassfern --help` prints, so that both say the same.
+#   cmake -DVIEWER=path/to/brassfern -DVERSION=X.Y.Z -DOUTPUT=brassfern.1 -P HelpToMan.cmake
+# The help's layout is the source's: the usage line, a paragraph, then
+# sections headed "Name (note):", each a list of items whose term starts two
+# spaces in and whose description starts in the column of the section's
+# first description, continued on lines indented to that column.
+
+cmake_minimum_required(VERSION 3.21)
+
+execute_process(COMMAND ${VIEWER} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${VIEWER} --help ended with ${status}")
+endif()
+
+# Text as roff reads it: backslashes escaped, an option's hyphens as minus
+# signs (so that they can be searched and pasted), no line read as a request.
+function(roff text result)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REPLACE "<semicolon>" ";" text "${text}")
+  string(REGEX REPLACE "(^|[ (,/])--([a-z])" "\\1\\\\-\\\\-\\2" text "${text}")
+  string(REGEX REPLACE "(^|[ (,/])-([a-z])" "\\1\\\\-\\2" text "${text}")
+  string(REGEX REPLACE "^([.'])" "\\\\&\\1" text "${text}")
+  set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
+# A list holds the lines: the help's own semicolons wait under another name.
+string(REPLACE ";" "<semicolon>" help "${help}")
+string(REPLACE "\n" ";" lines "${help}")
+list(POP_FRONT lines usage)
+string(REGEX REPLACE "^usage: brassfern " "" synopsis "${usage}")
+roff("${synopsis}" synopsis)
+
+set(page ".TH BRASSFERN 1 \"\" \"brassfern ${VERSION}\" \"User Commands\"\n")
+string(APPEND page ".SH NAME\nbrassfern \\- an interactive, real\\-time viewer of 3D models\n")
+string(APPEND page ".SH SYNOPSIS\n.B brassfern\n${synopsis}\n.SH DESCRIPTION\n")
+
+set(column 0)
+set(inItem FALSE)
+foreach(line IN LISTS lines)
+  if(line STREQUAL "")
+    continue()
+  endif()
+  if(line MATCHES "^([^ ].*):$")
+    # A section: its name, and the note in brackets as its first paragraph.
+    set(heading "${CMAKE_MATCH_1}")
+    set(note "")
+    if(heading MATCHES "^([^(]*[^ (]) \\((.*)\\)$")
+      set(heading "${CMAKE_MATCH_1}")
+      set(note "${CMAKE_MATCH_2}")
+    endif()
+    string(TOUPPER "${heading}" heading)
+    string(APPEND page ".SH \"${heading}\"\n")
+    if(NOT note STREQUAL "")
+      string(SUBSTRING "${note}" 0 1 first)
+      string(SUBSTRING "${note}" 1 -1 rest)
+      string(TOUPPER "${first}" first)
+      roff("${first}${rest}" note)
+      string(APPEND page "${note}.\n")
+    endif()
+    set(column 0)
+    continue()
+  endif()
+  if(line MATCHES "^[^ ]")
+    roff("${line}" text)
+    string(APPEND page "${text}\n")
+    continue()
+  endif()
+  if(column EQUAL 0 AND line MATCHES "^(  [^ ].*[^ ]  +)[^ ]")
+    string(LENGTH "${CMAKE_MATCH_1}" column)
+  endif()
+  string(LENGTH "${line}" length)
+  string(REGEX MATCH "^ *" indent "${line}")
+  string(LENGTH "${indent}" indent)
+  if(column GREATER 0 AND indent GREATER_EQUAL column)
+    string(SUBSTRING "${line}" ${column} -1 text)
+    roff("${text}" text)
+    string(APPEND page "${text}\n")
+  elseif(column GREATER 0 AND length GREATER column)
+    string(SUBSTRING "${line}" 0 ${column} term)
+    string(SUBSTRING "${line}" ${column} -1 text)
+    string(STRIP "${term}" term)
+    roff("${term}" term)
+    roff("${text}" text)
+    string(APPEND page ".TP\n.B ${term}\n${text}\n")
+  else()
+    string(STRIP "${line}" text)
+    roff("${text}" text)
+    string(APPEND page ".PP\n${text}\n")
+  endif()
+endforeach()
+
+file(WRITE "${OUTPUT}" "${page}")
