@@ -191,7 +191,9 @@ std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std:
                                                                              : 1.0f;
         if (!maps.hasMetalness)
             material.metallic = maps.metalness.empty() ? 0.0f : 1.0f;
-        if (!maps.hasEmission && material.emissiveTexture >= 0)
+        // Exporters write "Ke 0 0 0" whether or not a map follows: a black
+        // colour beside a map does not put the map out.
+        if (material.emissiveTexture >= 0 && (!maps.hasEmission || material.emissive == glm::vec3(0.0f)))
             material.emissive = glm::vec3(1.0f);
     }
     return materials;

@@ -55,7 +55,7 @@ void readMaterialText(const char* text, size_t size, MaterialLibrary& library);
 // `textures` (each once), and their factors settled: roughness from Pr, or
 // else Ns, or else 1 (map_Pr alone: 1, which the map scales); metalness
 // from Pm, or 1 for map_Pm alone; emission white where map_Ke is given
-// without Ke.
+// without Ke or with a black one.
 std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std::vector<TextureRequest>& textures);
 
 // The libraries named by the OBJ file `modelPath`, looked up beside it.
