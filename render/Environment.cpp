@@ -128,8 +128,11 @@ glm::vec3 radianceOfDisplay(const glm::vec3& display)
 glm::vec3 environmentRadiance(float elevation)
 {
     const glm::vec3 horizon = radianceOfDisplay(backdropBottom);
-    if (elevation >= 0.0f)
-        return environmentGain * radianceOfDisplay(glm::mix(backdropBottom, backdropTop, std::min(elevation, 1.0f)));
+    if (elevation >= 0.0f) {
+        const float t = std::clamp((elevation - panelStart) / (panelFull - panelStart), 0.0f, 1.0f);
+        return environmentGain * radianceOfDisplay(glm::mix(backdropBottom, backdropTop, std::min(elevation, 1.0f))) +
+               glm::vec3(panelRadiance * t * t * (3.0f - 2.0f * t));
+    }
     const float t = std::clamp(-elevation / 0.3f, 0.0f, 1.0f);
     return environmentGain * glm::mix(horizon, radianceOfDisplay(litGroundDisplay()), t * t * (3.0f - 2.0f * t));
 }

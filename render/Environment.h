@@ -38,11 +38,21 @@ constexpr float sunIrradiance = 0.75f * 3.14159265f;
 // light from them, and polished metal would show only the dim backdrop.
 constexpr float environmentGain = 2.0f;
 
+// A white panel overhead, as a studio hangs above its table, which the
+// camera never sees (the backdrop shows the sky near the horizon): it
+// lifts the tops of things a little and gives polished and metal surfaces
+// the highlight that shows their shape; without it gold under this grey
+// sky reads as khaki and dark metal as black. It fades in between these
+// sines of the elevation, to this radiance.
+constexpr float panelStart = 0.6f;
+constexpr float panelFull = 0.9f;
+constexpr float panelRadiance = 1.5f;
+
 // The environment: the backdrop's gradient above the horizon (its bottom
 // colour at the horizon, its top at the zenith, interpolated as the
-// backdrop is), and below it the ground in full light, blending from the
-// backdrop's bottom just under the horizon, where the ground has faded out.
-// Radiance, linear, by the sine of the elevation.
+// backdrop is) with the panel added, and below it the ground in full
+// light, blending from the backdrop's bottom just under the horizon, where
+// the ground has faded out. Radiance, linear, by the sine of the elevation.
 glm::vec3 environmentRadiance(float elevation);
 
 // What the lighting needs of the environment, computed once, on the CPU.
