@@ -2,8 +2,7 @@
 #include "render/Environment.h"
 
 #include "gpu/ShaderConstants.h"
-#include "render/ShadowLight.h"
-#include "render/Stage.h"
+#include "render/StageLook.h"
 
 #include <algorithm>
 #include <cmath>

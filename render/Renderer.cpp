@@ -118,6 +118,7 @@ GLuint Renderer::applyEffects()
         if (!effectEnabled[i])
             continue;
         const render::ObservedPass observed(render::effectPasses[i]);
+        effects[i]->sceneIsLinear = linearColorTexture != 0;
         image = effects[i]->apply(image, linearColorTexture != 0 ? linearColorTexture : colorTexture, depthTexture,
                                   normalTexture, positionTexture, quadVao, quadIndexCount);
     }

@@ -8,6 +8,7 @@
 #include "render/Environment.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/StageLook.h"
 #include "render/ToneMapping.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@
 
 namespace render {
 
-const glm::vec3 backdropTop(0.32f, 0.345f, 0.39f);
-const glm::vec3 backdropBottom(0.11f, 0.12f, 0.14f);
 
 namespace {
 

@@ -10,14 +10,6 @@ namespace render {
 
 class ToneMapping;
 
-// The backdrop's colours at the top and the bottom of the view, as display
-// values (the stage draws them as the linear radiance the tone curve shows
-// as these): light enough that a dark model or a silhouette reads against
-// it, and far below the radiance where the bloom starts, so that no part of
-// it glows.
-extern const glm::vec3 backdropTop;
-extern const glm::vec3 backdropBottom;
-
 // Where the ground lies, from the framed model's bounds: a horizontal disc
 // just under the lowest point, centred under the model, that fades out
 // between `fadeStart` and `fadeEnd` from its centre.

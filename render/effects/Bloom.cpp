@@ -5,7 +5,6 @@
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
 #include "render/RenderPass.h"
-#include "render/Renderer.h"
 
 namespace render {
 
@@ -48,7 +47,7 @@ GLuint Bloom::apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint, GLuin
 {
     // A model's frame glows from its linear radiance, before the tone curve
     // has brought everything bright to nearly the same white.
-    const bool linear = sceneColorTexture != 0 && sceneColorTexture == renderer->linearColorTexture;
+    const bool linear = sceneIsLinear && sceneColorTexture != 0;
     glViewport(0, 0, renderWidth / sizeDivisor, renderHeight / sizeDivisor);
     drawFullScreenPass(brightFbo, linear ? *linearBrightPassProgram : *brightPassProgram,
                        {{linear ? sceneColorTexture : inputTexture, "colorTexture"}}, quadVao, quadIndexCount);
