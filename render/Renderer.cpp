@@ -9,7 +9,6 @@
 #include "render/RenderPass.h"
 #include "render/ShadowLight.h"
 #include "render/Stage.h"
-#include "render/ToneMapping.h"
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
 #include "render/effects/SSAO.h"
@@ -149,10 +148,8 @@ void renderGeometryPass()
     for (scene::SceneObject* object : sceneObjects)
         object->draw();
     // After the model, so that the ground is shaded only where it shows.
-    if (renderer->stage != nullptr) {
+    if (renderer->stage != nullptr)
         renderer->stage->drawGround();
-        renderer->stage->toneMapping->apply(renderer->quadVao, Renderer::quadIndexCount);
-    }
 }
 
 void presentImage(GLuint image)

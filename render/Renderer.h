@@ -34,7 +34,8 @@ public:
     render::Stage* stage = nullptr;
     // A model's frame before its tone curve, while the stage draws it in
     // linear units (0 otherwise, as for the built-in scene): the geometry
-    // framebuffer's colour then, and what the bloom's bright pass reads.
+    // framebuffer's fourth target then, and what the bloom's bright pass
+    // reads.
     GLuint linearColorTexture = 0;
 
     static constexpr GLsizei quadIndexCount = 6;
@@ -47,8 +48,7 @@ public:
     Renderer& operator=(const Renderer&) = delete;
 
     // Runs every enabled effect in chain order and returns the texture that
-    // holds the frame's final image (borrowed from its owner). A model's
-    // frame is tone mapped into colorTexture before.
+    // holds the frame's final image (borrowed from its owner).
     GLuint applyEffects();
 
     // Draws `texture` over the whole current viewport.

@@ -9,7 +9,7 @@
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
 #include "render/StageLook.h"
-#include "render/ToneMapping.h"
+#include "render/LinearFrame.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,7 +94,7 @@ Stage::Stage()
     setUniform(program, "shadowMap", 1);
     glUseProgram(0);
 
-    toneMapping = new ToneMapping(*renderer);
+    linearFrame = new LinearFrame(*renderer);
     const EnvironmentLight& light = modelEnvironment();
     glGenTextures(1, &environmentTexture);
     glBindTexture(GL_TEXTURE_2D, environmentTexture);
@@ -110,7 +110,7 @@ Stage::Stage()
 Stage::~Stage()
 {
     glDeleteTextures(1, &environmentTexture);
-    delete toneMapping;
+    delete linearFrame;
     glDeleteVertexArrays(1, &groundVao);
     glDeleteBuffers(1, &groundBuffer);
     delete backdropProgram;
@@ -126,14 +126,15 @@ void Stage::drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const
     glDisable(GL_DEPTH_TEST);
     // The normal and the position are cleared to the zeros the effects read
     // as background already; writing them again would double the pass's
-    // cost in float targets.
-    glColorMaski(1, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glColorMaski(2, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    // cost in float targets. The radiance stays at the cleared black, which
+    // no glow starts from.
+    for (GLuint target : {1u, 2u, LinearFrame::attachment})
+        glColorMaski(target, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glBindVertexArray(quadVao);
     glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
-    glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    for (GLuint target : {1u, 2u, LinearFrame::attachment})
+        glColorMaski(target, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     glUseProgram(0);
@@ -159,9 +160,12 @@ void Stage::drawGround() const
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, shadowLight->shadowMapTexture());
     glActiveTexture(GL_TEXTURE0);
+    // The ground is far too dim to glow: it writes no radiance.
+    glColorMaski(LinearFrame::attachment, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glBindVertexArray(groundVao);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
     glBindVertexArray(0);
+    glColorMaski(LinearFrame::attachment, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glActiveTexture(GL_TEXTURE0);

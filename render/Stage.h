@@ -8,7 +8,7 @@ class ShaderProgram;
 
 namespace render {
 
-class ToneMapping;
+class LinearFrame;
 
 // Where the ground lies, from the framed model's bounds: a horizontal disc
 // just under the lowest point, centred under the model, that fades out
@@ -28,8 +28,8 @@ class Stage {
 public:
     bool groundShown = true;
     GroundPlacement ground;
-    // The frame in linear units and its tone curve (owned).
-    ToneMapping* toneMapping = nullptr;
+    // The frame in linear units, for the bloom (owned).
+    LinearFrame* linearFrame = nullptr;
     // The light of the surroundings for reflections: modelEnvironment's
     // prefiltered table as an RGB float texture, filtered linearly.
     GLuint environmentTexture = 0;

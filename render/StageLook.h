@@ -7,8 +7,8 @@
 namespace render {
 
 // The backdrop's colours at the top and the bottom of the view, as display
-// values (the stage draws them as the linear radiance the tone curve shows
-// as these): light enough that a dark model or a silhouette reads against
+// values (the light of the surroundings takes them as the linear radiance
+// the tone curve shows as these): light enough that a dark model or a silhouette reads against
 // it, and far below the radiance where the bloom starts, so that no part of
 // it glows.
 inline const glm::vec3 backdropTop(0.32f, 0.345f, 0.39f);

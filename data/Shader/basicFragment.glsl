@@ -13,8 +13,11 @@
 // The program of a model given by path (MODEL_SURFACES) lights the
 // metallic-roughness surface of glTF instead, in linear units, by the sun
 // (lightColor, and sunIrradiance: its irradiance on a surface facing it)
-// and by the light of the surroundings, and writes linear radiance to a
-// floating-point target that is tone mapped later. Its inputs, all linear
+// and by the light of the surroundings, in linear radiance. It writes that
+// to linearOut (3), a floating-point target the bloom reads, and through
+// the tone curve (Khronos PBR Neutral) and the sRGB encoding to fragColor,
+// the colour shown: the same as a pass over the frame afterwards would,
+// the surfaces being opaque, without the pass. Its inputs, all linear
 // but the two colour textures, which the GL decodes from sRGB:
 //   baseColourFactor: RGBA; times colorTexture (unit 0) with
 //     BASE_COLOUR_MAP, and the vertex colour.
@@ -44,9 +47,8 @@
 // falling to 0 toward the edge of the disc it covers so that it blends into
 // the backdrop. texCoord then runs from -1 to 1 across that disc;
 // groundFade: where the fade starts and ends, in those units; gridCells:
-// grid lines from the centre to the edge. It is drawn into the model's
-// linear target too, as the radiance that the tone curve shows as the
-// colour this shading gives.
+// grid lines from the centre to the edge. It writes no radiance: its
+// target is masked off, and it never glows.
 // Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
 //   unit normal; viewPositionOut (2) the camera-space position. All with
 //   alpha 1 (the ground's colour apart), because blending is on while this
@@ -99,6 +101,9 @@ in vec3 viewBitangent;
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 viewNormalOut;
 layout(location = 2) out vec4 viewPositionOut;
+#ifdef MODEL_SURFACES
+layout(location = 3) out vec4 linearOut;
+#endif
 
 // Both from the program's loader, the numbers the light's C++ side uses: the
 // moments shader's band count and the light box's depth in units.
@@ -191,20 +196,6 @@ vec3 toDisplay(vec3 c)
     return 0.89927279 * r2 + 0.17583870 * r4 - 0.03824118 * r8 - 0.03738727 * c;
 }
 
-#ifdef GROUND_PLANE
-// The linear radiance that the model's tone curve (PBR Neutral, then the
-// sRGB encoding) shows as `display`: the ground keeps the look its shading
-// gave it in a frame that is lit in linear units. Below the curve's
-// shoulder, which the ground never reaches, the curve only takes an offset
-// set by the darkest channel (0.04, less in its toe), which is put back.
-vec3 stageRadiance(vec3 display)
-{
-    vec3 shown = mix(display / 12.92, pow((display + 0.055) / 1.055, vec3(2.4)), step(0.04045, display));
-    float lowest = min(shown.r, min(shown.g, shown.b));
-    float before = lowest < 0.04 ? 0.4 * sqrt(max(lowest, 0.0)) : lowest + 0.04;
-    return shown + (before - lowest);
-}
-#endif
 
 #ifdef MODEL_SURFACES
 const float PI = 3.14159265;
@@ -215,6 +206,25 @@ const float smoothest = 0.045;
 // saturates the tone curve and the bloom; capping it keeps the float
 // target and the blur finite.
 const float brightest = 64.0;
+
+// Khronos PBR Neutral: below the shoulder a colour keeps its value and hue
+// but for a small toe; above, its peak channel approaches 1 and the colour
+// whitens, so that bright surfaces keep their shape instead of clipping.
+// Written without branches: this rasterizer runs both sides of one.
+vec3 neutralToneMap(vec3 color)
+{
+    const float startCompression = 0.8 - 0.04;
+    const float desaturation = 0.15;
+    float lowest = min(color.r, min(color.g, color.b));
+    float offset = lowest < 0.08 ? lowest - 6.25 * lowest * lowest : 0.04;
+    color -= offset;
+    float peak = max(color.r, max(color.g, color.b));
+    const float d = 1.0 - startCompression;
+    float newPeak = 1.0 - d * d / (peak + d - startCompression);
+    float g = 1.0 - 1.0 / (desaturation * (peak - newPeak) + 1.0);
+    vec3 compressed = mix(color * (newPeak / max(peak, 1e-6)), vec3(newPeak), g);
+    return mix(color, compressed, step(startCompression, peak));
+}
 
 // The split-sum's scale and bias of the reflectance at normal incidence,
 // by the analytic fit of Karis (after Lazarov) to the integral of the GGX
@@ -316,7 +326,10 @@ void main()
     emission *= texture(emissiveTexture, texCoord).rgb;
 #endif
     colour += emission;
-    fragColor = vec4(clamp(colour, 0.0, brightest), 1.0);
+    colour = clamp(colour, 0.0, brightest);
+    linearOut = vec4(colour, 1.0);
+    vec3 shown = clamp(neutralToneMap(colour), 0.0, 1.0);
+    fragColor = vec4(mix(shown * 12.92, 1.055 * pow(shown, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, shown)), 1.0);
     viewNormalOut = vec4(geometric, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }
@@ -361,7 +374,7 @@ void main()
 
     vec3 color = (ambient + diffuse + specular) * light;
 #ifdef GROUND_PLANE
-    fragColor = vec4(stageRadiance(toDisplay(color)), 1.0 - smoothstep(groundFade.x, groundFade.y, length(texCoord)));
+    fragColor = vec4(toDisplay(color), 1.0 - smoothstep(groundFade.x, groundFade.y, length(texCoord)));
 #else
     fragColor = vec4(toDisplay(color), 1.0);
 #endif
