@@ -23,6 +23,7 @@
 #include "import/ImportProcess.h"
 #include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/StageLook.h"
 #include "render/Stage.h"
 #include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"

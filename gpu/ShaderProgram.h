@@ -26,6 +26,10 @@ public:
     void loadShader(const std::string& path, GLenum type, GLuint& shader);
     void link();
 
+    // The definition lines it was built with, which tell apart the
+    // variants of one pair of files.
+    const std::string& definitionLines() const { return definitions; }
+
 private:
     std::string definitions;
 };

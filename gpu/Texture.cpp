@@ -57,18 +57,18 @@ Texture::Texture(const std::string& path)
     releaseDecodedImage();
 }
 
-Texture::Texture(int width, int height, const unsigned char* rgbaPixels) : width(width), height(height)
+Texture::Texture(int width, int height, const unsigned char* rgbaPixels, bool srgb) : width(width), height(height)
 {
-    upload(rgbaPixels);
+    upload(rgbaPixels, srgb ? GL_SRGB8_ALPHA8 : GL_RGBA);
 }
 
-void Texture::upload(const unsigned char* pixels)
+void Texture::upload(const unsigned char* pixels, GLint internalFormat)
 {
     if (id == 0)
         glGenTextures(1, &id);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

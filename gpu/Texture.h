@@ -17,8 +17,10 @@ public:
 
     // From width x height RGBA8 pixels, the first row at texture coordinate
     // t = 0: pictures decoded elsewhere and the one-texel colour of a surface
-    // without an image.
-    Texture(int width, int height, const unsigned char* rgbaPixels);
+    // without an image. With `srgb` the GL decodes the colour channels from
+    // the sRGB encoding as it reads them (before it filters), for colours
+    // that are lit in linear units.
+    Texture(int width, int height, const unsigned char* rgbaPixels, bool srgb = false);
 
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
@@ -28,6 +30,7 @@ public:
 
 private:
     // Uploads `pixels` (RGBA8, width x height) with a full mipmap chain and
-    // trilinear minification into a new texture, left bound on unit 0.
-    void upload(const unsigned char* pixels);
+    // trilinear minification into a new texture stored as `internalFormat`,
+    // left bound on unit 0.
+    void upload(const unsigned char* pixels, GLint internalFormat = GL_RGBA);
 };

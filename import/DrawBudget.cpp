@@ -16,35 +16,39 @@ namespace {
 struct Look {
     unsigned primitive = 0;
     bool twoSided = false;
-    int texture = -1;           // the picture shown, -1 for the colour alone
-    unsigned colour = 0;        // with a picture: the colour shown when it fails, as packed texels
-    bool vertexColours = true;  // with a picture: whether vertex colours tint it
+    int texture = -1;            // the picture shown, -1 for the colour alone
+    glm::vec4 colour{0.0f};      // with a picture: the colour it multiplies, or shows where it fails
+    bool vertexColours = true;   // with a picture: whether vertex colours tint it
+    // Everything else the lighting reads; a map counts only where the
+    // mesh can show it (texture coordinates, and tangents for normals).
+    ModelMaterial surface;
 
-    bool operator<(const Look& other) const
+    auto key() const
     {
-        return std::tie(primitive, twoSided, texture, colour, vertexColours) <
-               std::tie(other.primitive, other.twoSided, other.texture, other.colour, other.vertexColours);
+        return std::make_tuple(primitive, twoSided, texture, colour.r, colour.g, colour.b, colour.a, vertexColours,
+                               surface.colourMultiplies, surface.metallic, surface.roughness, surface.specular,
+                               surface.surfaceTexture, surface.normalTexture, surface.normalScale,
+                               surface.occlusionTexture, surface.occlusionStrength, surface.emissive.r,
+                               surface.emissive.g, surface.emissive.b, surface.emissiveTexture);
     }
+    bool operator<(const Look& other) const { return key() < other.key(); }
 };
 
-// The colour the viewer shows for a material without a picture: a texel of
-// 8 bits a channel, opaque (a colour that is not finite arrives as white).
-glm::vec4 shownColour(const glm::vec4& diffuse)
+// The colour a face without a picture shows at a vertex whose own colour
+// is `vertex` (null where the mesh has none): the base colour times it, or
+// for a classic material the vertex colour instead; each as the viewer
+// takes it (a colour that is not finite arrives as white).
+glm::vec4 shownColour(const ModelMaterial& material, const float* vertex)
 {
     glm::vec4 shown(1.0f);
     for (int i = 0; i < 3; ++i) {
-        const float value = std::isfinite(diffuse[i]) ? std::clamp(diffuse[i], 0.0f, 1.0f) : 1.0f;
-        shown[i] = static_cast<float>(std::lround(value * 255.0f)) / 255.0f;
+        const float base = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f) : 1.0f;
+        const float own = vertex != nullptr ? std::clamp(vertex[i], 0.0f, 1.0f) : 1.0f;
+        shown[i] = vertex == nullptr ? base : material.colourMultiplies ? base * own : own;
     }
+    if (vertex != nullptr)
+        shown.a = vertex[3];
     return shown;
-}
-
-unsigned packed(const glm::vec4& shown)
-{
-    unsigned texels = 0;
-    for (int i = 0; i < 3; ++i)
-        texels = texels << 8 | static_cast<unsigned>(std::lround(shown[i] * 255.0f));
-    return texels;
 }
 
 Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
@@ -53,11 +57,26 @@ Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
     Look look;
     look.primitive = static_cast<unsigned>(mesh.primitive);
     look.twoSided = material.twoSided;
-    // Without coordinates into its picture a mesh shows the colour alone.
+    look.surface = material;
+    look.surface.diffuse = glm::vec4(1.0f);
+    look.surface.texture = -1;
+    // Without coordinates into its pictures a mesh shows the factors alone.
+    if (mesh.texCoords.empty())
+        for (int slot = 0; slot < materialTextureSlots; ++slot)
+            textureSlot(look.surface, slot) = -1;
+    if (mesh.tangents.empty())
+        look.surface.normalTexture = -1;
+    if (look.surface.normalTexture < 0)
+        look.surface.normalScale = 1.0f;
+    if (look.surface.occlusionTexture < 0)
+        look.surface.occlusionStrength = 1.0f;
     if (material.texture >= 0 && !mesh.texCoords.empty()) {
         look.texture = material.texture;
-        look.colour = packed(shownColour(material.diffuse));
+        look.colour = material.diffuse;
         look.vertexColours = !mesh.colours.empty();
+    } else {
+        // The colour shown goes into the vertex colours, whichever rule made it.
+        look.surface.colourMultiplies = true;
     }
     return look;
 }
@@ -94,10 +113,13 @@ void capTextures(ModelData& model)
     std::vector<char> kept(model.textures.size(), 0);
     std::vector<size_t> firstUse;
     for (const ModelPlacement& placement : model.placements) {
-        const int texture = model.materials[model.meshes[placement.mesh].material].texture;
-        if (texture >= 0 && static_cast<size_t>(texture) < kept.size() && !kept[static_cast<size_t>(texture)]) {
-            kept[static_cast<size_t>(texture)] = 1;
-            firstUse.push_back(static_cast<size_t>(texture));
+        const ModelMaterial& material = model.materials[model.meshes[placement.mesh].material];
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            const int texture = textureSlot(material, slot);
+            if (texture >= 0 && static_cast<size_t>(texture) < kept.size() && !kept[static_cast<size_t>(texture)]) {
+                kept[static_cast<size_t>(texture)] = 1;
+                firstUse.push_back(static_cast<size_t>(texture));
+            }
         }
     }
     if (firstUse.size() <= ModelLimits::textures)
@@ -105,9 +127,11 @@ void capTextures(ModelData& model)
     for (size_t i = ModelLimits::textures; i < firstUse.size(); ++i)
         kept[firstUse[i]] = 0;
     for (ModelMaterial& material : model.materials)
-        if (material.texture >= 0 && (static_cast<size_t>(material.texture) >= kept.size() ||
-                                      !kept[static_cast<size_t>(material.texture)]))
-            material.texture = -1;
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            int& texture = textureSlot(material, slot);
+            if (texture >= 0 && (static_cast<size_t>(texture) >= kept.size() || !kept[static_cast<size_t>(texture)]))
+                texture = -1;
+        }
     model.notes.push_back("Showing the first " + std::to_string(ModelLimits::textures) + " of " +
                           std::to_string(firstUse.size()) +
                           " textures: the model has more than the viewer loads; the meshes of the rest show their "
@@ -179,13 +203,36 @@ void appendNormals(ModelMesh& into, const ModelMesh& mesh, const glm::mat3& norm
     }
 }
 
-// `mesh` where `transform` places it, added to `into`: positions and normals
-// carried as the viewer carries them (normals by the inverse transpose, not
-// made unit again, as it interpolates them), and the corners of mirrored
-// triangles swapped as it swaps them, so that their fronts stay outside.
-// `colour`, when set, is the colour the mesh shows without vertex colours
-// of its own; without it, texture coordinates and tints go as they are.
-void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const glm::mat4& transform, const glm::vec4* colour)
+// Tangents go as surface directions do, by the transform itself; a
+// mirroring transform turns the texture's side over.
+void appendTangents(ModelMesh& into, const ModelMesh& mesh, const glm::mat4& transform)
+{
+    const glm::mat3 linear(transform);
+    const float turn = glm::determinant(linear) < 0.0f ? -1.0f : 1.0f;
+    for (size_t i = 0; i + 3 < mesh.tangents.size(); i += 4) {
+        const glm::vec3 tangent = linear * glm::vec3(mesh.tangents[i], mesh.tangents[i + 1], mesh.tangents[i + 2]);
+        into.tangents.insert(into.tangents.end(), {tangent.x, tangent.y, tangent.z, turn * mesh.tangents[i + 3]});
+    }
+}
+
+bool anyMap(const ModelMaterial& surface)
+{
+    for (int slot = 0; slot < materialTextureSlots; ++slot)
+        if (textureSlot(surface, slot) >= 0)
+            return true;
+    return false;
+}
+
+// `mesh` of `material` where `transform` places it, added to `into`, which
+// draws it with `look`: positions and normals carried as the viewer carries
+// them (normals by the inverse transpose, not made unit again, as it
+// interpolates them), and the corners of mirrored triangles swapped as it
+// swaps them, so that their fronts stay outside. Texture coordinates go
+// where the look shows a map, tangents where it shows a normal map. With a
+// picture the tints go as they are; without one the colour shown at each
+// vertex goes in the vertex colours.
+void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const ModelMaterial& material, const Look& look,
+                  const glm::mat4& transform)
 {
     const size_t base = into.vertexCount();
     for (size_t i = 0; i + 2 < mesh.positions.size(); i += 3) {
@@ -194,13 +241,17 @@ void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const glm::mat4& trans
         into.positions.insert(into.positions.end(), {placed.x, placed.y, placed.z});
     }
     appendNormals(into, mesh, glm::transpose(glm::inverse(glm::mat3(transform))), base);
-    if (colour == nullptr)
+    if (look.texture >= 0 || anyMap(look.surface))
         into.texCoords.insert(into.texCoords.end(), mesh.texCoords.begin(), mesh.texCoords.end());
-    if (colour == nullptr || !mesh.colours.empty())
+    if (look.surface.normalTexture >= 0)
+        appendTangents(into, mesh, transform);
+    if (look.texture >= 0)
         into.colours.insert(into.colours.end(), mesh.colours.begin(), mesh.colours.end());
     else
-        for (size_t i = 0; i < mesh.vertexCount(); ++i)
-            into.colours.insert(into.colours.end(), {colour->r, colour->g, colour->b, colour->a});
+        for (size_t v = 0; v < mesh.vertexCount(); ++v) {
+            const glm::vec4 shown = shownColour(material, mesh.colours.empty() ? nullptr : &mesh.colours[4 * v]);
+            into.colours.insert(into.colours.end(), {shown.r, shown.g, shown.b, shown.a});
+        }
     const bool mirrored = glm::determinant(glm::mat3(transform)) < 0.0f && mesh.primitive == Primitive::triangles;
     const size_t first = into.indices.size();
     for (unsigned index : mesh.indices)
@@ -210,18 +261,20 @@ void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const glm::mat4& trans
             std::swap(into.indices[i + 1], into.indices[i + 2]);
 }
 
-// The material of merged faces that show their colour alone: white, which
-// the vertex colours tint, as the viewer draws a mesh that has them.
-unsigned colourMaterial(std::vector<ModelMaterial>& materials, std::map<bool, unsigned>& made, bool twoSided)
+// The material of merged faces that show their colour without a picture:
+// the look's surface in white, which the vertex colours then tint.
+unsigned colourMaterial(std::vector<ModelMaterial>& materials, std::map<Look, unsigned>& made, const Look& look)
 {
-    const auto found = made.find(twoSided);
+    const auto found = made.find(look);
     if (found != made.end())
         return found->second;
-    ModelMaterial material;
+    ModelMaterial material = look.surface;
     material.diffuse = glm::vec4(1.0f);
-    material.twoSided = twoSided;
+    material.texture = -1;
+    material.colourMultiplies = true;
+    material.twoSided = look.twoSided;
     materials.push_back(material);
-    return made[twoSided] = static_cast<unsigned>(materials.size() - 1);
+    return made[look] = static_cast<unsigned>(materials.size() - 1);
 }
 
 // The meshes and placements once the `merged` placements are gathered by
@@ -240,7 +293,7 @@ void mergePlacements(ModelData& model, const std::vector<Look>& looks, const std
     std::vector<ModelPlacement> placements;
     std::vector<long long> keptAt(model.meshes.size(), -1);
     std::map<Look, size_t> filling;
-    std::map<bool, unsigned> colourMaterials;
+    std::map<Look, unsigned> colourMaterials;
     for (size_t i = 0; i < model.placements.size(); ++i) {
         const ModelPlacement& placement = model.placements[i];
         ModelMesh& mesh = model.meshes[placement.mesh];
@@ -264,14 +317,13 @@ void mergePlacements(ModelData& model, const std::vector<Look>& looks, const std
             ModelMesh gathered;
             gathered.name = "merged";
             gathered.primitive = mesh.primitive;
-            gathered.material = look.texture >= 0 ? mesh.material
-                                                  : colourMaterial(model.materials, colourMaterials, look.twoSided);
+            gathered.material =
+                look.texture >= 0 ? mesh.material : colourMaterial(model.materials, colourMaterials, look);
             placements.push_back({static_cast<unsigned>(meshes.size()), glm::mat4(1.0f)});
             target = filling.insert_or_assign(look, meshes.size()).first;
             meshes.push_back(std::move(gathered));
         }
-        const glm::vec4 colour = shownColour(model.materials[mesh.material].diffuse);
-        appendPlaced(meshes[target->second], mesh, placement.transform, look.texture >= 0 ? nullptr : &colour);
+        appendPlaced(meshes[target->second], mesh, model.materials[mesh.material], look, placement.transform);
         if (last)
             mesh = ModelMesh();
     }
@@ -323,20 +375,25 @@ std::vector<size_t> dropUnused(ModelData& model)
     for (ModelMesh& mesh : model.meshes)
         mesh.material = static_cast<unsigned>(materialAt[mesh.material]);
     used.assign(model.textures.size(), 0);
-    for (ModelMaterial& material : model.materials) {
-        if (material.texture >= static_cast<int>(used.size()))
-            material.texture = -1;
-        if (material.texture >= 0)
-            used[static_cast<size_t>(material.texture)] = 1;
-    }
+    for (ModelMaterial& material : model.materials)
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            int& texture = textureSlot(material, slot);
+            if (texture >= static_cast<int>(used.size()))
+                texture = -1;
+            if (texture >= 0)
+                used[static_cast<size_t>(texture)] = 1;
+        }
     std::vector<size_t> kept;
     for (size_t i = 0; i < used.size(); ++i)
         if (used[i])
             kept.push_back(i);
     const std::vector<long long> textureAt = keepUsed(model.textures, used);
     for (ModelMaterial& material : model.materials)
-        if (material.texture >= 0)
-            material.texture = static_cast<int>(textureAt[static_cast<size_t>(material.texture)]);
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            int& texture = textureSlot(material, slot);
+            if (texture >= 0)
+                texture = static_cast<int>(textureAt[static_cast<size_t>(texture)]);
+        }
     return kept;
 }
 

@@ -32,28 +32,91 @@ struct ModelMesh {
     std::vector<float> texCoords; // two a vertex (v up), or none
     std::vector<float> colours;   // RGBA in [0, 1] a vertex, or none
     std::vector<unsigned> indices; // one face after another, each below the vertex count
+    // Four a vertex, or none: the direction of increasing u along the
+    // surface (xyz), and in w, +1 or -1, the side the direction of
+    // increasing v lies on: the bitangent is w * cross(normal, tangent).
+    // Only meshes whose material has a normal map carry them.
+    std::vector<float> tangents;
 
     size_t vertexCount() const { return positions.size() / 3; }
 };
+
+// How a texture's texels are to be read: colours are encoded for the
+// screen (sRGB) and decoded before they are lit; everything else (normals,
+// roughness, metalness, occlusion) is a plain number.
+enum class ColourSpace : unsigned { linear = 0, srgb = 1 };
 
 // A texture of the model, decoded: RGBA8, the bottom row first.
 struct ModelImage {
     int width = 0;
     int height = 0;
     std::vector<unsigned char> pixels;
+    // Its texture's, set as the stream is read.
+    ColourSpace space = ColourSpace::srgb;
 };
 
-// A texture the materials name: a file beside the model or an image inside it.
+// A texture the materials name: a file beside the model or an image inside
+// it, or what the import made of several (a surface texture packed from
+// separate roughness and metalness maps, a normal map from a height map).
 struct ModelTexture {
     std::string name;  // as the model names it, for messages
     int image = -1;    // into ModelData::images once decoded; -1 until then or when it failed
+    ColourSpace space = ColourSpace::srgb;
 };
 
+// A surface as the lighting sees it: the metallic-roughness model of
+// glTF, which the import maps other formats' materials onto. Factors are
+// linear; each texture index is into ModelData::textures, -1 for none.
 struct ModelMaterial {
+    // The base colour, linear; `texture` (sRGB) and the vertex colours
+    // multiply it where `colourMultiplies`. Otherwise (the diffuse colour
+    // of OBJ, FBX, Collada...) a picture or vertex colours stand in for it,
+    // as the programs that wrote such files show them, and it is shown
+    // where neither is there or the picture cannot be read.
     glm::vec4 diffuse{0.8f, 0.8f, 0.8f, 1.0f};
-    int texture = -1; // into ModelData::textures, -1 for none
+    int texture = -1;
     bool twoSided = false;
+    bool colourMultiplies = true;
+    float metallic = 0.0f;  // 0 dielectric, 1 metal
+    float roughness = 1.0f; // perceptual: 0 mirror, 1 fully rough
+    // Scales a dielectric's reflectance at normal incidence, 4 % at 1:
+    // classic formats' specular colour, 0 for none.
+    float specular = 1.0f;
+    // Linear, RGBA: occlusion in red, roughness in green, metalness in
+    // blue, specular weight in alpha, each multiplying its factor.
+    int surfaceTexture = -1;
+    // Linear, a tangent-space normal in RGB (green toward increasing v);
+    // normalScale scales its x and y.
+    int normalTexture = -1;
+    float normalScale = 1.0f;
+    // Linear, red: how much of the surroundings' light reaches the point;
+    // occlusionStrength 0 ignores it. It may be the surface texture.
+    int occlusionTexture = -1;
+    float occlusionStrength = 1.0f;
+    // Light the surface gives off, linear, with its strength multiplied in;
+    // `emissiveTexture` (sRGB) multiplies it.
+    glm::vec3 emissive{0.0f};
+    int emissiveTexture = -1;
 };
+
+// The textures a material names, in the order ModelMaterial declares them,
+// and the colour space each is read in.
+inline constexpr int materialTextureSlots = 5;
+inline constexpr ColourSpace slotSpaces[materialTextureSlots] = {ColourSpace::srgb, ColourSpace::linear,
+                                                                 ColourSpace::linear, ColourSpace::linear,
+                                                                 ColourSpace::srgb};
+inline int& textureSlot(ModelMaterial& material, int slot)
+{
+    int* const slots[materialTextureSlots] = {&material.texture, &material.surfaceTexture, &material.normalTexture,
+                                              &material.occlusionTexture, &material.emissiveTexture};
+    return *slots[slot];
+}
+inline int textureSlot(const ModelMaterial& material, int slot)
+{
+    const int slots[materialTextureSlots] = {material.texture, material.surfaceTexture, material.normalTexture,
+                                             material.occlusionTexture, material.emissiveTexture};
+    return slots[slot];
+}
 
 // One use of a mesh by a node: its transform is the product of the node
 // transforms from the root down.

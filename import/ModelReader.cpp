@@ -2,14 +2,17 @@
 #include "import/ModelReader.h"
 
 #include "base/Printable.h"
-#include "image/ImageDecoder.h"
 #include "import/DrawBudget.h"
+#include "import/GltfExtras.h"
 #include "import/ImportProcess.h"
+#include "import/ImportedMaterials.h"
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
 #include "import/ObjReader.h"
 #include "import/SceneRead.h"
+#include "import/Tangents.h"
 #include "import/TexturePath.h"
+#include "import/TextureSources.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
@@ -24,122 +27,6 @@
 namespace import {
 
 namespace {
-
-// A model's textures are drawn at a fraction of the render size; past 8192
-// pixels a side an image only costs memory (a gigabyte for one 16384 square).
-const ImageLimits modelImageLimits{16384, 1LL << 26};
-
-// Where a texture's pixels come from: a file beside the model, or bytes the
-// model carries (copied, for the imported scene is gone by the time they are
-// decoded).
-struct TextureSource {
-    ModelTexture texture;
-    std::string path;                  // a file, when not embedded
-    bool embedded = false;
-    std::string embeddedName;          // for the format's extension
-    std::vector<unsigned char> bytes;  // an encoded image
-    int rawWidth = 0;                  // or raw texels, BGRA, the top row first
-    int rawHeight = 0;
-};
-
-// The first texture a material shows as its colour: diffuse, or glTF's base colour.
-bool colourTextureName(const aiMaterial* material, aiString& name)
-{
-    for (aiTextureType type : {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}) {
-        if (aiGetMaterialTextureCount(material, type) > 0 &&
-            aiGetMaterialTexture(material, type, 0, &name) == aiReturn_SUCCESS && name.length > 0)
-            return true;
-    }
-    return false;
-}
-
-TextureSource sourceOf(const aiScene* file, const std::string& name, const std::string& scenePath)
-{
-    TextureSource source;
-    source.texture.name = printable(name + " in " + std::filesystem::path(scenePath).filename().string());
-    const aiTexture* embedded = file->GetEmbeddedTexture(name.c_str());
-    if (embedded == nullptr) {
-        source.path = texturePath(name, scenePath, TextureLookup::besideModel);
-        source.texture.name = printable(source.path);
-        return source;
-    }
-    source.embedded = true;
-    if (embedded->mHeight == 0) {
-        const auto* data = reinterpret_cast<const unsigned char*>(embedded->pcData);
-        if (data != nullptr)
-            source.bytes.assign(data, data + embedded->mWidth);
-        // The format's hint stands in for an extension (TGA has no signature).
-        source.embeddedName = name + "." + std::string(embedded->achFormatHint, strnlen(embedded->achFormatHint, 9));
-        return source;
-    }
-    const unsigned long long texels = static_cast<unsigned long long>(embedded->mWidth) * embedded->mHeight;
-    if (embedded->pcData != nullptr && texels <= static_cast<unsigned long long>(modelImageLimits.maxPixels)) {
-        source.rawWidth = static_cast<int>(embedded->mWidth);
-        source.rawHeight = static_cast<int>(embedded->mHeight);
-        const auto* data = reinterpret_cast<const unsigned char*>(embedded->pcData);
-        source.bytes.assign(data, data + 4 * texels);
-    }
-    return source;
-}
-
-// Decodes one texture into `image`, or says why it cannot.
-bool decodeSource(const TextureSource& source, const std::function<void(unsigned long long)>& onRead,
-                  ModelImage& image, std::string& reason)
-{
-    if (source.rawWidth > 0) {
-        const size_t width = static_cast<size_t>(source.rawWidth);
-        const size_t height = static_cast<size_t>(source.rawHeight);
-        image.width = source.rawWidth;
-        image.height = source.rawHeight;
-        image.pixels.resize(4 * width * height);
-        for (size_t row = 0; row < height; ++row) {
-            const unsigned char* from = source.bytes.data() + 4 * width * (height - 1 - row);
-            unsigned char* to = image.pixels.data() + 4 * width * row;
-            for (size_t x = 0; x < width; ++x) {
-                to[4 * x + 0] = from[4 * x + 2];
-                to[4 * x + 1] = from[4 * x + 1];
-                to[4 * x + 2] = from[4 * x + 0];
-                to[4 * x + 3] = from[4 * x + 3];
-            }
-        }
-        return true;
-    }
-    ImageFailure failure;
-    std::vector<unsigned char> fileBytes;
-    const std::vector<unsigned char>* bytes = &source.bytes;
-    if (source.embedded && source.bytes.empty()) {
-        reason = "the model holds no image data for it";
-        return false;
-    }
-    if (!source.embedded) {
-        if (!readImageFile(source.path, fileBytes, failure)) {
-            reason = failure.reason;
-            return false;
-        }
-        onRead(fileBytes.size());
-        bytes = &fileBytes;
-    }
-    DecodedImage decoded;
-    const std::string& name = source.embedded ? source.embeddedName : source.path;
-    if (!decodeImage(name, bytes->data(), bytes->size(), modelImageLimits, RowOrder::bottomUp, decoded, failure)) {
-        if (failure.conversion)
-            reason = "its pixels cannot be converted to RGBA";
-        else
-            reason = failure.reason;
-        if (reason.empty()) {
-            reason = "the image library cannot decode it (error";
-            for (unsigned code : failure.codes)
-                reason += " " + std::to_string(code);
-            reason += ")";
-        }
-        return false;
-    }
-    image.width = decoded.width;
-    image.height = decoded.height;
-    image.pixels.assign(decoded.pixels, decoded.pixels + 4 * static_cast<size_t>(decoded.width) * decoded.height);
-    releaseDecodedImage();
-    return true;
-}
 
 enum class FaceProblem { none, noFaces, mixedFaces, indexOutOfRange };
 
@@ -208,6 +95,34 @@ ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
     return out;
 }
 
+// The file's own tangents, where it gives them with bitangents that tell
+// which way round the texture lies (the importer makes glTF's w into them).
+void copyTangents(const aiMesh* mesh, ModelMesh& out)
+{
+    if (mesh->mTangents == nullptr || mesh->mBitangents == nullptr || mesh->mNormals == nullptr)
+        return;
+    out.tangents.resize(4 * static_cast<size_t>(mesh->mNumVertices));
+    for (size_t i = 0; i < mesh->mNumVertices; ++i) {
+        const aiVector3D& t = mesh->mTangents[i];
+        const aiVector3D across = mesh->mNormals[i] ^ t;
+        out.tangents[4 * i + 0] = t.x;
+        out.tangents[4 * i + 1] = t.y;
+        out.tangents[4 * i + 2] = t.z;
+        out.tangents[4 * i + 3] = across * mesh->mBitangents[i] < 0.0f ? -1.0f : 1.0f;
+    }
+}
+
+// Tangents for a mesh whose material has a normal map: the file's, or made.
+void giveTangents(ModelMesh& mesh, const ModelMaterial& material, const aiMesh* imported = nullptr)
+{
+    if (material.normalTexture < 0 || !canCarryTangents(mesh))
+        return;
+    if (imported != nullptr)
+        copyTangents(imported, mesh);
+    if (mesh.tangents.empty())
+        generateTangents(mesh);
+}
+
 // The importer's own idea of how far it is, for the progress line.
 class ShareProgress : public Assimp::ProgressHandler {
 public:
@@ -225,51 +140,12 @@ private:
     ImportProgress* progress;
 };
 
-// The file's materials, with one more at the end for meshes that name none
-// of them; the textures they show are left in `sources`, each once, as its
-// first material names it.
-std::vector<ModelMaterial> readMaterials(const aiScene* file, const std::string& path,
-                                         std::vector<TextureSource>& sources)
-{
-    std::map<std::string, int> sourceByKey;
-    std::vector<ModelMaterial> materials;
-    for (unsigned i = 0; i < file->mNumMaterials && file->mMaterials != nullptr; ++i) {
-        const aiMaterial* imported = file->mMaterials[i];
-        ModelMaterial material;
-        if (imported == nullptr) {
-            materials.push_back(material);
-            continue;
-        }
-        aiColor4D colour;
-        if (aiGetMaterialColor(imported, AI_MATKEY_COLOR_DIFFUSE, &colour) == aiReturn_SUCCESS)
-            material.diffuse = glm::vec4(colour.r, colour.g, colour.b, 1.0f);
-        int twoSided = 0;
-        if (aiGetMaterialInteger(imported, AI_MATKEY_TWOSIDED, &twoSided) == aiReturn_SUCCESS)
-            material.twoSided = twoSided != 0;
-        aiString name;
-        if (colourTextureName(imported, name)) {
-            TextureSource source = sourceOf(file, name.C_Str(), path);
-            const std::string key = source.embedded ? "*" + std::string(name.C_Str()) : source.path;
-            const auto found = sourceByKey.find(key);
-            if (found != sourceByKey.end()) {
-                material.texture = found->second;
-            } else {
-                material.texture = static_cast<int>(sources.size());
-                sourceByKey[key] = material.texture;
-                sources.push_back(std::move(source));
-            }
-        }
-        materials.push_back(material);
-    }
-    materials.push_back(ModelMaterial());
-    return materials;
-}
-
 // Each mesh the viewer can draw, converted, to `take` with its index in the
 // file; a line in `notes` for each it cannot.
-void convertMeshes(const aiScene* file, unsigned fallbackMaterial, std::vector<std::string>& notes,
+void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materials, std::vector<std::string>& notes,
                    const std::function<void(unsigned, ModelMesh&&)>& take)
 {
+    const unsigned fallbackMaterial = static_cast<unsigned>(materials.size() - 1);
     for (unsigned i = 0; i < file->mNumMeshes && file->mMeshes != nullptr; ++i) {
         const aiMesh* mesh = file->mMeshes[i];
         if (mesh == nullptr)
@@ -289,7 +165,9 @@ void convertMeshes(const aiScene* file, unsigned fallbackMaterial, std::vector<s
             continue;
         }
         const unsigned material = mesh->mMaterialIndex < fallbackMaterial ? mesh->mMaterialIndex : fallbackMaterial;
-        take(i, convertMesh(mesh, perFace, material));
+        ModelMesh converted = convertMesh(mesh, perFace, material);
+        giveTangents(converted, materials[material], mesh);
+        take(i, std::move(converted));
     }
 }
 
@@ -339,13 +217,12 @@ bool sendMerged(Assimp::Importer& importer, std::vector<ModelMaterial> materials
     ModelData model;
     model.materials = std::move(materials);
     std::vector<int> convertedAt(file->mNumMeshes, -1);
-    convertMeshes(file.get(), static_cast<unsigned>(model.materials.size() - 1), model.notes,
-                  [&](unsigned index, ModelMesh&& mesh) {
-                      convertedAt[index] = static_cast<int>(model.meshes.size());
-                      model.meshes.push_back(std::move(mesh));
-                      delete file->mMeshes[index];
-                      file->mMeshes[index] = nullptr;
-                  });
+    convertMeshes(file.get(), model.materials, model.notes, [&](unsigned index, ModelMesh&& mesh) {
+        convertedAt[index] = static_cast<int>(model.meshes.size());
+        model.meshes.push_back(std::move(mesh));
+        delete file->mMeshes[index];
+        file->mMeshes[index] = nullptr;
+    });
     for (const MeshPlacement& placement : walk.placements) {
         const int mesh = convertedAt[placement.meshIndex];
         if (mesh >= 0)
@@ -377,7 +254,10 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
         return false;
     }
 
-    std::vector<ModelMaterial> materials = readMaterials(file, path, sources);
+    TextureSources textures([file, &path](const std::string& name) { return importedImage(file, name, path); });
+    std::vector<ModelMaterial> materials =
+        readMaterials(file, textures, files == nullptr ? gltfEmissiveStrengths(path) : std::vector<float>());
+    sources = std::move(textures.sources);
     const PlacementLimits limits;
     const Placements walk = meshPlacements(file, limits);
     if (!withinDrawBudget(walk.placements.size(), file->mNumMeshes, materials.size(), sources.size()))
@@ -389,7 +269,7 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     std::vector<std::string> notes;
     std::vector<int> sentMesh(file->mNumMeshes, -1);
     int sent = 0;
-    convertMeshes(file, static_cast<unsigned>(materials.size() - 1), notes, [&](unsigned index, ModelMesh&& mesh) {
+    convertMeshes(file, materials, notes, [&](unsigned index, ModelMesh&& mesh) {
         out.mesh(mesh);
         sentMesh[index] = sent++;
     });
@@ -416,27 +296,27 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
         return false;
     }
     progress->stage = ImportProgress::sending;
-    std::map<std::string, int> sourceByPath;
-    std::vector<int> sourceOfName;
-    for (const std::string& name : read.textureNames) {
-        TextureSource source;
-        source.path = texturePath(name, path, TextureLookup::besideModel);
-        source.texture.name = printable(source.path);
-        const auto found = sourceByPath.find(source.path);
-        if (found != sourceByPath.end()) {
-            sourceOfName.push_back(found->second);
-            continue;
-        }
-        sourceOfName.push_back(static_cast<int>(sources.size()));
-        sourceByPath[source.path] = sourceOfName.back();
-        sources.push_back(std::move(source));
-    }
+    TextureSources textures([&path](const std::string& name) {
+        ImageSource image;
+        image.path = texturePath(name, path, TextureLookup::besideModel);
+        image.name = printable(image.path);
+        return image;
+    });
+    std::vector<int> textureAt;
+    for (const TextureRequest& request : read.textures)
+        textureAt.push_back(textures.add(request));
+    sources = std::move(textures.sources);
     ModelData model;
     model.materials = std::move(read.materials);
     for (ModelMaterial& material : model.materials)
-        if (material.texture >= 0)
-            material.texture = sourceOfName[static_cast<size_t>(material.texture)];
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            int& texture = textureSlot(material, slot);
+            if (texture >= 0)
+                texture = textureAt[static_cast<size_t>(texture)];
+        }
     model.meshes = std::move(read.meshes);
+    for (ModelMesh& mesh : model.meshes)
+        giveTangents(mesh, model.materials[mesh.material]);
     for (size_t i = 0; i < model.meshes.size(); ++i)
         model.placements.push_back({static_cast<unsigned>(i), glm::mat4(1.0f)});
     model.notes = std::move(read.notes);
@@ -472,8 +352,6 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
         ModelImage image;
         std::string reason;
         const bool decoded = decodeSource(sources[i], onRead, image, reason);
-        sources[i].bytes.clear();
-        sources[i].bytes.shrink_to_fit();
         progress->stage = ImportProgress::sendingTextures;
         if (!(decoded ? out.image(static_cast<unsigned>(i), image)
                       : out.textureFailed(static_cast<unsigned>(i), printable(reason))))

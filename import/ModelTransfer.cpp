@@ -20,6 +20,8 @@ constexpr size_t maxPieceBytes = maxTextBytes + 64;
 constexpr size_t arrayStep = 1 << 20;
 constexpr long long maxImageSide = 16384;
 constexpr long long maxImagePixels = 1LL << 28;
+// A mesh record's arrays: positions, normals, texture coordinates, colours, indices, tangents.
+constexpr int meshArrayCount = 6;
 
 enum Tag : char {
     noteTag = 'N',
@@ -43,9 +45,72 @@ bool validMesh(const ModelMesh& mesh, size_t materials)
     const size_t vertices = mesh.vertexCount();
     if (vertices > 0xffffffffu || (!mesh.normals.empty() && mesh.normals.size() != 3 * vertices) ||
         (!mesh.texCoords.empty() && mesh.texCoords.size() != 2 * vertices) ||
-        (!mesh.colours.empty() && mesh.colours.size() != 4 * vertices))
+        (!mesh.colours.empty() && mesh.colours.size() != 4 * vertices) ||
+        (!mesh.tangents.empty() && mesh.tangents.size() != 4 * vertices))
         return false;
     return std::all_of(mesh.indices.begin(), mesh.indices.end(), [vertices](unsigned i) { return i < vertices; });
+}
+
+// A factor as the lighting can use it: finite and within its range, or
+// the default of a material that does not say.
+float cleanFactor(float value, float lowest, float highest, float fallback)
+{
+    return std::isfinite(value) ? std::clamp(value, lowest, highest) : fallback;
+}
+
+// The numbers of a material record past its colour, texture and sidedness,
+// in the order they are written.
+struct MaterialNumbers {
+    unsigned colourMultiplies = 1;
+    float metallic = 0.0f;
+    float roughness = 1.0f;
+    float specular = 1.0f;
+    unsigned surfaceTexture = ~0u;
+    unsigned normalTexture = ~0u;
+    float normalScale = 1.0f;
+    unsigned occlusionTexture = ~0u;
+    float occlusionStrength = 1.0f;
+    float emissive[3] = {0.0f, 0.0f, 0.0f};
+    unsigned emissiveTexture = ~0u;
+};
+
+MaterialNumbers numbersOf(const ModelMaterial& material)
+{
+    MaterialNumbers numbers;
+    numbers.colourMultiplies = material.colourMultiplies ? 1 : 0;
+    numbers.metallic = material.metallic;
+    numbers.roughness = material.roughness;
+    numbers.specular = material.specular;
+    numbers.surfaceTexture = static_cast<unsigned>(material.surfaceTexture);
+    numbers.normalTexture = static_cast<unsigned>(material.normalTexture);
+    numbers.normalScale = material.normalScale;
+    numbers.occlusionTexture = static_cast<unsigned>(material.occlusionTexture);
+    numbers.occlusionStrength = material.occlusionStrength;
+    for (int i = 0; i < 3; ++i)
+        numbers.emissive[i] = material.emissive[i];
+    numbers.emissiveTexture = static_cast<unsigned>(material.emissiveTexture);
+    return numbers;
+}
+
+// The material the numbers describe, every factor brought within what the
+// lighting takes (a colour that is not finite arrives as white, an unknown
+// factor as its default). The texture indices are checked by the caller.
+void applyNumbers(const MaterialNumbers& numbers, ModelMaterial& material)
+{
+    for (int i = 0; i < 4; ++i)
+        material.diffuse[i] = cleanFactor(material.diffuse[i], 0.0f, 1.0f, 1.0f);
+    material.colourMultiplies = numbers.colourMultiplies != 0;
+    material.metallic = cleanFactor(numbers.metallic, 0.0f, 1.0f, 0.0f);
+    material.roughness = cleanFactor(numbers.roughness, 0.0f, 1.0f, 1.0f);
+    material.specular = cleanFactor(numbers.specular, 0.0f, 4.0f, 1.0f);
+    material.surfaceTexture = static_cast<int>(numbers.surfaceTexture);
+    material.normalTexture = static_cast<int>(numbers.normalTexture);
+    material.normalScale = cleanFactor(numbers.normalScale, -16.0f, 16.0f, 1.0f);
+    material.occlusionTexture = static_cast<int>(numbers.occlusionTexture);
+    material.occlusionStrength = cleanFactor(numbers.occlusionStrength, 0.0f, 1.0f, 1.0f);
+    for (int i = 0; i < 3; ++i)
+        material.emissive[i] = cleanFactor(numbers.emissive[i], 0.0f, 65504.0f, 0.0f);
+    material.emissiveTexture = static_cast<int>(numbers.emissiveTexture);
 }
 
 } // namespace
@@ -119,20 +184,22 @@ bool TransferWriter::note(const std::string& line)
 
 bool TransferWriter::texture(const ModelTexture& texture)
 {
-    return tag(textureTag) && text(texture.name);
+    return tag(textureTag) && text(texture.name) && u32(static_cast<unsigned>(texture.space));
 }
 
 bool TransferWriter::material(const ModelMaterial& material)
 {
+    const MaterialNumbers numbers = numbersOf(material);
     return tag(materialTag) && bytes(&material.diffuse[0], 4 * sizeof(float)) &&
-           u32(static_cast<unsigned>(material.texture)) && u32(material.twoSided ? 1 : 0);
+           u32(static_cast<unsigned>(material.texture)) && u32(material.twoSided ? 1 : 0) &&
+           bytes(&numbers, sizeof numbers);
 }
 
 bool TransferWriter::mesh(const ModelMesh& mesh)
 {
     return tag(meshTag) && text(mesh.name) && u32(static_cast<unsigned>(mesh.primitive)) && u32(mesh.material) &&
            array(mesh.positions) && array(mesh.normals) && array(mesh.texCoords) && array(mesh.colours) &&
-           array(mesh.indices);
+           array(mesh.indices) && array(mesh.tangents);
 }
 
 bool TransferWriter::placement(const ModelPlacement& placement)
@@ -364,30 +431,18 @@ bool TransferReader::geometryRecord(char tag, Cursor& in)
                                         : "a placement record out of place");
     if (tag == textureTag) {
         ModelTexture texture;
-        if (!in.text(texture.name))
+        unsigned space = 0;
+        if (!in.text(texture.name) || !in.u32(space))
             return false;
+        if (space > static_cast<unsigned>(ColourSpace::srgb))
+            return cut("a texture in no known colour space");
+        texture.space = static_cast<ColourSpace>(space);
         if (withinLimit(model.textures.size(), ModelLimits::textures, "textures"))
             model.textures.push_back(std::move(texture));
         return true;
     }
-    if (tag == materialTag) {
-        ModelMaterial material;
-        unsigned texture = 0;
-        unsigned twoSided = 0;
-        if (!in.bytes(&material.diffuse[0], 4 * sizeof(float)) || !in.u32(texture) || !in.u32(twoSided))
-            return false;
-        material.texture = static_cast<int>(texture);
-        if (material.texture >= static_cast<int>(model.textures.size()) || material.texture < -1)
-            return cut("a material names a texture that was not sent");
-        if (!withinLimit(model.materials.size(), ModelLimits::materials, "materials"))
-            return true;
-        for (int i = 0; i < 4; ++i)
-            material.diffuse[i] = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f)
-                                                                     : 1.0f;
-        material.twoSided = twoSided != 0;
-        model.materials.push_back(material);
-        return true;
-    }
+    if (tag == materialTag)
+        return materialRecord(in);
     ModelPlacement placement;
     if (!in.u32(placement.mesh) || !in.bytes(&placement.transform[0][0], 16 * sizeof(float)))
         return false;
@@ -398,6 +453,32 @@ bool TransferReader::geometryRecord(char tag, Cursor& in)
     const float* m = &placement.transform[0][0];
     if (std::all_of(m, m + 16, [](float v) { return std::isfinite(v); }))
         model.placements.push_back(placement);
+    return true;
+}
+
+// A material: its colour, its factors and the textures it names, each
+// one that came before it and read in the colour space its use needs.
+bool TransferReader::materialRecord(Cursor& in)
+{
+    ModelMaterial material;
+    unsigned texture = 0;
+    unsigned twoSided = 0;
+    MaterialNumbers numbers;
+    if (!in.bytes(&material.diffuse[0], 4 * sizeof(float)) || !in.u32(texture) || !in.u32(twoSided) ||
+        !in.bytes(&numbers, sizeof numbers))
+        return false;
+    material.texture = static_cast<int>(texture);
+    material.twoSided = twoSided != 0;
+    applyNumbers(numbers, material);
+    for (int slot = 0; slot < materialTextureSlots; ++slot) {
+        const int named = textureSlot(material, slot);
+        if (named >= static_cast<int>(model.textures.size()) || named < -1)
+            return cut("a material names a texture that was not sent");
+        if (named >= 0 && model.textures[static_cast<size_t>(named)].space != slotSpaces[slot])
+            return cut("a material reads a texture in the wrong colour space");
+    }
+    if (withinLimit(model.materials.size(), ModelLimits::materials, "materials"))
+        model.materials.push_back(material);
     return true;
 }
 
@@ -456,8 +537,10 @@ bool TransferReader::startArray(unsigned long long count)
         std::vector<float>* const floats[] = {&mesh.positions, &mesh.normals, &mesh.texCoords, &mesh.colours};
         if (meshArrays < 4)
             array.floats = floats[meshArrays];
-        else
+        else if (meshArrays == 4)
             array.indices = &mesh.indices;
+        else
+            array.floats = &mesh.tangents;
     } else {
         array.bytes = &image.pixels;
         most = 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height);
@@ -494,7 +577,7 @@ size_t TransferReader::fill(const unsigned char* data, size_t size)
 void TransferReader::arrayFilled()
 {
     if (open == meshTag) {
-        if (++meshArrays < 5)
+        if (++meshArrays < meshArrayCount)
             return;
         open = 0;
         if (!validMesh(mesh, model.materials.size())) {
@@ -510,6 +593,7 @@ void TransferReader::arrayFilled()
         cut("an image whose pixels do not match its size");
         return;
     }
+    image.space = model.textures[imageTexture].space;
     model.textures[imageTexture].image = static_cast<int>(model.images.size());
     model.images.push_back(std::move(image));
     image = ModelImage();

@@ -107,6 +107,7 @@ private:
     bool meshHeader(Cursor& in);
     bool imageHeader(Cursor& in);
     bool geometryRecord(char tag, Cursor& in);
+    bool materialRecord(Cursor& in);
     bool smallRecord(char tag, Cursor& in);
     bool startArray(unsigned long long count);
     size_t fill(const unsigned char* data, size_t size);
@@ -121,7 +122,7 @@ private:
     // The mesh or image record whose arrays are coming: its tag, 0 between records.
     char open = 0;
     ModelMesh mesh;
-    int meshArrays = 0; // of the mesh's five, those read
+    int meshArrays = 0; // of the mesh's six, those read
     ModelImage image;
     unsigned imageTexture = 0;
     bool filling = false;

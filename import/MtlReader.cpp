@@ -2,8 +2,10 @@
 #include "import/MtlReader.h"
 
 #include "base/Printable.h"
+#include "import/ImportedMaterials.h"
 #include "import/ObjTokenizer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string_view>
 
@@ -17,17 +19,24 @@ constexpr size_t maxLibraryNotes = 8;
 
 const char* const greyMaterials = "; its materials show the default grey";
 
-// The file named by a map statement after its options ("-s 1 1 1 name").
-std::string mapFileName(Cursor line)
+// The file named by a map statement after its options ("-s 1 1 1 name");
+// `bumpScale`, where given, takes the value of -bm.
+std::string mapFileName(Cursor line, float* bumpScale = nullptr)
 {
     static const std::map<std::string_view, int> arguments = {
-        {"-blendu", 1}, {"-blendv", 1}, {"-bm", 1},     {"-boost", 1}, {"-cc", 1},   {"-clamp", 1},
-        {"-imfchan", 1}, {"-mm", 2},    {"-texres", 1}, {"-type", 1},  {"-colorspace", 1}};
+        {"-blendu", 1}, {"-blendv", 1}, {"-boost", 1}, {"-cc", 1},   {"-clamp", 1},
+        {"-imfchan", 1}, {"-mm", 2},    {"-texres", 1}, {"-type", 1}, {"-colorspace", 1}};
     for (;;) {
         Cursor before = line;
         const std::string_view option = line.word();
         if (option.size() < 2 || option[0] != '-')
             return before.rest();
+        if (option == "-bm") {
+            float scale = 1.0f;
+            if (line.number(scale) && bumpScale != nullptr)
+                *bumpScale = scale;
+            continue;
+        }
         const auto known = arguments.find(option);
         if (known != arguments.end()) {
             for (int i = 0; i < known->second; ++i)
@@ -45,36 +54,87 @@ std::string mapFileName(Cursor line)
     }
 }
 
-void readDiffuse(Cursor line, ModelMaterial& material)
+// One number, or three; false where the line has neither.
+bool readColour(Cursor line, glm::vec3& colour)
 {
     float rgb[3] = {0.0f, 0.0f, 0.0f};
     const int read = line.numbers(rgb, 3);
     if (read == 1)
         rgb[1] = rgb[2] = rgb[0];
-    if (read == 1 || read == 3)
-        material.diffuse = glm::vec4(rgb[0], rgb[1], rgb[2], 1.0f);
+    if (read != 1 && read != 3)
+        return false;
+    colour = glm::vec3(rgb[0], rgb[1], rgb[2]);
+    return true;
 }
 
-void readDiffuseMap(Cursor line, ModelMaterial& material, MaterialLibrary& library)
+bool readNumber(Cursor line, float& value)
 {
-    const std::string name = mapFileName(line);
-    if (name.empty())
-        return;
-    const auto found = library.textureByName.find(name);
-    if (found != library.textureByName.end()) {
-        material.texture = found->second;
-        return;
+    return line.number(value);
+}
+
+// A statement that names a map: where its file name goes.
+std::string* mapOf(std::string_view keyword, MaterialMaps& maps)
+{
+    if (keyword == "map_Kd")
+        return &maps.colour;
+    if (keyword == "map_Ke")
+        return &maps.emission;
+    if (keyword == "map_Bump" || keyword == "map_bump" || keyword == "bump" || keyword == "norm" ||
+        keyword == "map_Kn")
+        return &maps.bump;
+    if (keyword == "map_Pr")
+        return &maps.roughness;
+    if (keyword == "map_Pm")
+        return &maps.metalness;
+    if (keyword == "map_Ks")
+        return &maps.specular;
+    return nullptr;
+}
+
+// A statement of a number or a colour of the current material.
+void readFactor(std::string_view keyword, Cursor line, ModelMaterial& material, MaterialMaps& maps)
+{
+    glm::vec3 colour(0.0f);
+    if (keyword == "Kd" && readColour(line, colour)) {
+        material.diffuse = glm::vec4(colour, 1.0f);
+    } else if (keyword == "Ks" && readColour(line, colour)) {
+        material.specular = 2.0f * (colour.r + colour.g + colour.b) / 3.0f;
+    } else if (keyword == "Ke" && readColour(line, colour)) {
+        material.emissive = glm::max(colour, glm::vec3(0.0f));
+        maps.hasEmission = true;
+    } else if (keyword == "Ns") {
+        maps.hasShininess = readNumber(line, maps.shininess) || maps.hasShininess;
+    } else if (keyword == "Pr") {
+        maps.hasRoughness = readNumber(line, material.roughness) || maps.hasRoughness;
+    } else if (keyword == "Pm") {
+        maps.hasMetalness = readNumber(line, material.metallic) || maps.hasMetalness;
     }
-    material.texture = static_cast<int>(library.textureNames.size());
-    library.textureByName[name] = material.texture;
-    library.textureNames.push_back(name);
+}
+
+int request(std::vector<TextureRequest>& textures, std::map<std::string, int>& known, TextureUse use,
+            std::vector<std::string> names, float bumpScale = 1.0f)
+{
+    if (std::all_of(names.begin(), names.end(), [](const std::string& name) { return name.empty(); }))
+        return -1;
+    std::string key = std::to_string(static_cast<unsigned>(use)) + " " + std::to_string(bumpScale);
+    for (const std::string& name : names)
+        key += "\n" + name;
+    const auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
+    TextureRequest made;
+    made.use = use;
+    made.names = std::move(names);
+    made.bumpScale = bumpScale;
+    textures.push_back(std::move(made));
+    return known[key] = static_cast<int>(textures.size() - 1);
 }
 
 } // namespace
 
 void readMaterialText(const char* text, size_t size, MaterialLibrary& library)
 {
-    ModelMaterial* current = nullptr;
+    long long current = -1;
     LineSplitter lines;
     lines.split(text, size, true, [&](Cursor line) {
         const std::string_view keyword = line.word();
@@ -82,21 +142,61 @@ void readMaterialText(const char* text, size_t size, MaterialLibrary& library)
             const std::string name = line.rest();
             const auto found = library.byName.find(name);
             if (found != library.byName.end()) {
-                current = &library.materials[found->second];
+                current = found->second;
                 return;
             }
-            library.byName[name] = static_cast<unsigned>(library.materials.size());
+            current = static_cast<long long>(library.materials.size());
+            library.byName[name] = static_cast<unsigned>(current);
             library.materials.emplace_back();
-            current = &library.materials.back();
-            current->diffuse = glm::vec4(glm::vec3(defaultGrey), 1.0f);
-        } else if (current == nullptr) {
-            // Before any material: nothing to write it into.
-        } else if (keyword == "Kd") {
-            readDiffuse(line, *current);
-        } else if (keyword == "map_Kd") {
-            readDiffuseMap(line, *current, library);
+            library.maps.emplace_back();
+            ModelMaterial& made = library.materials.back();
+            made.diffuse = glm::vec4(glm::vec3(defaultGrey), 1.0f);
+            made.colourMultiplies = false;
+            return;
         }
+        // Before any material: nothing to write it into.
+        if (current < 0)
+            return;
+        ModelMaterial& material = library.materials[static_cast<size_t>(current)];
+        MaterialMaps& maps = library.maps[static_cast<size_t>(current)];
+        if (std::string* map = mapOf(keyword, maps)) {
+            float scale = 1.0f;
+            const std::string name = mapFileName(line, &scale);
+            if (!name.empty()) {
+                *map = name;
+                if (map == &maps.bump)
+                    maps.bumpScale = scale;
+            }
+            return;
+        }
+        readFactor(keyword, line, material, maps);
     });
+}
+
+std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std::vector<TextureRequest>& textures)
+{
+    std::map<std::string, int> known;
+    std::vector<ModelMaterial> materials = library.materials;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        ModelMaterial& material = materials[i];
+        const MaterialMaps& maps = library.maps[i];
+        material.texture = request(textures, known, TextureUse::colour, {maps.colour});
+        material.emissiveTexture = request(textures, known, TextureUse::colour, {maps.emission});
+        material.normalTexture = request(textures, known, TextureUse::normal, {maps.bump}, maps.bumpScale);
+        material.normalScale = maps.bumpScale;
+        material.surfaceTexture =
+            request(textures, known, TextureUse::surface, {maps.roughness, maps.metalness, maps.specular});
+        if (!maps.hasRoughness)
+            material.roughness = maps.hasShininess && maps.roughness.empty() ? roughnessOfShininess(maps.shininess)
+                                                                             : 1.0f;
+        if (!maps.hasMetalness)
+            material.metallic = maps.metalness.empty() ? 0.0f : 1.0f;
+        // Exporters write "Ke 0 0 0" whether or not a map follows: a black
+        // colour beside a map does not put the map out.
+        if (material.emissiveTexture >= 0 && (!maps.hasEmission || material.emissive == glm::vec3(0.0f)))
+            material.emissive = glm::vec3(1.0f);
+    }
+    return materials;
 }
 
 MaterialLibraries::MaterialLibraries(const std::string& modelPath,

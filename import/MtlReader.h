@@ -3,6 +3,7 @@
 
 #include "base/RegularFile.h"
 #include "import/ModelData.h"
+#include "import/TextureRecipe.h"
 
 #include <functional>
 #include <map>
@@ -19,17 +20,43 @@ constexpr float defaultGrey = 0.6f;
 // A material library is a page of text; past this it is not one.
 constexpr unsigned long long maxLibraryBytes = 64ULL << 20;
 
-// The materials of every library read so far, by name; `texture` indexes
-// `textureNames`, the pictures as the libraries name them (map_Kd), each once.
-struct MaterialLibrary {
-    std::vector<ModelMaterial> materials;
-    std::map<std::string, unsigned> byName;
-    std::vector<std::string> textureNames;
-    std::map<std::string, int> textureByName;
+// What a material's statements name or say besides its factors, kept
+// until every library is read: the textures are made from them then.
+struct MaterialMaps {
+    std::string colour;    // map_Kd
+    std::string emission;  // map_Ke
+    std::string bump;      // map_Bump, bump, norm, map_Kn: a normal or a height map
+    float bumpScale = 1.0f; // its -bm
+    std::string roughness; // map_Pr
+    std::string metalness; // map_Pm
+    std::string specular;  // map_Ks
+    bool hasShininess = false; // Ns, the Phong exponent, read as roughness where Pr is not given
+    float shininess = 0.0f;
+    bool hasRoughness = false; // Pr
+    bool hasMetalness = false; // Pm
+    bool hasEmission = false;  // Ke
 };
 
-// MTL text into `library`; a material named again is written over.
+// The materials of every library read so far, by name, with their maps.
+struct MaterialLibrary {
+    std::vector<ModelMaterial> materials;
+    std::vector<MaterialMaps> maps;
+    std::map<std::string, unsigned> byName;
+};
+
+// MTL text into `library`; a material named again is written over. Read:
+// Kd (the base colour, linear, which map_Kd stands in for), Ks (as the
+// specular weight: 0.5 is the common 4 %), Ns (as roughness), Ke and map_Ke,
+// the bump and normal maps with -bm, and the PBR statements Pr, Pm, map_Pr
+// and map_Pm, besides map_Ks.
 void readMaterialText(const char* text, size_t size, MaterialLibrary& library);
+
+// The library's materials with their maps made into textures, added to
+// `textures` (each once), and their factors settled: roughness from Pr, or
+// else Ns, or else 1 (map_Pr alone: 1, which the map scales); metalness
+// from Pm, or 1 for map_Pm alone; emission white where map_Ke is given
+// without Ke or with a black one.
+std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std::vector<TextureRequest>& textures);
 
 // The libraries named by the OBJ file `modelPath`, looked up beside it.
 // One file named many ways ("a.mtl", "./a.mtl", "b/../a.mtl", a link) is

@@ -337,11 +337,11 @@ void ObjParser::dropDangling(Group& group)
 std::vector<int> ObjParser::materialsOfNames()
 {
     const MaterialLibrary& library = libraries.contents();
-    model.materials = library.materials;
-    model.textureNames = library.textureNames;
+    model.materials = settledMaterials(library, model.textures);
     const int fallback = static_cast<int>(model.materials.size());
     model.materials.emplace_back();
     model.materials.back().diffuse = glm::vec4(glm::vec3(defaultGrey), 1.0f);
+    model.materials.back().colourMultiplies = false;
     std::vector<int> materialOf(materialNames.size(), fallback);
     for (size_t i = 1; i < materialNames.size(); ++i) {
         const auto found = library.byName.find(materialNames[i]);

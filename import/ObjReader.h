@@ -2,6 +2,7 @@
 #pragma once
 
 #include "import/ModelData.h"
+#include "import/TextureRecipe.h"
 
 #include <atomic>
 #include <functional>
@@ -22,10 +23,11 @@ struct ObjModel {
     // share a mesh, however the file groups them into objects.
     std::vector<ModelMesh> meshes;
     // The file's materials, then the one for faces that name none or one
-    // the libraries lack; `texture` indexes `textureNames`.
+    // the libraries lack; their texture slots index `textures`.
     std::vector<ModelMaterial> materials;
-    // Colour pictures as the materials name them (map_Kd), each once.
-    std::vector<std::string> textureNames;
+    // The textures the materials ask for, each once, their images named as
+    // the libraries name them.
+    std::vector<TextureRequest> textures;
     std::vector<std::string> notes;
 };
 

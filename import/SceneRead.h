@@ -19,11 +19,15 @@ constexpr unsigned sceneImportFlags = aiProcessPreset_TargetRealtime_Quality;
 // A model given by path: the same steps but those that buy nothing here,
 // and with the importer's own check of what it built, which turns faces
 // that index past their vertices (and the crashes they caused in the later
-// steps) into a failed import. Left out: the tangents, which nothing reads,
-// and the reordering for a vertex cache, which this rasterizer does not
-// have and which cost seconds on big meshes.
+// steps) into a failed import. Left out: the importer's tangents, which
+// are not those normal maps are baked against (the import makes its own,
+// or takes the file's); the reordering for a vertex cache, which this
+// rasterizer does not have and which cost seconds on big meshes; and the
+// merging of materials that look alike to the importer, which keeps a
+// glTF file's materials in the file's order, where what the importer
+// leaves out of them (their emissive strength) is found by index.
 constexpr unsigned modelImportFlags = (aiProcessPreset_TargetRealtime_Quality & ~aiProcess_CalcTangentSpace &
-                                       ~aiProcess_ImproveCacheLocality) |
+                                       ~aiProcess_ImproveCacheLocality & ~aiProcess_RemoveRedundantMaterials) |
                                       aiProcess_ValidateDataStructure;
 
 // The steps for a model of more than `bigModelVertices` vertices. Joining

@@ -91,6 +91,9 @@ Renderer::Renderer()
 
 Renderer::~Renderer()
 {
+    // First: it hands the geometry framebuffer its colour texture back.
+    delete stage;
+    stage = nullptr;
     glDeleteBuffers(1, &quadVertexBuffer);
     glDeleteBuffers(1, &quadIndexBuffer);
     glDeleteTextures(1, &colorTexture);
@@ -101,7 +104,6 @@ Renderer::~Renderer()
     glDeleteFramebuffers(1, &framebuffer);
     deleteRenderTarget(pictureFramebuffer, {&pictureTexture});
     delete screenQuadProgram;
-    delete stage;
     for (render::ScreenSpaceEffect* effect : effects)
         delete effect;
     effectEnabled.clear();
@@ -115,8 +117,9 @@ GLuint Renderer::applyEffects()
         if (!effectEnabled[i])
             continue;
         const render::ObservedPass observed(render::effectPasses[i]);
-        image = effects[i]->apply(image, colorTexture, depthTexture, normalTexture, positionTexture, quadVao,
-                                  quadIndexCount);
+        effects[i]->sceneIsLinear = linearColorTexture != 0;
+        image = effects[i]->apply(image, linearColorTexture != 0 ? linearColorTexture : colorTexture, depthTexture,
+                                  normalTexture, positionTexture, quadVao, quadIndexCount);
     }
     return image;
 }

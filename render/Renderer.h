@@ -32,6 +32,11 @@ public:
     // The backdrop and ground of a model given by path (owned); the built-in
     // scene has none and keeps its black background.
     render::Stage* stage = nullptr;
+    // A model's frame before its tone curve, while the stage draws it in
+    // linear units (0 otherwise, as for the built-in scene): the geometry
+    // framebuffer's fourth target then, and what the bloom's bright pass
+    // reads.
+    GLuint linearColorTexture = 0;
 
     static constexpr GLsizei quadIndexCount = 6;
 

@@ -18,7 +18,6 @@ const glm::mat4 biasMatrix(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, 0.0f, 0.0f,
                            1.0f);
 
 const glm::vec3 sceneLightPosition(4.0f, 7.0f, -1.0f);
-const glm::vec3 modelLightPosition(-3.0f, 7.0f, 5.0f);
 
 ShadowLight::ShadowLight(const glm::vec3& direction, const glm::vec3& color, float intensity)
     : direction(direction), color(color), intensity(intensity)

@@ -11,11 +11,6 @@ extern const glm::mat4 biasMatrix;
 
 // Where the scene's light stands; it shines from there toward the origin.
 extern const glm::vec3 sceneLightPosition;
-// Where the light stands for a model given by path: above and in front of
-// the start view, over the viewer's left shoulder, so that the faces a user
-// sees first are lit. The built-in scene's light stands behind and to the
-// side, which suits the temple and leaves most of a model's front in shade.
-extern const glm::vec3 modelLightPosition;
 
 class ShadowLight {
 public:

@@ -5,7 +5,11 @@
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
+#include "render/Environment.h"
+#include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/StageLook.h"
+#include "render/LinearFrame.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +17,6 @@
 
 namespace render {
 
-const glm::vec3 backdropTop(0.32f, 0.345f, 0.39f);
-const glm::vec3 backdropBottom(0.11f, 0.12f, 0.14f);
 
 namespace {
 
@@ -91,10 +93,24 @@ Stage::Stage()
     setUniform(program, "shininess", 1.0f);
     setUniform(program, "shadowMap", 1);
     glUseProgram(0);
+
+    linearFrame = new LinearFrame(*renderer);
+    const EnvironmentLight& light = modelEnvironment();
+    glGenTextures(1, &environmentTexture);
+    glBindTexture(GL_TEXTURE_2D, environmentTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F, EnvironmentLight::elevationSteps, EnvironmentLight::roughnessSteps, 0,
+                 GL_RGB, GL_FLOAT, light.prefiltered.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 Stage::~Stage()
 {
+    glDeleteTextures(1, &environmentTexture);
+    delete linearFrame;
     glDeleteVertexArrays(1, &groundVao);
     glDeleteBuffers(1, &groundBuffer);
     delete backdropProgram;
@@ -110,14 +126,15 @@ void Stage::drawBackdrop(GLuint quadVao, GLsizei quadIndexCount) const
     glDisable(GL_DEPTH_TEST);
     // The normal and the position are cleared to the zeros the effects read
     // as background already; writing them again would double the pass's
-    // cost in float targets.
-    glColorMaski(1, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glColorMaski(2, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    // cost in float targets. The radiance stays at the cleared black, which
+    // no glow starts from.
+    for (GLuint target : {1u, 2u, LinearFrame::attachment})
+        glColorMaski(target, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glBindVertexArray(quadVao);
     glDrawElements(GL_TRIANGLES, quadIndexCount, GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
-    glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    for (GLuint target : {1u, 2u, LinearFrame::attachment})
+        glColorMaski(target, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     glUseProgram(0);
@@ -143,9 +160,12 @@ void Stage::drawGround() const
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, shadowLight->shadowMapTexture());
     glActiveTexture(GL_TEXTURE0);
+    // The ground is far too dim to glow: it writes no radiance.
+    glColorMaski(LinearFrame::attachment, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glBindVertexArray(groundVao);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
     glBindVertexArray(0);
+    glColorMaski(LinearFrame::attachment, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, 0);
     glActiveTexture(GL_TEXTURE0);

@@ -8,12 +8,7 @@ class ShaderProgram;
 
 namespace render {
 
-// The backdrop's colours at the top and the bottom of the view, as display
-// values: light enough that a dark model or a silhouette reads against it,
-// and below the luminance where the bloom's soft knee starts (0.35), so
-// that no part of it glows.
-extern const glm::vec3 backdropTop;
-extern const glm::vec3 backdropBottom;
+class LinearFrame;
 
 // Where the ground lies, from the framed model's bounds: a horizontal disc
 // just under the lowest point, centred under the model, that fades out
@@ -33,9 +28,15 @@ class Stage {
 public:
     bool groundShown = true;
     GroundPlacement ground;
+    // The frame in linear units, for the bloom (owned).
+    LinearFrame* linearFrame = nullptr;
+    // The light of the surroundings for reflections: modelEnvironment's
+    // prefiltered table as an RGB float texture, filtered linearly.
+    GLuint environmentTexture = 0;
 
-    // Needs the run's light: it stands still for a model, so its uniforms
-    // are written once here.
+    // Needs the run's light and renderer: the light stands still for a
+    // model, so its uniforms are written once here; the renderer's geometry
+    // framebuffer draws in linear units from now on.
     Stage();
     ~Stage();
     Stage(const Stage&) = delete;

@@ -4,8 +4,11 @@
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Texture.h"
 #include "gpu/Uniforms.h"
 #include "render/ShadowLight.h"
+
+#include <utility>
 
 Material::Material(ShaderProgram* shaderProgram, Texture* texture) : shaderProgram(shaderProgram), texture(texture) {}
 
@@ -37,4 +40,27 @@ void Material::setLightUniforms()
     setUniform(program, "lightColor", shadowLight->color);
     setUniform(program, "lightIntensity", shadowLight->intensity);
     glUseProgram(0);
+}
+
+void Material::bindSurface() const
+{
+    const GLuint program = shaderProgram->program;
+    setUniform(program, "baseColourFactor", baseColour);
+    setUniform(program, "metallicFactor", metallic);
+    setUniform(program, "roughnessFactor", roughness);
+    setUniform(program, "specularStrength", specular);
+    setUniform(program, "normalScale", normalScale);
+    setUniform(program, "occlusionStrength", occlusionStrength);
+    setUniform(program, "emissiveFactor", emissive);
+    const std::pair<Unit, const Texture*> maps[] = {{surfaceUnit, surfaceTexture},
+                                                    {normalUnit, normalTexture},
+                                                    {occlusionUnit, occlusionTexture},
+                                                    {emissiveUnit, emissiveTexture}};
+    for (const auto& [unit, texture] : maps) {
+        if (texture == nullptr)
+            continue;
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        glBindTexture(GL_TEXTURE_2D, texture->id);
+    }
+    glActiveTexture(GL_TEXTURE0);
 }

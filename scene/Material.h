@@ -16,6 +16,29 @@ public:
     // Drawn from both sides: back faces are not culled in any pass.
     bool twoSided = false;
 
+    // A model's surface, as the model programs light it (the built-in
+    // scene's materials have none): the factors of import::ModelMaterial,
+    // the base colour already settled for the mesh (white where a classic
+    // material's picture or vertex colours stand in for it), and the
+    // textures its program reads (shared, owned by the texture cache; null
+    // where the program reads none).
+    bool modelSurface = false;
+    glm::vec4 baseColour{1.0f};
+    float metallic = 0.0f;
+    float roughness = 1.0f;
+    float specular = 1.0f;
+    float normalScale = 1.0f;
+    float occlusionStrength = 1.0f;
+    glm::vec3 emissive{0.0f};
+    Texture* surfaceTexture = nullptr;
+    Texture* normalTexture = nullptr;
+    Texture* occlusionTexture = nullptr;
+    Texture* emissiveTexture = nullptr;
+
+    // The texture units the model programs read each texture from.
+    enum Unit : int { colourUnit = 0, shadowUnit = 1, surfaceUnit = 2, normalUnit = 3, occlusionUnit = 4,
+                      emissiveUnit = 5, environmentUnit = 6 };
+
     Material(ShaderProgram* shaderProgram, Texture* texture);
     ~Material();
     Material(const Material&) = delete;
@@ -25,4 +48,8 @@ public:
     void setMaterialUniforms(glm::vec3 ambientFactor, glm::vec3 diffuseFactor, glm::vec3 specularFactor,
                              float shininess);
     void setLightUniforms();
+
+    // A model surface's factors into the current program, and its textures
+    // onto their units, for the next draw.
+    void bindSurface() const;
 };

@@ -63,6 +63,7 @@ void deleteMeshArrays(MeshArrays& arrays)
     delete[] arrays.normals;
     delete[] arrays.texCoords;
     delete[] arrays.colours;
+    delete[] arrays.tangents;
     delete[] arrays.indices;
     arrays = MeshArrays();
 }

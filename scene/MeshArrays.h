@@ -19,6 +19,7 @@ struct MeshArrays {
     float* normals = nullptr;   // null: the mesh has none, the program reads a constant
     float* texCoords = nullptr; // likewise
     float* colours = nullptr; // null: the mesh has none
+    float* tangents = nullptr; // four a vertex (see import::ModelMesh), or null: the mesh has none
     unsigned* indices = nullptr;
 };
 

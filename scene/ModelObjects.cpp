@@ -5,9 +5,11 @@
 #include "base/Printable.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
+#include "gpu/Uniforms.h"
 #include "import/ImportProcess.h"
 #include "import/LoadProgress.h"
 #include "import/ModelData.h"
+#include "render/Environment.h"
 #include "scene/Material.h"
 #include "scene/MeshArrays.h"
 #include "scene/SceneImport.h"
@@ -54,8 +56,10 @@ template <typename T> T* copyOf(const std::vector<T>& values)
 
 // Arrays for one placement of `mesh`. A placement that mirrors the mesh
 // turns its triangles inside out; their corners are swapped back, so that
-// culling still removes the faces turned away. Normals and texture
-// coordinates the mesh lacks stay null: the program reads its constants.
+// culling still removes the faces turned away (the tangents need nothing:
+// the program turns their bitangent over with the placement). Normals and
+// texture coordinates the mesh lacks stay null: the program reads its
+// constants.
 scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored)
 {
     scene::MeshArrays arrays;
@@ -66,6 +70,7 @@ scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored)
     arrays.normals = copyOf(mesh.normals);
     arrays.texCoords = copyOf(mesh.texCoords);
     arrays.colours = copyOf(mesh.colours);
+    arrays.tangents = copyOf(mesh.tangents);
     arrays.indices = copyOf(mesh.indices);
     if (mirrored && mesh.primitive == import::Primitive::triangles)
         for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
@@ -73,33 +78,113 @@ scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored)
     return arrays;
 }
 
-// The model program: the built-in scene's pair with vertex colours, both
-// faces of two-sided surfaces lit, and points and lines without normals.
-ShaderProgram* modelProgram()
+// What every model program holds from its build on: the light, the
+// surroundings' diffuse light, the samplers' units, and what a mesh without
+// colours, normals or texture coordinates reads (its vertex array leaves
+// the attribute off, and nothing else sets it): white; a zero normal, which
+// the program faces to the eye; the texture's corner.
+void writeModelConstants(ShaderProgram* shaderProgram)
 {
-    if (sharedScenePrograms.empty()) {
-        sharedScenePrograms.push_back(
-            new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl", "#define MODEL_SURFACES 1\n"));
-        Material settings(sharedScenePrograms.front(), nullptr);
-        settings.sharedProgram = true;
-        settings.setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
-        settings.setLightUniforms();
-        // What a mesh without colours, normals or texture coordinates reads:
-        // its vertex array leaves the attribute off, and nothing else in the
-        // program's life sets it. White; a zero normal, which the program
-        // faces to the eye; the texture's corner.
-        const GLuint program = sharedScenePrograms.front()->program;
-        const GLint colour = glGetAttribLocation(program, "colour");
-        if (colour >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(colour), 1.0f, 1.0f, 1.0f, 1.0f);
-        const GLint normal = glGetAttribLocation(program, "normal");
-        if (normal >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(normal), 0.0f, 0.0f, 0.0f, 1.0f);
-        const GLint uv = glGetAttribLocation(program, "uv");
-        if (uv >= 0)
-            glVertexAttrib4f(static_cast<GLuint>(uv), 0.0f, 0.0f, 0.0f, 1.0f);
+    Material settings(shaderProgram, nullptr);
+    settings.sharedProgram = true;
+    settings.setMaterialUniforms(glm::vec3(0.2f), glm::vec3(0.8f), glm::vec3(0.5f), 5.0f);
+    settings.setLightUniforms();
+    const GLuint program = shaderProgram->program;
+    const render::EnvironmentLight& environment = render::modelEnvironment();
+    glUseProgram(program);
+    setUniform(program, "sunIrradiance", render::sunIrradiance);
+    setUniform(program, "irradianceConstant", environment.constant);
+    setUniform(program, "irradianceLinear", environment.linear);
+    setUniform(program, "irradianceQuadratic", environment.quadratic);
+    const std::pair<const char*, int> samplers[] = {
+        {"colorTexture", Material::colourUnit},        {"shadowMap", Material::shadowUnit},
+        {"surfaceTexture", Material::surfaceUnit},     {"normalTexture", Material::normalUnit},
+        {"occlusionTexture", Material::occlusionUnit}, {"emissiveTexture", Material::emissiveUnit},
+        {"environmentTable", Material::environmentUnit}};
+    for (const auto& [name, unit] : samplers)
+        setUniform(program, name, unit);
+    glUseProgram(0);
+    const std::pair<const char*, glm::vec4> constants[] = {
+        {"colour", glm::vec4(1.0f)}, {"normal", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f)}, {"uv", glm::vec4(0, 0, 0, 1)}};
+    for (const auto& [name, value] : constants) {
+        const GLint location = glGetAttribLocation(program, name);
+        if (location >= 0)
+            glVertexAttrib4f(static_cast<GLuint>(location), value.x, value.y, value.z, value.w);
     }
-    return sharedScenePrograms.front();
+}
+
+// The model program of one set of maps (its #define lines), built the
+// first time a surface needs it; every program of a model shares the
+// light and the surroundings.
+ShaderProgram* modelProgram(const std::string& maps)
+{
+    const std::string definitions = "#define MODEL_SURFACES 1\n" + maps + render::environmentDefinitions();
+    for (ShaderProgram* program : sharedScenePrograms)
+        if (program->definitionLines() == definitions)
+            return program;
+    auto* program = new ShaderProgram("Shader/basicVertex.glsl", "Shader/basicFragment.glsl", definitions);
+    sharedScenePrograms.push_back(program);
+    writeModelConstants(program);
+    return program;
+}
+
+// The picture of texture `index` as uploaded, if a mesh with `texCoords`
+// can show it; null otherwise.
+Texture* pictureOf(const import::ModelData& model, const std::vector<Texture*>& pictures, int index,
+                   const import::ModelMesh& mesh)
+{
+    if (index < 0 || mesh.texCoords.empty())
+        return nullptr;
+    const int image = model.textures[static_cast<size_t>(index)].image;
+    return image >= 0 ? pictures[static_cast<size_t>(image)] : nullptr;
+}
+
+// The #define lines of the maps a surface's program reads.
+std::string mapDefinitions(const Material& material, bool pictured)
+{
+    const bool occlusionInSurface =
+        material.occlusionTexture != nullptr && material.occlusionTexture == material.surfaceTexture;
+    const std::pair<bool, const char*> maps[] = {
+        {pictured, "BASE_COLOUR_MAP"},
+        {material.surfaceTexture != nullptr, "SURFACE_MAP"},
+        {material.normalTexture != nullptr, "NORMAL_MAP"},
+        {material.occlusionTexture != nullptr && !occlusionInSurface, "OCCLUSION_MAP"},
+        {occlusionInSurface, "OCCLUSION_IN_SURFACE"},
+        {material.emissiveTexture != nullptr, "EMISSIVE_MAP"}};
+    std::string lines;
+    for (const auto& [shown, name] : maps)
+        if (shown)
+            lines += std::string("#define ") + name + " 1\n";
+    return lines;
+}
+
+// The material one placement of `mesh` is drawn with: its surface's
+// textures as uploaded (those the mesh can show), its factors, and the
+// program of the maps it has.
+Material* surfaceMaterial(const import::ModelData& model, const std::vector<Texture*>& pictures,
+                          const import::ModelMesh& mesh)
+{
+    const import::ModelMaterial& surface = model.materials[mesh.material];
+    Texture* picture = pictureOf(model, pictures, surface.texture, mesh);
+    // The program reads no picture where it has none: a placeholder keeps unit 0 bound.
+    auto* material = new Material(nullptr, picture != nullptr ? picture : colourTexture(glm::vec4(1.0f)));
+    material->sharedProgram = true;
+    material->twoSided = surface.twoSided;
+    material->modelSurface = true;
+    const bool standsIn = picture != nullptr || !mesh.colours.empty();
+    material->baseColour = surface.colourMultiplies || !standsIn ? surface.diffuse : glm::vec4(1.0f);
+    material->metallic = surface.metallic;
+    material->roughness = surface.roughness;
+    material->specular = surface.specular;
+    material->normalScale = surface.normalScale;
+    material->occlusionStrength = surface.occlusionStrength;
+    material->emissive = surface.emissive;
+    material->surfaceTexture = pictureOf(model, pictures, surface.surfaceTexture, mesh);
+    material->normalTexture = mesh.tangents.empty() ? nullptr : pictureOf(model, pictures, surface.normalTexture, mesh);
+    material->occlusionTexture = pictureOf(model, pictures, surface.occlusionTexture, mesh);
+    material->emissiveTexture = pictureOf(model, pictures, surface.emissiveTexture, mesh);
+    material->shaderProgram = modelProgram(mapDefinitions(*material, picture != nullptr));
+    return material;
 }
 
 // Points and lines one pixel of the render wide vanish once the render is
@@ -147,7 +232,7 @@ Texture* uploadPicture(const import::ModelImage& image)
 {
     if (image.width > Texture::maxSide() || image.height > Texture::maxSide())
         return nullptr;
-    return new Texture(image.width, image.height, image.pixels.data());
+    return new Texture(image.width, image.height, image.pixels.data(), image.space == import::ColourSpace::srgb);
 }
 
 std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, std::vector<Texture*> uploaded)
@@ -157,7 +242,6 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, st
     for (const import::ModelPlacement& placement : model.placements)
         ++placementsLeft[placement.mesh];
     std::vector<scene::SceneObject*> objects;
-    ShaderProgram* program = modelProgram();
     // Each picture once, however many materials name it.
     std::vector<Texture*> pictures = std::move(uploaded);
     for (size_t i = 0; i < model.images.size(); ++i) {
@@ -178,26 +262,14 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, st
     bool pointsOrLines = false;
     for (const import::ModelPlacement& placement : model.placements) {
         const import::ModelMesh& mesh = model.meshes[placement.mesh];
-        const import::ModelMaterial& surface = model.materials[mesh.material];
-        Texture* picture = nullptr;
-        // Without texture coordinates a picture would show one texel everywhere.
-        if (surface.texture >= 0 && !mesh.texCoords.empty()) {
-            const int image = model.textures[static_cast<size_t>(surface.texture)].image;
-            picture = image >= 0 ? pictures[static_cast<size_t>(image)] : nullptr;
-        }
-        // Vertex colours stand for the surface's colour where no picture does.
-        Texture* texture = picture != nullptr ? picture
-                           : !mesh.colours.empty() ? colourTexture(glm::vec4(1.0f))
-                                                   : colourTexture(surface.diffuse);
-        auto* material = new Material(program, texture);
-        material->sharedProgram = true;
-        material->twoSided = surface.twoSided;
+        Material* material = surfaceMaterial(model, pictures, mesh);
         const bool mirrored = glm::determinant(glm::mat3(placement.transform)) < 0.0f;
         auto* object = new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material);
         object->releaseArraysButPositions();
         objects.push_back(object);
         if (--placementsLeft[placement.mesh] == 0)
-            model.meshes[placement.mesh] = import::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}};
+            model.meshes[placement.mesh] =
+                import::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}, {}};
         pointsOrLines = pointsOrLines || model.meshes[placement.mesh].primitive != import::Primitive::triangles;
     }
     if (pointsOrLines)

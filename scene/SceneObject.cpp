@@ -55,12 +55,14 @@ SceneObject::~SceneObject()
     glDeleteBuffers(1, &normalBuffer);
     glDeleteBuffers(1, &texCoordBuffer);
     glDeleteBuffers(1, &colourBuffer);
+    glDeleteBuffers(1, &tangentBuffer);
     glDeleteVertexArrays(1, &vao);
     delete[] positions;
     delete[] indices;
     delete[] normals;
     delete[] texCoords;
     delete[] colours;
+    delete[] tangents;
     delete material; // and its program, unless shared; the texture belongs to the cache
 }
 
@@ -70,10 +72,12 @@ void SceneObject::releaseArraysButPositions()
     delete[] normals;
     delete[] texCoords;
     delete[] colours;
+    delete[] tangents;
     indices = nullptr;
     normals = nullptr;
     texCoords = nullptr;
     colours = nullptr;
+    tangents = nullptr;
 }
 
 void SceneObject::uploadMesh(const aiMesh* mesh)
@@ -97,6 +101,7 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
     texCoords = arrays.texCoords;
     indices = arrays.indices;
     colours = arrays.colours;
+    tangents = arrays.tangents;
     primitive = arrays.indicesPerFace == 1 ? GL_POINTS : arrays.indicesPerFace == 2 ? GL_LINES : GL_TRIANGLES;
 
     positionBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), positions);
@@ -107,6 +112,8 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
         texCoordBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 2 * sizeof(float), texCoords);
     if (colours != nullptr)
         colourBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), colours);
+    if (tangents != nullptr)
+        tangentBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), tangents);
 
     const GLuint program = material->shaderProgram->program;
     glGenVertexArrays(1, &vao);
@@ -120,6 +127,8 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
         pointAttribute(program, "uv", texCoordBuffer, 2);
     if (colourBuffer != 0)
         pointAttribute(program, "colour", colourBuffer, 4);
+    if (tangentBuffer != 0)
+        pointAttribute(program, "tangent", tangentBuffer, 4);
     // The vertex array goes first so that it keeps the element buffer.
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

@@ -31,6 +31,9 @@ public:
     GLenum primitive = GL_TRIANGLES;
     float* colours = nullptr;
     GLuint colourBuffer = 0;
+    // A model's meshes with a normal map carry tangents (0 and null otherwise).
+    float* tangents = nullptr;
+    GLuint tangentBuffer = 0;
 
     // Takes ownership of `material`; `mesh` is only read during construction.
     SceneObject(const glm::mat4& modelMatrix, Material* material, const aiMesh* mesh);

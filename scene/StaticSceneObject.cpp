@@ -6,7 +6,9 @@
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "gpu/Uniforms.h"
+#include "render/Renderer.h"
 #include "render/ShadowLight.h"
+#include "render/Stage.h"
 #include "scene/Material.h"
 
 
@@ -61,7 +63,16 @@ void StaticSceneObject::draw()
         glActiveTexture(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, shadowLight->shadowMapTexture());
         setUniform(program, "shadowMap", 1);
+        // A model's reflections; its programs read their samplers' units
+        // from constants written when they were built.
+        if (material->modelSurface && renderer->stage != nullptr) {
+            glActiveTexture(GL_TEXTURE0 + Material::environmentUnit);
+            glBindTexture(GL_TEXTURE_2D, renderer->stage->environmentTexture);
+            glActiveTexture(GL_TEXTURE1);
+        }
     }
+    if (material->modelSurface)
+        material->bindSurface();
 
     // A two-sided surface shows its back too; culling is the run-wide state.
     if (material->twoSided)

@@ -5,6 +5,12 @@
 // fragColor: the colour weighted by how far its luminance rises above the
 //   threshold, relative to the headroom above it (white gives full colour),
 //   alpha 1.
+// Built with LINEAR_SOURCE (a model given by path), colorTexture holds the
+// frame's linear radiance before its tone curve, and threshold is in those
+// units: only what rises past it glows (emission, highlights), whatever
+// the tone curve makes of it, and the weight grows without a ceiling
+// toward full colour. The peak channel, not the luminance, is measured, so
+// that a saturated blue or red emission glows as a white one does.
 uniform sampler2D colorTexture;
 uniform float threshold;
 
@@ -27,6 +33,13 @@ void main()
             color += texture(colorTexture, texCoord + source * vec2(float(x) * 2.0 - 3.0, float(y) * 2.0 - 3.0)).rgb;
     color /= 16.0;
 
+#ifdef LINEAR_SOURCE
+    float peak = max(color.r, max(color.g, color.b));
+    float soft = clamp(peak - threshold + knee, 0.0, 2.0 * knee);
+    soft = soft * soft / (4.0 * knee);
+    float excess = max(soft, peak - threshold);
+    fragColor = vec4(color / max(peak, 1e-4) * (excess / (1.0 + excess)), 1.0);
+#else
     float luminance = dot(color, vec3(0.2126, 0.7152, 0.0722));
     float soft = clamp(luminance - threshold + knee, 0.0, 2.0 * knee);
     soft = soft * soft / (4.0 * knee);
@@ -35,4 +48,5 @@ void main()
     // the weight is measured against it rather than against infinity.
     float weight = clamp(excess / (1.0 - threshold), 0.0, 1.0);
     fragColor = vec4(color * weight, 1.0);
+#endif
 }

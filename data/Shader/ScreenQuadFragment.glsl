@@ -6,22 +6,19 @@
 //
 // Built with BACKDROP, the same quad fills the geometry framebuffer behind a
 // model given by path instead: a vertical gradient from backdropBottom to
-// backdropTop (display values) in the colour, and in the normal and the
-// position the zeros the effects take for empty background.
-#ifdef BACKDROP
+// backdropTop, display values interpolated as such; the normal, the
+// position and the model's radiance are masked off and keep the zeros the
+// effects take for empty background.
+#if defined(BACKDROP)
 uniform vec3 backdropTop;
 uniform vec3 backdropBottom;
 
 in vec2 texCoord;
 layout(location = 0) out vec4 fragColor;
-layout(location = 1) out vec4 viewNormalOut;
-layout(location = 2) out vec4 viewPositionOut;
 
 void main()
 {
     fragColor = vec4(mix(backdropBottom, backdropTop, texCoord.y), 1.0);
-    viewNormalOut = vec4(0.0, 0.0, 0.0, 1.0);
-    viewPositionOut = vec4(0.0, 0.0, 0.0, 1.0);
 }
 #else
 uniform sampler2D colorTexture;

@@ -10,19 +10,49 @@
 //   the geometry buffers need are already interpolated.
 // cameraPosition, near_plane, far_plane: unused here (the eye is the origin
 //   of camera space).
-// In the program of a model given by path (MODEL_SURFACES) the colour
-// texture is tinted by the vertex colour, back faces (drawn only for
-// two-sided surfaces) are lit as seen, and points and lines, which have no
-// normal, face the eye.
+// The program of a model given by path (MODEL_SURFACES) lights the
+// metallic-roughness surface of glTF instead, in linear units, by the sun
+// (lightColor, and sunIrradiance: its irradiance on a surface facing it)
+// and by the light of the surroundings, in linear radiance. It writes that
+// to linearOut (3), a floating-point target the bloom reads, and through
+// the tone curve (Khronos PBR Neutral) and the sRGB encoding to fragColor,
+// the colour shown: the same as a pass over the frame afterwards would,
+// the surfaces being opaque, without the pass. Its inputs, all linear
+// but the two colour textures, which the GL decodes from sRGB:
+//   baseColourFactor: RGBA; times colorTexture (unit 0) with
+//     BASE_COLOUR_MAP, and the vertex colour.
+//   metallicFactor, roughnessFactor (perceptual, 0 to 1), specularStrength (a
+//     dielectric's reflectance at normal incidence over 4 %); with
+//     SURFACE_MAP times surfaceTexture (unit 2): roughness in green,
+//     metalness in blue, specular weight in alpha.
+//   normalTexture (unit 3) with NORMAL_MAP: a tangent-space normal, its x
+//     and y scaled by normalScale, in the frame of viewTangent and
+//     viewBitangent.
+//   occlusionTexture (unit 4, red) with OCCLUSION_MAP, or the surface
+//     texture's red with OCCLUSION_IN_SURFACE: the share of the
+//     surroundings' light that reaches the point, by occlusionStrength.
+//   emissiveFactor: radiance given off, strength included; times
+//     emissiveTexture (unit 5) with EMISSIVE_MAP.
+//   irradianceConstant, irradianceLinear, irradianceQuadratic: the light a
+//     white matte surface returns from the surroundings, as zonal harmonics
+//     of its normal's elevation (see render/Environment.h).
+//   environmentTable (unit 6): the surroundings' radiance prefiltered by
+//     roughness, by the reflection's elevation across (x) and the roughness
+//     up (y), ENVIRONMENT_ELEVATION_STEPS by ENVIRONMENT_ROUGHNESS_STEPS
+//     texels, each a sample at its centre.
+// Back faces (drawn only for two-sided surfaces) are lit as seen, and
+// points and lines, which have no normal, face the eye.
 // Built with GROUND_PLANE, it draws the ground under a model given by path:
 // a plain grey with a faint grid, lit and shadowed like the model, its alpha
 // falling to 0 toward the edge of the disc it covers so that it blends into
 // the backdrop. texCoord then runs from -1 to 1 across that disc;
 // groundFade: where the fade starts and ends, in those units; gridCells:
-// grid lines from the centre to the edge.
+// grid lines from the centre to the edge. It writes no radiance: its
+// target is masked off, and it never glows.
 // Outputs: fragColor (0) the shaded colour; viewNormalOut (1) the camera-space
 //   unit normal; viewPositionOut (2) the camera-space position. All with
-//   alpha 1, because blending is on while this pass draws.
+//   alpha 1 (the ground's colour apart), because blending is on while this
+//   pass draws.
 uniform sampler2D colorTexture;
 uniform sampler2D shadowMap;
 uniform vec3 ambientFactor;
@@ -35,6 +65,24 @@ uniform float lightIntensity;
 uniform vec2 groundFade;
 uniform float gridCells;
 #endif
+#ifdef MODEL_SURFACES
+uniform sampler2D surfaceTexture;
+uniform sampler2D normalTexture;
+uniform sampler2D occlusionTexture;
+uniform sampler2D emissiveTexture;
+uniform sampler2D environmentTable;
+uniform vec4 baseColourFactor;
+uniform float metallicFactor;
+uniform float roughnessFactor;
+uniform float specularStrength;
+uniform float normalScale;
+uniform float occlusionStrength;
+uniform vec3 emissiveFactor;
+uniform vec3 irradianceConstant;
+uniform vec3 irradianceLinear;
+uniform vec3 irradianceQuadratic;
+uniform float sunIrradiance;
+#endif
 
 in vec3 viewPosition;
 in vec3 viewNormal;
@@ -45,10 +93,17 @@ flat in vec3 viewUp;
 #ifdef MODEL_SURFACES
 in vec3 vertexColour;
 #endif
+#ifdef NORMAL_MAP
+in vec3 viewTangent;
+in vec3 viewBitangent;
+#endif
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 viewNormalOut;
 layout(location = 2) out vec4 viewPositionOut;
+#ifdef MODEL_SURFACES
+layout(location = 3) out vec4 linearOut;
+#endif
 
 // Both from the program's loader, the numbers the light's C++ side uses: the
 // moments shader's band count and the light box's depth in units.
@@ -141,6 +196,146 @@ vec3 toDisplay(vec3 c)
     return 0.89927279 * r2 + 0.17583870 * r4 - 0.03824118 * r8 - 0.03738727 * c;
 }
 
+
+#ifdef MODEL_SURFACES
+const float PI = 3.14159265;
+// Below this perceptual roughness a highlight of the sun would be narrower
+// than a pixel and flicker in and out as the model turns.
+const float smoothest = 0.045;
+// Radiance past this (a sharp highlight can reach tens of thousands) only
+// saturates the tone curve and the bloom; capping it keeps the float
+// target and the blur finite.
+const float brightest = 64.0;
+
+// Khronos PBR Neutral: below the shoulder a colour keeps its value and hue
+// but for a small toe; above, its peak channel approaches 1 and the colour
+// whitens, so that bright surfaces keep their shape instead of clipping.
+// Written without branches: this rasterizer runs both sides of one.
+vec3 neutralToneMap(vec3 color)
+{
+    const float startCompression = 0.8 - 0.04;
+    const float desaturation = 0.15;
+    float lowest = min(color.r, min(color.g, color.b));
+    float offset = lowest < 0.08 ? lowest - 6.25 * lowest * lowest : 0.04;
+    color -= offset;
+    float peak = max(color.r, max(color.g, color.b));
+    const float d = 1.0 - startCompression;
+    float newPeak = 1.0 - d * d / (peak + d - startCompression);
+    float g = 1.0 - 1.0 / (desaturation * (peak - newPeak) + 1.0);
+    vec3 compressed = mix(color * (newPeak / max(peak, 1e-6)), vec3(newPeak), g);
+    return mix(color, compressed, step(startCompression, peak));
+}
+
+// The split-sum's scale and bias of the reflectance at normal incidence,
+// by the analytic fit of Karis (after Lazarov) to the integral of the GGX
+// lobe with Smith shadowing: a table read saved, to within a few percent.
+vec2 environmentBrdf(float nv, float roughness)
+{
+    const vec4 c0 = vec4(-1.0, -0.0275, -0.572, 0.022);
+    const vec4 c1 = vec4(1.0, 0.0425, 1.04, -0.04);
+    vec4 r = roughness * c0 + c1;
+    float a004 = min(r.x * r.x, exp2(-9.28 * nv)) * r.x + r.y;
+    return vec2(-1.04, 1.04) * a004 + r.zw;
+}
+
+// The prefiltered environment in the reflected direction, whose elevation
+// is `up`, at `roughness`: both mapped onto the table's texel centres.
+vec3 prefilteredEnvironment(float up, float roughness)
+{
+    vec2 steps = vec2(ENVIRONMENT_ELEVATION_STEPS, ENVIRONMENT_ROUGHNESS_STEPS);
+    vec2 at = (0.5 + vec2(up * 0.5 + 0.5, roughness) * (steps - 1.0)) / steps;
+    return texture(environmentTable, at).rgb;
+}
+
+// The sun's light reflected toward the eye: Lambert diffuse and the GGX
+// microfacet lobe with height-correlated Smith visibility and Schlick's
+// Fresnel, from reflectance f0 at normal incidence to f90 at grazing.
+vec3 sunlight(vec3 n, vec3 v, vec3 l, vec3 diffuseColour, vec3 f0, vec3 f90, float alpha)
+{
+    vec3 h = normalize(l + v);
+    float nl = max(dot(n, l), 0.0);
+    float nv = max(dot(n, v), 1e-4);
+    float nh = max(dot(n, h), 0.0);
+    float vh = max(dot(v, h), 0.0);
+    vec3 fresnel = f0 + (f90 - f0) * pow(1.0 - vh, 5.0);
+    float a2 = alpha * alpha;
+    float spread = nh * nh * (a2 - 1.0) + 1.0;
+    float distribution = a2 / (PI * spread * spread);
+    float visible = 0.5 / max(nl * sqrt(nv * nv * (1.0 - a2) + a2) + nv * sqrt(nl * nl * (1.0 - a2) + a2), 1e-6);
+    vec3 reflected = (1.0 - fresnel) * diffuseColour / PI + fresnel * (distribution * visible);
+    return reflected * (sunIrradiance * nl) * lightColor;
+}
+
+void main()
+{
+    vec4 base = baseColourFactor * vec4(vertexColour, 1.0);
+#ifdef BASE_COLOUR_MAP
+    base *= texture(colorTexture, texCoord);
+#endif
+    float metal = metallicFactor;
+    float roughness = roughnessFactor;
+    float specularWeight = specularStrength;
+    float occlusion = 1.0;
+#ifdef SURFACE_MAP
+    vec4 surface = texture(surfaceTexture, texCoord);
+    roughness *= surface.g;
+    metal *= surface.b;
+    specularWeight *= surface.a;
+#ifdef OCCLUSION_IN_SURFACE
+    occlusion = mix(1.0, surface.r, occlusionStrength);
+#endif
+#endif
+#ifdef OCCLUSION_MAP
+    occlusion = mix(1.0, texture(occlusionTexture, texCoord).r, occlusionStrength);
+#endif
+    roughness = clamp(roughness, smoothest, 1.0);
+
+    // A zero normal would normalise to NaN, which the effects would spread.
+    vec3 geometric = dot(viewNormal, viewNormal) > 1e-20 ? normalize(viewNormal) : vec3(0.0, 0.0, 1.0);
+    float side = gl_FrontFacing ? 1.0 : -1.0;
+    vec3 n = geometric * side;
+#ifdef NORMAL_MAP
+    // The back of a two-sided surface is the mirror image of its front:
+    // the whole frame turns over with it.
+    vec3 mapped = texture(normalTexture, texCoord).xyz * 2.0 - 1.0;
+    mapped.xy *= normalScale;
+    vec3 bumped = side * (viewTangent * mapped.x + viewBitangent * mapped.y + geometric * mapped.z);
+    n = dot(bumped, bumped) > 1e-20 ? normalize(bumped) : n;
+#endif
+    geometric *= side;
+    vec3 v = normalize(-viewPosition);
+    vec3 l = viewToLight;
+
+    vec3 diffuseColour = base.rgb * (1.0 - metal);
+    vec3 f0 = mix(vec3(min(0.04 * specularWeight, 1.0)), base.rgb, metal);
+    vec3 f90 = vec3(mix(min(specularWeight, 1.0), 1.0, metal));
+    // The shadow's bias follows the surface as drawn, not as bumped; a face
+    // turned from the sun is in its own shadow whatever its map says.
+    float lit = visibility(geometric, l) * step(0.0, dot(geometric, l));
+    vec3 colour = sunlight(n, v, l, diffuseColour, f0, f90, roughness * roughness) * lit;
+
+    float up = dot(n, viewUp);
+    vec3 irradiance = irradianceConstant + irradianceLinear * up + irradianceQuadratic * (3.0 * up * up - 1.0);
+    vec2 brdf = environmentBrdf(max(dot(n, v), 1e-4), roughness);
+    vec3 reflectance = f0 * brdf.x + f90 * brdf.y;
+    vec3 reflection = prefilteredEnvironment(dot(reflect(-v, n), viewUp), roughness);
+    colour += (diffuseColour * irradiance * (1.0 - reflectance) + reflection * reflectance) * occlusion;
+
+    vec3 emission = emissiveFactor;
+#ifdef EMISSIVE_MAP
+    emission *= texture(emissiveTexture, texCoord).rgb;
+#endif
+    colour += emission;
+    colour = clamp(colour, 0.0, brightest);
+    linearOut = vec4(colour, 1.0);
+    vec3 shown = clamp(neutralToneMap(colour), 0.0, 1.0);
+    fragColor = vec4(mix(shown * 12.92, 1.055 * pow(shown, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, shown)), 1.0);
+    viewNormalOut = vec4(geometric, 1.0);
+    viewPositionOut = vec4(viewPosition, 1.0);
+}
+#endif
+
+#ifndef MODEL_SURFACES
 void main()
 {
     // Light adds up in linear units; the textures and the framebuffer hold
@@ -154,11 +349,6 @@ void main()
     float line = (1.0 - min(min(toLine.x, toLine.y), 1.0)) * (1.0 - smoothstep(0.1, 0.4, max(cellsPerPixel.x, cellsPerPixel.y)));
     vec3 albedo = toLinear(vec3(0.40, 0.41, 0.42) * (1.0 - 0.18 * line));
     vec3 n = normalize(viewNormal);
-#elif defined(MODEL_SURFACES)
-    vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb * vertexColour);
-    // A zero normal would normalise to NaN, which the effects would spread.
-    vec3 n = dot(viewNormal, viewNormal) > 1e-20 ? normalize(viewNormal) : vec3(0.0, 0.0, 1.0);
-    n = gl_FrontFacing ? n : -n;
 #else
     vec3 albedo = toLinear(texture(colorTexture, texCoord).rgb);
     vec3 n = normalize(viewNormal);
@@ -191,3 +381,4 @@ void main()
     viewNormalOut = vec4(n, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }
+#endif

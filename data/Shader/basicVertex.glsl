@@ -4,7 +4,10 @@
 // position at location 0) can draw the same vertex array:
 //   position (0): object space; normal (1): object space; uv (2): set 0;
 //   in the program of a model given by path (MODEL_SURFACES), colour (3):
-//   RGBA a vertex, white where the mesh has none.
+//   RGBA a vertex, linear, white where the mesh has none; and with a normal
+//   map (NORMAL_MAP), tangent (4): object space, the direction of
+//   increasing u in xyz and in w (+1 or -1) the side of the normal the
+//   direction of increasing v lies on.
 // modelMatrix: object to world. MVMatrix, NormalMVMatrix: object to camera
 //   space for points and normals. MVPMatrix: object to clip space.
 //   lightMVP: object to the shadow map's [0, 1] texture space (biased) with
@@ -13,13 +16,20 @@
 // and for the lighting, which is done in camera space so that nothing is
 // interpolated twice; the texture coordinate; the shadow-map coordinate;
 // and, the same at every vertex, the light's direction and the world's up
-// in camera space.
+// in camera space. With NORMAL_MAP also the camera-space unit tangent and
+// bitangent at the vertex: the normal map's frame, interpolated as the
+// maps were baked against it.
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
 layout(location = 2) in vec2 uv;
 #ifdef MODEL_SURFACES
 layout(location = 3) in vec4 colour;
 out vec3 vertexColour;
+#endif
+#ifdef NORMAL_MAP
+layout(location = 4) in vec4 tangent;
+out vec3 viewTangent;
+out vec3 viewBitangent;
 #endif
 
 uniform mat4 modelMatrix;
@@ -44,6 +54,16 @@ void main()
     texCoord = uv;
 #ifdef MODEL_SURFACES
     vertexColour = clamp(colour.rgb, 0.0, 1.0);
+#endif
+#ifdef NORMAL_MAP
+    // Directions along the surface go by the transform itself, not by its
+    // inverse transpose as the normal does; the bitangent is made where the
+    // tangent's w was given, in object space, so that a mirroring placement
+    // turns it over with the surface. Both are made unit as the normal is
+    // (the framing scales the model), so that the map tilts it by the
+    // angles it was baked with.
+    viewTangent = normalize(mat3(MVMatrix) * tangent.xyz);
+    viewBitangent = normalize(mat3(MVMatrix) * (tangent.w * cross(normal, tangent.xyz)));
 #endif
     // The light's projection is orthographic and objects are placed by
     // affine transforms, so w is 1 and the division costs nothing here,

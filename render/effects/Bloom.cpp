@@ -12,6 +12,10 @@ Bloom::Bloom()
 {
     brightPassProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl");
     setUniform(brightPassProgram->program, "threshold", thresholdLuminance);
+    linearBrightPassProgram = new ShaderProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl",
+                                                "#define LINEAR_SOURCE 1\n");
+    glUseProgram(linearBrightPassProgram->program);
+    setUniform(linearBrightPassProgram->program, "threshold", linearThreshold);
     blurHorizontalProgram = buildBlurProgram(true, blurSizeFactor);
     blurVerticalProgram = buildBlurProgram(false, blurSizeFactor);
     bloomProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BloomFragment.glsl");
@@ -28,6 +32,7 @@ Bloom::Bloom()
 Bloom::~Bloom()
 {
     delete brightPassProgram;
+    delete linearBrightPassProgram;
     delete blurHorizontalProgram;
     delete blurVerticalProgram;
     delete bloomProgram;
@@ -37,10 +42,15 @@ Bloom::~Bloom()
     deleteRenderTarget(outputFbo, {&outputTexture});
 }
 
-GLuint Bloom::apply(GLuint inputTexture, GLuint, GLuint, GLuint, GLuint, GLuint quadVao, GLsizei quadIndexCount)
+GLuint Bloom::apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint, GLuint, GLuint, GLuint quadVao,
+                    GLsizei quadIndexCount)
 {
+    // A model's frame glows from its linear radiance, before the tone curve
+    // has brought everything bright to nearly the same white.
+    const bool linear = sceneIsLinear && sceneColorTexture != 0;
     glViewport(0, 0, renderWidth / sizeDivisor, renderHeight / sizeDivisor);
-    drawFullScreenPass(brightFbo, *brightPassProgram, {{inputTexture, "colorTexture"}}, quadVao, quadIndexCount);
+    drawFullScreenPass(brightFbo, linear ? *linearBrightPassProgram : *brightPassProgram,
+                       {{linear ? sceneColorTexture : inputTexture, "colorTexture"}}, quadVao, quadIndexCount);
     drawFullScreenPass(blurHorizontalFbo, *blurHorizontalProgram, {{brightTexture, "colorTexture"}}, quadVao,
                        quadIndexCount);
     drawFullScreenPass(blurVerticalFbo, *blurVerticalProgram, {{blurHorizontalTexture, "colorTexture"}}, quadVao,

@@ -14,7 +14,14 @@ public:
     static constexpr float bloomFactor = 1.0f;
     static constexpr int sizeDivisor = 8;
 
+    // Radiance where a model's frame, in linear units, starts to glow:
+    // past white in full light, reached by emission and highlights.
+    static constexpr float linearThreshold = 1.0f;
+
     ShaderProgram* brightPassProgram = nullptr;
+    // The bright pass over a model's linear frame (see Renderer's
+    // linearColorTexture), which it reads instead of its input.
+    ShaderProgram* linearBrightPassProgram = nullptr;
     ShaderProgram* blurHorizontalProgram = nullptr;
     ShaderProgram* blurVerticalProgram = nullptr;
     ShaderProgram* bloomProgram = nullptr;

@@ -18,6 +18,10 @@ public:
     // vertex array in use.
     virtual GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,
                          GLuint positionTexture, GLuint quadVao, GLsizei quadIndexCount) = 0;
+
+    // Whether sceneColorTexture holds linear radiance (a model's frame
+    // before its tone curve) rather than the colours shown.
+    bool sceneIsLinear = false;
 };
 
 } // namespace render

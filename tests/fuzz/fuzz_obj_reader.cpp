@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 broken("normal not finite");
     }
     for (const import::ModelMaterial& material : model.materials)
-        if (material.texture >= static_cast<int>(model.textureNames.size()))
-            broken("texture");
+        for (int slot = 0; slot < import::materialTextureSlots; ++slot)
+            if (import::textureSlot(material, slot) >= static_cast<int>(model.textures.size()))
+                broken("texture");
     return 0;
 }

@@ -1,6 +1,7 @@
 // The default scene as the viewer draws it, against the committed golden pictures: a match on any correct
 // driver (llvmpipe and softpipe), and no match once the picture really changes.
 #include "DisplayTest.h"
+#include "Golden.h"
 #include "Sandbox.h"
 
 #include <algorithm>
@@ -98,7 +99,9 @@ Picture reference(const std::string& name)
 // The picture against the reference `name` (a path under tests/golden
 // without .png); where they differ, both and the difference are left for a
 // look. With BRASSFERN_GOLDEN_UPDATE set, the picture becomes the reference.
-void expectMatch(const Picture& picture, const std::string& name)
+} // namespace
+
+void expectGoldenMatch(const Picture& picture, const std::string& name)
 {
     if (std::getenv("BRASSFERN_GOLDEN_UPDATE") != nullptr) {
         fs::create_directories((goldenDirectory / name).parent_path());
@@ -123,6 +126,8 @@ void expectMatch(const Picture& picture, const std::string& name)
     }
 }
 
+namespace {
+
 TEST_P(GoldenPicture, MatchesItsReference)
 {
     const Shot& shot = GetParam();
@@ -131,7 +136,7 @@ TEST_P(GoldenPicture, MatchesItsReference)
 
     const Picture picture = renderShot(sandbox, shot.options);
 
-    expectMatch(picture, shot.name);
+    expectGoldenMatch(picture, shot.name);
 }
 
 using GoldenSensitivity = DisplayTest;
@@ -299,7 +304,7 @@ void expectModelMatch(const ModelShot& shot, const std::vector<std::string>& env
     const RunResult run = sandbox.run(argv, 120.0, env);
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "");
-    expectMatch(readPicture(sandbox.root / "shot.png"), std::string("models/") + shot.name);
+    expectGoldenMatch(readPicture(sandbox.root / "shot.png"), std::string("models/") + shot.name);
 }
 
 TEST_P(ModelGolden, MatchesItsReference)

@@ -1,6 +1,8 @@
 // Writing glTF files and forging image headers for the model tests.
 #include "ModelFiles.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -95,6 +97,7 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
     addAttribute("NORMAL", model.normals, "VEC3", "");
     addAttribute("TEXCOORD_0", model.uvs, "VEC2", "");
     addAttribute("COLOR_0", model.colours, "VEC4", "");
+    addAttribute("TANGENT", model.tangents, "VEC4", "");
     std::string indexBytes(reinterpret_cast<const char*>(model.indices.data()),
                            model.indices.size() * sizeof(std::uint16_t));
     const int indexView = addView(indexBytes);
@@ -103,7 +106,19 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
 
     std::string material = std::string(R"({"doubleSided":)") + (model.doubleSided ? "true" : "false");
     std::string textures;
-    if (!model.image.empty()) {
+    if (!model.material.empty()) {
+        std::string images;
+        for (size_t i = 0; i < model.images.size(); ++i) {
+            const std::string at = layout == GltfLayout::dataUris
+                                       ? R"({"uri":"data:image/png;base64,)" + base64(model.images[i]) + "\"}"
+                                       : R"({"bufferView":)" + std::to_string(addView(model.images[i])) +
+                                             R"(,"mimeType":"image/png"})";
+            textures += std::string(i == 0 ? "" : ",") + R"({"source":)" + std::to_string(i) + "}";
+            images += std::string(i == 0 ? "" : ",") + at;
+        }
+        if (!model.images.empty())
+            textures = R"(,"textures":[)" + textures + R"(],"images":[)" + images + "]";
+    } else if (!model.image.empty()) {
         material += R"(,"pbrMetallicRoughness":{"baseColorTexture":{"index":0}})";
         std::string image;
         if (layout == GltfLayout::dataUris) {
@@ -115,6 +130,8 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
         textures = R"(,"textures":[{"source":0}],"images":[)" + image + "]";
     }
     material += "}";
+    if (!model.material.empty())
+        material = model.material;
     pad(buffer, '\0');
 
     std::string bufferJson = R"({"byteLength":)" + std::to_string(buffer.size());
@@ -123,7 +140,11 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
     else if (layout == GltfLayout::separateBuffer)
         bufferJson += R"(,"uri":")" + stem + ".bin\"";
     bufferJson += "}";
-    std::string json = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":)" + model.sceneNodes +
+    std::string used;
+    for (const std::string& extension : model.extensionsUsed)
+        used += std::string(used.empty() ? "" : ",") + "\"" + extension + "\"";
+    std::string json = R"({"asset":{"version":"2.0"},)" + (used.empty() ? "" : R"("extensionsUsed":[)" + used + "],") +
+                       R"("scene":0,"scenes":[{"nodes":)" + model.sceneNodes +
                        R"(}],"nodes":)" + model.nodes + R"(,"meshes":[{"primitives":[{"attributes":{)" + attributes +
                        R"(},"indices":)" + std::to_string(accessorCount) +
                        R"(,"material":0}]}],"materials":[)" + material + "]" + textures + R"(,"buffers":[)" +
@@ -146,6 +167,78 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
         files[stem + ".glb"] = glb;
     }
     return files;
+}
+
+GltfModel sphere(int segments, int rings)
+{
+    GltfModel model;
+    constexpr double pi = 3.14159265358979323846;
+    for (int ring = 0; ring <= rings; ++ring)
+        for (int segment = 0; segment <= segments; ++segment) {
+            const double u = static_cast<double>(segment) / segments;
+            const double v = static_cast<double>(ring) / rings;
+            const double theta = 2.0 * pi * u;
+            const double phi = pi * v;
+            const float n[3] = {static_cast<float>(-std::sin(phi) * std::sin(theta)), static_cast<float>(std::cos(phi)),
+                                static_cast<float>(-std::sin(phi) * std::cos(theta))};
+            model.positions.insert(model.positions.end(), n, n + 3);
+            model.normals.insert(model.normals.end(), n, n + 3);
+            model.uvs.insert(model.uvs.end(), {static_cast<float>(u), static_cast<float>(v)});
+        }
+    for (int ring = 0; ring < rings; ++ring)
+        for (int segment = 0; segment < segments; ++segment) {
+            const auto at = [&](int r, int s) { return static_cast<std::uint16_t>(r * (segments + 1) + s); };
+            // Counter-clockwise seen from outside.
+            model.indices.insert(model.indices.end(), {at(ring, segment), at(ring + 1, segment), at(ring + 1, segment + 1),
+                                                       at(ring, segment), at(ring + 1, segment + 1), at(ring, segment + 1)});
+        }
+    return model;
+}
+
+std::string encodePng(int width, int height, const std::vector<unsigned char>& rgba)
+{
+    // Stored (uncompressed) deflate blocks: no library needed, and small
+    // test pictures stay small enough.
+    std::string raw;
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';
+        raw.append(reinterpret_cast<const char*>(&rgba[4 * static_cast<size_t>(y) * width]), 4 * static_cast<size_t>(width));
+    }
+    std::string zlib = "\x78\x01";
+    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+        const size_t length = std::min<size_t>(65535, raw.size() - at);
+        const bool last = at + length >= raw.size();
+        zlib += static_cast<char>(last ? 1 : 0);
+        zlib += static_cast<char>(length & 0xFF);
+        zlib += static_cast<char>(length >> 8);
+        zlib += static_cast<char>(~length & 0xFF);
+        zlib += static_cast<char>((~length >> 8) & 0xFF);
+        zlib += raw.substr(at, length);
+        if (last)
+            break;
+    }
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    const std::uint32_t adler = (b << 16) | a;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        zlib += static_cast<char>((adler >> shift) & 0xFF);
+    const auto chunk = [](const std::string& type, const std::string& data) {
+        std::string out(4, '\0');
+        putBigEndian(out, 0, static_cast<std::uint32_t>(data.size()), 4);
+        out += type + data;
+        std::string crc(4, '\0');
+        putBigEndian(crc, 0, crc32(type + data), 4);
+        return out + crc;
+    };
+    std::string header(13, '\0');
+    putBigEndian(header, 0, static_cast<std::uint32_t>(width), 4);
+    putBigEndian(header, 4, static_cast<std::uint32_t>(height), 4);
+    header[8] = 8;  // bits a channel
+    header[9] = 6;  // RGBA
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", zlib) + chunk("IEND", "");
 }
 
 GltfModel squareFacingTheViewer()

@@ -22,12 +22,19 @@ struct GltfModel {
     std::vector<float> normals;
     std::vector<float> uvs; // glTF's convention: v = 0 is the image's top row
     std::vector<float> colours; // RGBA a vertex, or none
+    std::vector<float> tangents; // XYZW a vertex, or none
     std::vector<std::uint16_t> indices;
     std::string image; // encoded picture, or none
     std::string imageMime = "image/png";
     bool doubleSided = false;
     std::string nodes = R"([{"mesh":0}])";
     std::string sceneNodes = "[0]";
+    // The material's JSON, written as it is; "" for one that shows `image`
+    // as its base colour. Its textures name `images` by index, texture i
+    // showing picture i (PNG).
+    std::string material;
+    std::vector<std::string> images;
+    std::vector<std::string> extensionsUsed;
 };
 
 enum class GltfLayout {
@@ -42,6 +49,14 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
 // A 2 x 2 square in the z = 0 plane facing +z, toward the start view, with
 // its picture's top-left corner at the square's top-left corner.
 GltfModel squareFacingTheViewer();
+
+// A sphere of radius 1 about the origin, `rings` rings of `segments`
+// quads, with normals and texture coordinates (u around from -z, v from
+// the top pole).
+GltfModel sphere(int segments = 48, int rings = 24);
+
+// A PNG of `width` x `height` RGBA pixels, rows top first.
+std::string encodePng(int width, int height, const std::vector<unsigned char>& rgba);
 
 // A PNG's size fields rewritten, with the header's checksum to match.
 std::string withPngSize(std::string png, std::uint32_t width, std::uint32_t height);

@@ -20,9 +20,54 @@ std::string number(float value)
     return text;
 }
 
+// The colour the viewer multiplies a corner's picture by (`pictured`), or
+// shows alone: the material's base colour times the vertex colour, or for
+// a classic material the vertex colour or the picture standing in for it;
+// colours as the viewer takes them (clamped, white for what is not finite).
+std::string shownColour(const ModelMaterial& material, const ModelMesh& mesh, unsigned v, bool pictured)
+{
+    const bool standsIn = pictured || !mesh.colours.empty();
+    std::string colour;
+    for (int i = 0; i < 3; ++i) {
+        const float base = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f) : 1.0f;
+        const float own = mesh.colours.empty() ? 1.0f : std::clamp(mesh.colours[4 * v + i], 0.0f, 1.0f);
+        colour += number((material.colourMultiplies || !standsIn ? base : 1.0f) * own);
+    }
+    return colour;
+}
+
+// The rest of the surface at a corner: its factors, the maps it can show
+// (with texture coordinates; a normal map with its tangent, as placed).
+std::string surfaceAt(const ModelData& model, const ModelPlacement& placement, unsigned v)
+{
+    const ModelMesh& mesh = model.meshes[placement.mesh];
+    const ModelMaterial& material = model.materials[mesh.material];
+    std::string text = "metal " + number(material.metallic) + "rough " + number(material.roughness) + "specular " +
+                       number(material.specular) + "glow " + number(material.emissive.r) +
+                       number(material.emissive.g) + number(material.emissive.b);
+    const auto map = [&](int texture) {
+        return texture < 0 || mesh.texCoords.empty() ? std::string("none ")
+                                                     : model.textures[static_cast<size_t>(texture)].name + " ";
+    };
+    text += "maps " + map(material.surfaceTexture) + map(material.occlusionTexture) + map(material.emissiveTexture);
+    if (material.normalTexture >= 0 && !mesh.texCoords.empty() && !mesh.tangents.empty()) {
+        const glm::vec3 tangent = glm::normalize(glm::mat3(placement.transform) * glm::make_vec3(&mesh.tangents[4 * v]));
+        const float side = glm::determinant(glm::mat3(placement.transform)) < 0.0f ? -1.0f : 1.0f;
+        text += "normals " + map(material.normalTexture) + number(material.normalScale) + "along " +
+                number(tangent.x) + number(tangent.y) + number(tangent.z) + number(side * mesh.tangents[4 * v + 3]);
+    }
+    if (material.surfaceTexture >= 0 || material.occlusionTexture >= 0 || material.emissiveTexture >= 0 ||
+        material.normalTexture >= 0)
+        text += mesh.texCoords.empty()
+                    ? ""
+                    : "at " + number(mesh.texCoords[2 * v]) + number(mesh.texCoords[2 * v + 1]);
+    return text;
+}
+
 // What one corner looks like on screen, as the viewer decides it: where it
-// is, which way it faces, and its colour (a picture and its tint, with the
-// colour shown when the picture fails, or a colour alone).
+// is, which way it faces, its colour (a picture and what multiplies it,
+// with the colour shown when the picture fails, or a colour alone) and the
+// rest of its surface.
 std::string corner(const ModelData& model, const ModelPlacement& placement, unsigned v)
 {
     const ModelMesh& mesh = model.meshes[placement.mesh];
@@ -35,17 +80,12 @@ std::string corner(const ModelData& model, const ModelPlacement& placement, unsi
     text += glm::length(normal) > 0.0f ? "facing " + number(glm::normalize(normal).x) +
                                              number(glm::normalize(normal).y) + number(glm::normalize(normal).z)
                                        : "facing the eye ";
-    // Material colours arrive finite (white otherwise) and are drawn from a texel.
-    std::string colour;
-    for (int i = 0; i < 3; ++i) {
-        const float diffuse = std::isfinite(material.diffuse[i]) ? std::clamp(material.diffuse[i], 0.0f, 1.0f) : 1.0f;
-        colour += mesh.colours.empty() ? number(static_cast<float>(std::lround(diffuse * 255.0f)) / 255.0f)
-                                       : number(std::clamp(mesh.colours[4 * v + i], 0.0f, 1.0f));
-    }
+    text += surfaceAt(model, placement, v);
     if (material.texture < 0 || mesh.texCoords.empty())
-        return text + "colour " + colour;
+        return text + "colour " + shownColour(material, mesh, v, false);
     return text + "picture " + model.textures[static_cast<size_t>(material.texture)].name + " at " +
-           number(mesh.texCoords[2 * v]) + number(mesh.texCoords[2 * v + 1]) + "else " + colour;
+           number(mesh.texCoords[2 * v]) + number(mesh.texCoords[2 * v + 1]) + "times " +
+           shownColour(material, mesh, v, true) + "else " + shownColour(material, mesh, v, false);
 }
 
 // Every face drawn, sorted: its kind, its sides and its corners in the order
@@ -185,6 +225,34 @@ std::vector<BudgetCase> cases()
                        m.placements.push_back({static_cast<unsigned>(i), moved(i)});
                    },
                    8, Faces::same, ""},
+        // Surfaces alike in all but colour share a draw, whether their
+        // colour multiplies the vertex colours or a classic material's
+        // stands in for them; any other difference (a factor, a map, a
+        // normal map on tangents) keeps them apart. Meshes without texture
+        // coordinates show no maps, and are alike whatever maps they name.
+        BudgetCase{"SurfacesThatDifferBeyondColourStayApart", 1100,
+                   [](ModelData& m, size_t i) {
+                       m.materials.clear();
+                       for (int kind = 0; kind < 8; ++kind) {
+                           ModelMaterial made = material(0.1f * float(kind));
+                           made.metallic = kind == 1 ? 1.0f : 0.0f;
+                           made.roughness = kind == 2 ? 0.3f : 1.0f;
+                           made.emissive = glm::vec3(kind == 3 ? 4.0f : 0.0f);
+                           made.surfaceTexture = kind == 4 ? 0 : -1;
+                           made.normalTexture = kind == 5 || kind == 6 ? 1 : -1;
+                           made.normalScale = kind == 6 ? 0.5f : 1.0f;
+                           made.colourMultiplies = kind != 7;
+                           m.materials.push_back(made);
+                       }
+                       const unsigned kind = unsigned(i % 8);
+                       m.meshes.push_back(shape(Primitive::triangles, kind, kind >= 4 && i % 16 < 8));
+                       if (kind >= 4 && i % 16 < 8)
+                           m.meshes.back().tangents = {1, 0, 0, 1, 0, 1, 0, -1, 1, 0, 0, 1};
+                       m.placements.push_back({static_cast<unsigned>(i), moved(i, i % 5 == 0 ? -1.0f : 1.0f)});
+                   },
+                   // The plain, metal, rough, glowing, surface-mapped and
+                   // two normal-mapped kinds; the rest look plain.
+                   7, Faces::same, ""},
         BudgetCase{"MirroredAndRepeatedPlacementsKeepTheirFacesOutward", 1100,
                    [](ModelData& m, size_t i) {
                        m.materials = {material(0.5f)};

@@ -274,3 +274,77 @@ TEST(ModelTransfer, AStreamPastTheModelLimitsIsRefusedWithTheLimit)
 }
 
 } // namespace
+
+namespace {
+
+// A material's every factor and map arrives as sent, with its textures in
+// the colour space each use needs; what the lighting cannot take (numbers
+// that are not finite or out of range, a map read in the wrong space, a
+// tangent array of another count) does not get through.
+TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
+{
+    import::ModelMaterial sent;
+    sent.diffuse = glm::vec4(0.2f, 0.4f, 0.6f, 1.0f);
+    sent.texture = 0;
+    sent.metallic = 0.75f;
+    sent.roughness = 0.25f;
+    sent.specular = 0.5f;
+    sent.surfaceTexture = 1;
+    sent.normalTexture = 2;
+    sent.normalScale = -0.5f;
+    sent.occlusionTexture = 1;
+    sent.occlusionStrength = 0.3f;
+    sent.emissive = glm::vec3(4.0f, 2.0f, 0.0f);
+    sent.emissiveTexture = 3;
+    const auto send = [](const import::ModelMaterial& material, const import::ModelMesh& mesh,
+                         import::ColourSpace normalSpace, ModelData& model) {
+        Stream stream;
+        TransferWriter out(stream.fd());
+        out.texture({"colour.png", -1, import::ColourSpace::srgb});
+        out.texture({"surface.png", -1, import::ColourSpace::linear});
+        out.texture({"normal.png", -1, normalSpace});
+        out.texture({"glow.png", -1, import::ColourSpace::srgb});
+        out.material(material);
+        out.mesh(mesh);
+        out.geometryDone();
+        for (unsigned texture = 0; texture < 4; ++texture)
+            out.textureFailed(texture, "not drawn here");
+        out.end();
+        return stream.read(model);
+    };
+    import::ModelMesh mesh = triangle(0);
+    mesh.tangents = {1, 0, 0, 1, 1, 0, 0, -1, 1, 0, 0, 1};
+
+    ModelData model;
+    ASSERT_EQ(send(sent, mesh, import::ColourSpace::linear, model).outcome, Outcome::complete);
+    const import::ModelMaterial& got = model.materials.at(0);
+    EXPECT_EQ(got.diffuse, sent.diffuse);
+    EXPECT_EQ(got.metallic, sent.metallic);
+    EXPECT_EQ(got.roughness, sent.roughness);
+    EXPECT_EQ(got.specular, sent.specular);
+    EXPECT_EQ(got.normalScale, sent.normalScale);
+    EXPECT_EQ(got.occlusionStrength, sent.occlusionStrength);
+    EXPECT_EQ(got.emissive, sent.emissive);
+    EXPECT_EQ((std::vector<int>{got.texture, got.surfaceTexture, got.normalTexture, got.occlusionTexture,
+                                got.emissiveTexture}),
+              (std::vector<int>{0, 1, 2, 1, 3}));
+    EXPECT_EQ(model.meshes.at(0).tangents, mesh.tangents);
+
+    import::ModelMaterial wild = sent;
+    wild.metallic = std::nanf("");
+    wild.roughness = 7.0f;
+    wild.emissive = glm::vec3(INFINITY, -1.0f, 1e30f);
+    ModelData clamped;
+    ASSERT_EQ(send(wild, mesh, import::ColourSpace::linear, clamped).outcome, Outcome::complete);
+    EXPECT_EQ(clamped.materials.at(0).metallic, 0.0f);
+    EXPECT_EQ(clamped.materials.at(0).roughness, 1.0f);
+    EXPECT_EQ(clamped.materials.at(0).emissive, glm::vec3(0.0f, 0.0f, 65504.0f));
+
+    ModelData wrongSpace;
+    EXPECT_EQ(send(sent, mesh, import::ColourSpace::srgb, wrongSpace).outcome, Outcome::cut);
+    mesh.tangents.pop_back();
+    ModelData wrongCount;
+    EXPECT_EQ(send(sent, mesh, import::ColourSpace::linear, wrongCount).outcome, Outcome::cut);
+}
+
+} // namespace

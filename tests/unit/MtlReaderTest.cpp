@@ -1,5 +1,6 @@
 // Material libraries an OBJ file names: one file however it is named is read and counted once, and one that
 // cannot be read says why in one line.
+#include "import/ImportedMaterials.h"
 #include "import/ObjReader.h"
 
 #include <filesystem>
@@ -88,6 +89,49 @@ TEST_F(MtlReader, ALibraryThatCannotBeReadSaysWhyOnceAndItsFacesAreGrey)
     const import::ObjModel flood = read(many + triangle);
     ASSERT_EQ(flood.notes.size(), 9u);
     EXPECT_EQ(flood.notes.back(), "Could not read 22 more material libraries; their materials show the default grey");
+}
+
+} // namespace
+
+namespace {
+
+// Each statement lands in the surface the viewer lights: the PBR ones as
+// they are, the classic ones mapped onto them, each map once with the
+// colour space its use needs.
+TEST_F(MtlReader, StatementsBecomeTheLitSurface)
+{
+    write("model.mtl", "newmtl classic\nKd 0.5 0.25 0.125\nKs 0.04 0.04 0.04\nNs 400\nKe 0 0 0\n"
+                       "map_Kd colour.png\nmap_Bump -bm 0.5 bumps.png\nmap_Ke glow.png\n"
+                       "newmtl pbr\nKd 0.9 0.9 0.9\nPr 0.3\nPm 1\nmap_Pr rough.png\nmap_Pm metal.png\n"
+                       "newmtl lamp\nKe 2 1 0.5\nnorm bumps.png\n");
+    import::ObjModel model =
+        read("mtllib model.mtl\nusemtl classic\n" + triangle + "usemtl pbr\n" + triangle + "usemtl lamp\n" + triangle);
+    ASSERT_EQ(model.materials.size(), 4u);
+    const import::ModelMaterial& classic = model.materials[0];
+    const import::ModelMaterial& pbr = model.materials[1];
+    const import::ModelMaterial& lamp = model.materials[2];
+    const auto texture = [&](int index) { return model.textures.at(static_cast<size_t>(index)); };
+
+    EXPECT_EQ(classic.diffuse, glm::vec4(0.5f, 0.25f, 0.125f, 1.0f));
+    EXPECT_EQ(classic.metallic, 0.0f);
+    EXPECT_NEAR(classic.roughness, import::roughnessOfShininess(400.0f), 1e-6f);
+    EXPECT_LT(classic.roughness, 0.4f) << "a tight highlight is a smooth surface";
+    EXPECT_EQ(texture(classic.texture).names, std::vector<std::string>{"colour.png"});
+    EXPECT_EQ(texture(classic.texture).space(), import::ColourSpace::srgb);
+    EXPECT_EQ(texture(classic.normalTexture).names, std::vector<std::string>{"bumps.png"});
+    EXPECT_EQ(texture(classic.normalTexture).bumpScale, 0.5f);
+    EXPECT_EQ(texture(classic.normalTexture).space(), import::ColourSpace::linear);
+    // A glow map beside the black colour exporters write glows by the map alone.
+    EXPECT_EQ(classic.emissive, glm::vec3(1.0f));
+    EXPECT_EQ(texture(classic.emissiveTexture).space(), import::ColourSpace::srgb);
+
+    EXPECT_EQ(pbr.metallic, 1.0f);
+    EXPECT_FLOAT_EQ(pbr.roughness, 0.3f);
+    EXPECT_EQ(texture(pbr.surfaceTexture).names, (std::vector<std::string>{"rough.png", "metal.png", ""}));
+
+    EXPECT_EQ(lamp.emissive, glm::vec3(2.0f, 1.0f, 0.5f));
+    EXPECT_EQ(lamp.emissiveTexture, -1);
+    EXPECT_GE(lamp.normalTexture, 0);
 }
 
 } // namespace

@@ -188,7 +188,9 @@ TEST(ObjReader, MaterialsComeFromTheLibrariesAndGroupFacesByMaterial)
     ObjModel model;
     std::string reason;
     ASSERT_TRUE(import::readObj(path, model, reason, ignoreReads)) << reason;
-    ASSERT_EQ(model.textureNames, std::vector<std::string>{"my picture.png"});
+    ASSERT_EQ(model.textures.size(), 1u);
+    EXPECT_EQ(model.textures[0].names, std::vector<std::string>{"my picture.png"});
+    EXPECT_EQ(model.textures[0].use, import::TextureUse::colour);
     ASSERT_EQ(model.materials.size(), 4u); // red, blue, plain and the one for faces without
     EXPECT_EQ(model.materials[0].diffuse, glm::vec4(1, 0, 0, 1));
     EXPECT_EQ(model.materials[0].texture, 0);

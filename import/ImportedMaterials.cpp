@@ -1,0 +1,221 @@
+// Reading each of the importer's materials into the metallic-roughness surface the viewer lights.
+#include "import/ImportedMaterials.h"
+
+#include "base/Printable.h"
+#include "import/TexturePath.h"
+
+#include <algorithm>
+#include <assimp/GltfMaterial.h>
+#include <assimp/material.h>
+#include <assimp/scene.h>
+#include <assimp/texture.h>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+namespace import {
+
+namespace {
+
+// The first texture of `type`, as the material names it; "" for none.
+std::string textureName(const aiMaterial* material, aiTextureType type)
+{
+    aiString name;
+    if (aiGetMaterialTextureCount(material, type) > 0 &&
+        aiGetMaterialTexture(material, type, 0, &name) == aiReturn_SUCCESS && name.length > 0)
+        return name.C_Str();
+    return "";
+}
+
+// The first texture of any of `types`.
+std::string textureName(const aiMaterial* material, std::initializer_list<aiTextureType> types)
+{
+    for (aiTextureType type : types) {
+        std::string name = textureName(material, type);
+        if (!name.empty())
+            return name;
+    }
+    return "";
+}
+
+bool readFloat(const aiMaterial* material, const char* key, unsigned type, unsigned index, float& value)
+{
+    ai_real read = 0;
+    if (aiGetMaterialFloat(material, key, type, index, &read) != aiReturn_SUCCESS || !std::isfinite(read))
+        return false;
+    value = static_cast<float>(read);
+    return true;
+}
+
+bool readColour(const aiMaterial* material, const char* key, unsigned type, unsigned index, glm::vec4& colour)
+{
+    aiColor4D read;
+    if (aiGetMaterialColor(material, key, type, index, &read) != aiReturn_SUCCESS)
+        return false;
+    colour = glm::vec4(read.r, read.g, read.b, 1.0f);
+    return true;
+}
+
+int addTexture(TextureSources& textures, TextureUse use, std::vector<std::string> names, float bumpScale = 1.0f)
+{
+    TextureRequest request;
+    request.use = use;
+    request.names = std::move(names);
+    request.bumpScale = bumpScale;
+    return textures.add(request);
+}
+
+// glTF's metallic-roughness material, or a specular-glossiness one read as
+// far as it maps onto it.
+void readMetalRough(const aiMaterial* imported, TextureSources& textures, ModelMaterial& material)
+{
+    float glossiness = 0.0f;
+    if (readFloat(imported, AI_MATKEY_GLOSSINESS_FACTOR, glossiness)) {
+        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse);
+        material.metallic = 0.0f;
+        material.roughness = 1.0f - std::clamp(glossiness, 0.0f, 1.0f);
+        material.texture = addTexture(textures, TextureUse::colour, {textureName(imported, aiTextureType_DIFFUSE)});
+        return;
+    }
+    if (!readColour(imported, AI_MATKEY_BASE_COLOR, material.diffuse))
+        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse);
+    readFloat(imported, AI_MATKEY_METALLIC_FACTOR, material.metallic);
+    readFloat(imported, AI_MATKEY_ROUGHNESS_FACTOR, material.roughness);
+    material.texture = addTexture(textures, TextureUse::colour,
+                                  {textureName(imported, {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE})});
+    // glTF's one image holds both; other formats' separate maps are packed.
+    const std::string packed = textureName(imported, aiTextureType_UNKNOWN);
+    material.surfaceTexture =
+        !packed.empty() ? addTexture(textures, TextureUse::metalRough, {packed})
+                        : addTexture(textures, TextureUse::surface,
+                                     {textureName(imported, aiTextureType_DIFFUSE_ROUGHNESS),
+                                      textureName(imported, aiTextureType_METALNESS), ""});
+    const std::string occlusion = textureName(imported, {aiTextureType_LIGHTMAP, aiTextureType_AMBIENT_OCCLUSION});
+    // glTF keeps occlusion in the red of the same image, often: read once.
+    material.occlusionTexture = !occlusion.empty() && occlusion == packed
+                                    ? material.surfaceTexture
+                                    : addTexture(textures, TextureUse::data, {occlusion});
+    const aiTextureType occlusionType = textureName(imported, aiTextureType_LIGHTMAP).empty()
+                                            ? aiTextureType_AMBIENT_OCCLUSION
+                                            : aiTextureType_LIGHTMAP;
+    readFloat(imported, AI_MATKEY_GLTF_TEXTURE_STRENGTH(occlusionType, 0), material.occlusionStrength);
+}
+
+// A classic material: Phong's colours and exponent, and the maps that go with them.
+void readClassic(const aiMaterial* imported, TextureSources& textures, ModelMaterial& material)
+{
+    readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse);
+    material.colourMultiplies = false;
+    material.texture = addTexture(textures, TextureUse::colour,
+                                  {textureName(imported, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR})});
+    glm::vec4 specular(0.5f);
+    if (readColour(imported, AI_MATKEY_COLOR_SPECULAR, specular)) {
+        float strength = 1.0f;
+        readFloat(imported, AI_MATKEY_SHININESS_STRENGTH, strength);
+        material.specular = 2.0f * std::max(strength, 0.0f) * (specular.r + specular.g + specular.b) / 3.0f;
+    }
+    float shininess = 0.0f;
+    material.roughness = readFloat(imported, AI_MATKEY_SHININESS, shininess) ? roughnessOfShininess(shininess) : 1.0f;
+    material.metallic = 0.0f;
+    material.surfaceTexture =
+        addTexture(textures, TextureUse::surface, {"", "", textureName(imported, aiTextureType_SPECULAR)});
+    material.occlusionTexture =
+        addTexture(textures, TextureUse::data, {textureName(imported, aiTextureType_AMBIENT_OCCLUSION)});
+}
+
+// A normal map, or a height map made into one, and its scale.
+void readNormals(const aiMaterial* imported, TextureSources& textures, ModelMaterial& material)
+{
+    const bool normals = !textureName(imported, aiTextureType_NORMALS).empty();
+    const aiTextureType type = normals ? aiTextureType_NORMALS : aiTextureType_HEIGHT;
+    float scale = 1.0f;
+    if (!readFloat(imported, AI_MATKEY_GLTF_TEXTURE_SCALE(type, 0), scale))
+        readFloat(imported, AI_MATKEY_BUMPSCALING, scale);
+    material.normalTexture = addTexture(textures, TextureUse::normal, {textureName(imported, type)}, scale);
+    material.normalScale = scale;
+}
+
+void readEmission(const aiMaterial* imported, TextureSources& textures, float strength, ModelMaterial& material)
+{
+    glm::vec4 emissive(0.0f);
+    readColour(imported, AI_MATKEY_COLOR_EMISSIVE, emissive);
+    float intensity = 1.0f;
+    if (readFloat(imported, AI_MATKEY_EMISSIVE_INTENSITY, intensity))
+        strength *= intensity;
+    material.emissiveTexture =
+        addTexture(textures, TextureUse::colour, {textureName(imported, {aiTextureType_EMISSIVE,
+                                                                          aiTextureType_EMISSION_COLOR})});
+    // A classic format's map is its emission; its colour, often left black, only tints it.
+    if (!material.colourMultiplies && material.emissiveTexture >= 0 && glm::vec3(emissive) == glm::vec3(0.0f))
+        emissive = glm::vec4(1.0f);
+    material.emissive = glm::max(glm::vec3(emissive), glm::vec3(0.0f)) * std::max(strength, 0.0f);
+}
+
+} // namespace
+
+ImageSource importedImage(const aiScene* file, const std::string& name, const std::string& scenePath)
+{
+    ImageSource source;
+    source.name = printable(name + " in " + std::filesystem::path(scenePath).filename().string());
+    source.embeddedName = name;
+    const aiTexture* embedded = file->GetEmbeddedTexture(name.c_str());
+    if (embedded == nullptr) {
+        source.path = texturePath(name, scenePath, TextureLookup::besideModel);
+        source.name = printable(source.path);
+        return source;
+    }
+    source.embedded = true;
+    if (embedded->mHeight == 0) {
+        const auto* data = reinterpret_cast<const unsigned char*>(embedded->pcData);
+        if (data != nullptr)
+            source.bytes.assign(data, data + embedded->mWidth);
+        // The format's hint stands in for an extension (TGA has no signature).
+        source.embeddedName = name + "." + std::string(embedded->achFormatHint, strnlen(embedded->achFormatHint, 9));
+        return source;
+    }
+    const unsigned long long texels = static_cast<unsigned long long>(embedded->mWidth) * embedded->mHeight;
+    if (embedded->pcData != nullptr && texels <= (1ULL << 26)) {
+        source.rawWidth = static_cast<int>(embedded->mWidth);
+        source.rawHeight = static_cast<int>(embedded->mHeight);
+        const auto* data = reinterpret_cast<const unsigned char*>(embedded->pcData);
+        source.bytes.assign(data, data + 4 * texels);
+    }
+    return source;
+}
+
+float roughnessOfShininess(float exponent)
+{
+    if (!std::isfinite(exponent) || exponent <= 0.0f)
+        return 1.0f;
+    return std::clamp(std::pow(2.0f / (exponent + 2.0f), 0.25f), 0.0f, 1.0f);
+}
+
+std::vector<ModelMaterial> readMaterials(const aiScene* file, TextureSources& textures,
+                                         const std::vector<float>& emissiveStrengths)
+{
+    std::vector<ModelMaterial> materials;
+    for (unsigned i = 0; i < file->mNumMaterials && file->mMaterials != nullptr; ++i) {
+        const aiMaterial* imported = file->mMaterials[i];
+        ModelMaterial material;
+        if (imported == nullptr) {
+            materials.push_back(material);
+            continue;
+        }
+        int twoSided = 0;
+        if (aiGetMaterialInteger(imported, AI_MATKEY_TWOSIDED, &twoSided) == aiReturn_SUCCESS)
+            material.twoSided = twoSided != 0;
+        float metallic = 0.0f;
+        if (readFloat(imported, AI_MATKEY_METALLIC_FACTOR, metallic) ||
+            readFloat(imported, AI_MATKEY_GLOSSINESS_FACTOR, metallic))
+            readMetalRough(imported, textures, material);
+        else
+            readClassic(imported, textures, material);
+        readNormals(imported, textures, material);
+        readEmission(imported, textures, i < emissiveStrengths.size() ? emissiveStrengths[i] : 1.0f, material);
+        materials.push_back(material);
+    }
+    materials.push_back(ModelMaterial());
+    return materials;
+}
+
+} // namespace import
