@@ -4,7 +4,6 @@
 #include "app/Globals.h"
 #include "base/Fatal.h"
 #include "render/RenderPass.h"
-#include "render/Renderer.h"
 
 namespace render {
 
@@ -34,24 +33,22 @@ void setDrawBuffers(GLsizei count)
 
 } // namespace
 
-LinearFrame::LinearFrame(Renderer& renderer) : renderer(renderer)
+LinearFrame::LinearFrame(GLuint framebuffer) : framebuffer(framebuffer)
 {
     // Three floats in 32 bits hold radiance to three digits, at the
     // bandwidth of an eight-bit colour; half floats where that cannot be
     // drawn to.
     glGenTextures(1, &litTexture);
-    glBindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     setDrawBuffers(4);
     if (!attachLinear(litTexture, GL_R11F_G11F_B10F) && !attachLinear(litTexture, GL_RGBA16F))
         fatal({targetFailure}, -1);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    renderer.linearColorTexture = litTexture;
 }
 
 LinearFrame::~LinearFrame()
 {
-    renderer.linearColorTexture = 0;
-    glBindFramebuffer(GL_FRAMEBUFFER, renderer.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + attachment, GL_TEXTURE_2D, 0, 0);
     setDrawBuffers(3);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

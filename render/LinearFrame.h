@@ -4,8 +4,6 @@
 
 #include <GL/glew.h>
 
-class Renderer;
-
 namespace render {
 
 // While it lives, the geometry framebuffer has a fourth colour target, in
@@ -20,9 +18,10 @@ class LinearFrame {
 public:
     GLuint litTexture = 0; // linear radiance, render size
 
-    // Attaches the linear target to `renderer`'s geometry framebuffer; an
-    // incomplete framebuffer ends the process with the target failure line.
-    explicit LinearFrame(Renderer& renderer);
+    // Attaches the linear target to the geometry framebuffer `framebuffer`;
+    // an incomplete framebuffer ends the process with the target failure
+    // line.
+    explicit LinearFrame(GLuint framebuffer);
     // Takes it off again.
     ~LinearFrame();
     LinearFrame(const LinearFrame&) = delete;
@@ -33,7 +32,7 @@ public:
     static constexpr GLuint attachment = 3;
 
 private:
-    Renderer& renderer;
+    GLuint framebuffer;
 };
 
 } // namespace render

@@ -94,7 +94,8 @@ Stage::Stage()
     setUniform(program, "shadowMap", 1);
     glUseProgram(0);
 
-    linearFrame = new LinearFrame(*renderer);
+    linearFrame = new LinearFrame(renderer->framebuffer);
+    renderer->linearColorTexture = linearFrame->litTexture;
     const EnvironmentLight& light = modelEnvironment();
     glGenTextures(1, &environmentTexture);
     glBindTexture(GL_TEXTURE_2D, environmentTexture);
@@ -110,6 +111,7 @@ Stage::Stage()
 Stage::~Stage()
 {
     glDeleteTextures(1, &environmentTexture);
+    renderer->linearColorTexture = 0;
     delete linearFrame;
     glDeleteVertexArrays(1, &groundVao);
     glDeleteBuffers(1, &groundBuffer);
