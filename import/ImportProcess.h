@@ -1,6 +1,7 @@
 // Reading a model given by path in a process of its own, within a time and a memory budget.
 #pragma once
 
+#include "import/ImportProgress.h"
 #include "import/ModelData.h"
 #include "import/ModelTransfer.h"
 
@@ -13,21 +14,6 @@
 #include <vector>
 
 namespace import {
-
-// What the import process tells the viewer while it works, in memory both share.
-struct ImportProgress {
-    enum Stage : int { importing, building, sending, decodingTextures, sendingTextures, finished };
-    std::atomic<int> stage{importing};
-    // Bytes the files read so far take on disk: the budgets grow with them.
-    std::atomic<unsigned long long> bytesRead{0};
-    // How far the stage is, where it can tell: bytes of the model file
-    // read, or textures decoded, of how many.
-    std::atomic<unsigned long long> workDone{0};
-    std::atomic<unsigned long long> workTotal{0};
-    // The process's resident bytes as it started: the pages it still shares
-    // with the viewer then, which its budget leaves out.
-    std::atomic<unsigned long long> residentAtStart{0};
-};
 
 // Half of the memory that `meminfo` (the text of /proc/meminfo) says is
 // available: the model must fit a second time in the viewer, which takes

@@ -4,7 +4,7 @@
 #include "base/Printable.h"
 #include "import/DrawBudget.h"
 #include "import/GltfExtras.h"
-#include "import/ImportProcess.h"
+#include "import/ImportProgress.h"
 #include "import/ImportedMaterials.h"
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
