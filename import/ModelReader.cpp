@@ -245,6 +245,9 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     // a tiny one) of its faces.
     importer.SetPropertyBool(AI_CONFIG_PP_FD_REMOVE, true);
     importer.SetPropertyBool(AI_CONFIG_PP_FD_CHECKAREA, false);
+    // Texture coordinates that are all the same are a palette's texel, as
+    // low-poly models colour whole parts, not invalid data to drop.
+    importer.SetPropertyBool(AI_CONFIG_PP_FID_IGNORE_TEXTURECOORDS, true);
     importer.SetProgressHandler(new ShareProgress(progress));
     const aiScene* file = readModel(importer, path, files != nullptr ? files : new RegularFilesIOSystem(onRead));
     progress->stage = ImportProgress::sending;

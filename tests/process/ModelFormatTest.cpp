@@ -193,6 +193,26 @@ TEST_F(ModelSurfaces, TwoSidedSurfacesShowTheirBacks)
     EXPECT_GT(shares[1], 0.1);
 }
 
+// Every corner points at the same texel of a palette, as low-poly models'
+// colour whole parts: the mesh shows that texel's colour, not the grey of a
+// mesh without texture coordinates.
+TEST_F(ModelSurfaces, APaletteTexelColoursAMeshWhoseCornersAllPointAtIt)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    sandbox.writeImage("palette.png", 2, 1, {220, 30, 30, 30, 200, 30});
+    GltfModel model = squareFacingTheViewer();
+    model.uvs = {0.75f, 0.5f, 0.75f, 0.5f, 0.75f, 0.5f, 0.75f, 0.5f};
+    model.image = readText(sandbox.root / "palette.png");
+    for (const auto& [file, bytes] : gltfFiles("palette", model, GltfLayout::binary))
+        sandbox.write(file, bytes);
+    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                       "--no-ground", "--output", "shot.png", "palette.glb"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(quarterHues(readModelPicture(sandbox.root / "shot.png")),
+              (std::vector<Hue>{Hue::green, Hue::green, Hue::green, Hue::green}));
+}
+
 // Corpus files of points, lines and vertex colours: drawn, in their colours.
 TEST_F(ModelSurfaces, PointsLinesAndVertexColoursAreDrawn)
 {
