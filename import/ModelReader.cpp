@@ -16,10 +16,13 @@
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
+#include <assimp/commonMetaData.h>
 #include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/mesh.h>
 #include <assimp/scene.h>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -49,6 +52,26 @@ FaceProblem checkFaces(const aiMesh* mesh, unsigned& perFace)
                 return FaceProblem::indexOutOfRange;
     }
     return FaceProblem::none;
+}
+
+// Vertex colours as the lighting takes them, linear. glTF stores them so;
+// the other formats (PLY and OBJ from scanners and modelling programs, FBX,
+// Collada) hold the colours as they were seen, in sRGB.
+void decodeSrgbColours(std::vector<float>& colours)
+{
+    for (size_t i = 0; i < colours.size(); ++i) {
+        if (i % 4 == 3)
+            continue;
+        const float c = std::clamp(colours[i], 0.0f, 1.0f);
+        colours[i] = c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+    }
+}
+
+bool storesLinearColours(const aiScene* file)
+{
+    aiString format;
+    return file->mMetaData != nullptr && file->mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
+           std::string(format.C_Str()).rfind("glTF", 0) == 0;
 }
 
 ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
@@ -146,6 +169,7 @@ void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materi
                    const std::function<void(unsigned, ModelMesh&&)>& take)
 {
     const unsigned fallbackMaterial = static_cast<unsigned>(materials.size() - 1);
+    const bool linearColours = storesLinearColours(file);
     for (unsigned i = 0; i < file->mNumMeshes && file->mMeshes != nullptr; ++i) {
         const aiMesh* mesh = file->mMeshes[i];
         if (mesh == nullptr)
@@ -166,6 +190,8 @@ void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materi
         }
         const unsigned material = mesh->mMaterialIndex < fallbackMaterial ? mesh->mMaterialIndex : fallbackMaterial;
         ModelMesh converted = convertMesh(mesh, perFace, material);
+        if (!linearColours)
+            decodeSrgbColours(converted.colours);
         giveTangents(converted, materials[material], mesh);
         take(i, std::move(converted));
     }
@@ -318,8 +344,10 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
                 texture = textureAt[static_cast<size_t>(texture)];
         }
     model.meshes = std::move(read.meshes);
-    for (ModelMesh& mesh : model.meshes)
+    for (ModelMesh& mesh : model.meshes) {
+        decodeSrgbColours(mesh.colours);
         giveTangents(mesh, model.materials[mesh.material]);
+    }
     for (size_t i = 0; i < model.meshes.size(); ++i)
         model.placements.push_back({static_cast<unsigned>(i), glm::mat4(1.0f)});
     model.notes = std::move(read.notes);

@@ -8,7 +8,10 @@ enum class TextureLookup {
     // scene's layout.
     sceneFolder,
     // Relative to the scene file's own folder, with backslashes read as the
-    // separators that models written on Windows mean them to be.
+    // separators that models written on Windows mean them to be; where no
+    // file is there, the name alone (drive letters and folders of another
+    // machine dropped) beside the model, then in a "textures" folder beside
+    // it, either in any case. Found nowhere, the path as written.
     besideModel,
 };
 
