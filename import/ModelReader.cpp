@@ -24,6 +24,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <glm/glm.hpp>
+#include <glm/gtc/type_ptr.hpp>
 #include <map>
 #include <memory>
 
@@ -67,11 +69,45 @@ void decodeSrgbColours(std::vector<float>& colours)
     }
 }
 
-bool storesLinearColours(const aiScene* file)
+// The importer that read `file`, as it names itself ("glTF2 Importer").
+std::string sourceFormat(const aiScene* file)
 {
     aiString format;
-    return file->mMetaData != nullptr && file->mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
-           std::string(format.C_Str()).rfind("glTF", 0) == 0;
+    if (file->mMetaData == nullptr || !file->mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format))
+        return "";
+    return format.C_Str();
+}
+
+// An STL facet's stored normal is redundant with its winding, which the
+// format makes normative, and writers get it wrong: zero, or pointing
+// inward on a whole part (drawn black). Each facet is lit by its winding
+// alone, with vertices of its own, as a faceted format's surfaces are
+// (large files arrive unjoined anyway).
+void lightFacetsByWinding(ModelMesh& mesh)
+{
+    ModelMesh faceted;
+    faceted.name = mesh.name;
+    faceted.primitive = mesh.primitive;
+    faceted.material = mesh.material;
+    const bool colours = !mesh.colours.empty();
+    for (size_t face = 0; face + 2 < mesh.indices.size(); face += 3) {
+        glm::vec3 corner[3];
+        for (int k = 0; k < 3; ++k)
+            corner[k] = glm::make_vec3(&mesh.positions[3 * static_cast<size_t>(mesh.indices[face + k])]);
+        glm::vec3 normal = glm::cross(corner[1] - corner[0], corner[2] - corner[0]);
+        const float length = glm::length(normal);
+        normal = length > 0.0f && std::isfinite(length) ? normal / length : glm::vec3(0.0f, 0.0f, 1.0f);
+        for (int k = 0; k < 3; ++k) {
+            const size_t from = mesh.indices[face + k];
+            faceted.indices.push_back(static_cast<unsigned>(faceted.positions.size() / 3));
+            faceted.positions.insert(faceted.positions.end(), {corner[k].x, corner[k].y, corner[k].z});
+            faceted.normals.insert(faceted.normals.end(), {normal.x, normal.y, normal.z});
+            if (colours)
+                faceted.colours.insert(faceted.colours.end(), mesh.colours.begin() + 4 * from,
+                                       mesh.colours.begin() + 4 * from + 4);
+        }
+    }
+    mesh = std::move(faceted);
 }
 
 ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
@@ -169,7 +205,9 @@ void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materi
                    const std::function<void(unsigned, ModelMesh&&)>& take)
 {
     const unsigned fallbackMaterial = static_cast<unsigned>(materials.size() - 1);
-    const bool linearColours = storesLinearColours(file);
+    const std::string format = sourceFormat(file);
+    const bool linearColours = format.rfind("glTF", 0) == 0;
+    const bool stl = format.find("(STL)") != std::string::npos;
     for (unsigned i = 0; i < file->mNumMeshes && file->mMeshes != nullptr; ++i) {
         const aiMesh* mesh = file->mMeshes[i];
         if (mesh == nullptr)
@@ -192,6 +230,8 @@ void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materi
         ModelMesh converted = convertMesh(mesh, perFace, material);
         if (!linearColours)
             decodeSrgbColours(converted.colours);
+        if (stl && perFace == 3)
+            lightFacetsByWinding(converted);
         giveTangents(converted, materials[material], mesh);
         take(i, std::move(converted));
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -211,6 +212,53 @@ TEST_F(ModelSurfaces, APaletteTexelColoursAMeshWhoseCornersAllPointAtIt)
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(quarterHues(readModelPicture(sandbox.root / "shot.png")),
               (std::vector<Hue>{Hue::green, Hue::green, Hue::green, Hue::green}));
+}
+
+// A cube whose facet normals agree with its winding, point inward, or are
+// zero, as STL writers leave them: all three are lit alike, by the winding.
+TEST_F(ModelSurfaces, StlFacetsAreLitByTheirWindingWhateverTheirNormalsSay)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    double lit[3] = {0.0, 0.0, 0.0};
+    for (int kind = 0; kind < 3; ++kind) {
+        std::string stl = "solid cube\n";
+        for (const auto& face : faces)
+            for (const int* corners : {&face[0], &face[1]}) {
+                const int tri[3] = {face[0], corners[1], corners[2]};
+                float p[3][3];
+                for (int k = 0; k < 3; ++k)
+                    for (int axis = 0; axis < 3; ++axis)
+                        p[k][axis] = static_cast<float>((tri[k] >> axis) & 1);
+                float n[3];
+                for (int axis = 0; axis < 3; ++axis) {
+                    const int a = (axis + 1) % 3;
+                    const int b = (axis + 2) % 3;
+                    n[axis] = (p[1][a] - p[0][a]) * (p[2][b] - p[0][b]) - (p[1][b] - p[0][b]) * (p[2][a] - p[0][a]);
+                    n[axis] *= kind == 0 ? 1.0f : kind == 1 ? -1.0f : 0.0f;
+                }
+                char line[400];
+                std::snprintf(line, sizeof line,
+                              "facet normal %g %g %g\nouter loop\nvertex %g %g %g\nvertex %g %g %g\nvertex %g %g "
+                              "%g\nendloop\nendfacet\n",
+                              n[0], n[1], n[2], p[0][0], p[0][1], p[0][2], p[1][0], p[1][1], p[1][2], p[2][0], p[2][1],
+                              p[2][2]);
+                stl += line;
+            }
+        sandbox.write("cube.stl", stl + "endsolid cube\n");
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                           "--no-ground", "--output", "shot.png", "cube.stl"});
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        const Picture shot = readModelPicture(sandbox.root / "shot.png");
+        double sum = 0.0;
+        for (unsigned char level : shot.rgb)
+            sum += level;
+        lit[kind] = sum / static_cast<double>(shot.rgb.size());
+    }
+    EXPECT_GT(lit[0], 20.0);
+    EXPECT_NEAR(lit[1], lit[0], 1.0) << "inward normals";
+    EXPECT_NEAR(lit[2], lit[0], 1.0) << "zero normals";
 }
 
 // Corpus files of points, lines and vertex colours: drawn, in their colours.
