@@ -13,7 +13,7 @@ TEST(TexturePath, BesideTheModelWithWindowsSeparatorsRead)
     const std::string model = "/home/me/models/spider.obj";
     EXPECT_EQ(texturePath(".\\SpiderTex.jpg", model, TextureLookup::besideModel), "/home/me/models/SpiderTex.jpg");
     EXPECT_EQ(texturePath("maps\\wood.png", model, TextureLookup::besideModel), "/home/me/models/maps/wood.png");
-    EXPECT_EQ(texturePath("../shared/wood.png", model, TextureLookup::besideModel), "/home/me/shared/wood.png");
+    EXPECT_EQ(texturePath("../common/wood.png", model, TextureLookup::besideModel), "/home/me/common/wood.png");
     EXPECT_EQ(texturePath("/textures/wood.png", model, TextureLookup::besideModel), "/textures/wood.png");
     EXPECT_EQ(texturePath("wood.png", "spider.obj", TextureLookup::besideModel), "wood.png");
 }
