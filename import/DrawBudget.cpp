@@ -29,7 +29,8 @@ struct Look {
                                surface.colourMultiplies, surface.metallic, surface.roughness, surface.specular,
                                surface.surfaceTexture, surface.normalTexture, surface.normalScale,
                                surface.occlusionTexture, surface.occlusionStrength, surface.emissive.r,
-                               surface.emissive.g, surface.emissive.b, surface.emissiveTexture);
+                               surface.emissive.g, surface.emissive.b, surface.emissiveTexture,
+                               static_cast<unsigned>(surface.alphaMode), surface.alphaCutoff);
     }
     bool operator<(const Look& other) const { return key() < other.key(); }
 };
@@ -46,8 +47,10 @@ glm::vec4 shownColour(const ModelMaterial& material, const float* vertex)
         const float own = vertex != nullptr ? std::clamp(vertex[i], 0.0f, 1.0f) : 1.0f;
         shown[i] = vertex == nullptr ? base : material.colourMultiplies ? base * own : own;
     }
+    // Opacity multiplies whatever the rule for the colour.
+    shown.a = std::isfinite(material.diffuse.a) ? std::clamp(material.diffuse.a, 0.0f, 1.0f) : 1.0f;
     if (vertex != nullptr)
-        shown.a = vertex[3];
+        shown.a *= vertex[3];
     return shown;
 }
 
@@ -70,6 +73,8 @@ Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
         look.surface.normalScale = 1.0f;
     if (look.surface.occlusionTexture < 0)
         look.surface.occlusionStrength = 1.0f;
+    if (look.surface.alphaMode != AlphaMode::mask)
+        look.surface.alphaCutoff = 0.5f;
     if (material.texture >= 0 && !mesh.texCoords.empty()) {
         look.texture = material.texture;
         look.colour = material.diffuse;

@@ -47,12 +47,14 @@ bool readFloat(const aiMaterial* material, const char* key, unsigned type, unsig
     return true;
 }
 
-bool readColour(const aiMaterial* material, const char* key, unsigned type, unsigned index, glm::vec4& colour)
+// Alpha is kept where `colour` is a base colour, whose alpha is opacity.
+bool readColour(const aiMaterial* material, const char* key, unsigned type, unsigned index, glm::vec4& colour,
+                bool withAlpha = false)
 {
     aiColor4D read;
     if (aiGetMaterialColor(material, key, type, index, &read) != aiReturn_SUCCESS)
         return false;
-    colour = glm::vec4(read.r, read.g, read.b, 1.0f);
+    colour = glm::vec4(read.r, read.g, read.b, withAlpha && std::isfinite(read.a) ? read.a : 1.0f);
     return true;
 }
 
@@ -71,14 +73,14 @@ void readMetalRough(const aiMaterial* imported, TextureSources& textures, ModelM
 {
     float glossiness = 0.0f;
     if (readFloat(imported, AI_MATKEY_GLOSSINESS_FACTOR, glossiness)) {
-        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse);
+        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse, true);
         material.metallic = 0.0f;
         material.roughness = 1.0f - std::clamp(glossiness, 0.0f, 1.0f);
         material.texture = addTexture(textures, TextureUse::colour, {textureName(imported, aiTextureType_DIFFUSE)});
         return;
     }
-    if (!readColour(imported, AI_MATKEY_BASE_COLOR, material.diffuse))
-        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse);
+    if (!readColour(imported, AI_MATKEY_BASE_COLOR, material.diffuse, true))
+        readColour(imported, AI_MATKEY_COLOR_DIFFUSE, material.diffuse, true);
     readFloat(imported, AI_MATKEY_METALLIC_FACTOR, material.metallic);
     readFloat(imported, AI_MATKEY_ROUGHNESS_FACTOR, material.roughness);
     material.texture = addTexture(textures, TextureUse::colour,
@@ -133,6 +135,37 @@ void readNormals(const aiMaterial* imported, TextureSources& textures, ModelMate
         readFloat(imported, AI_MATKEY_BUMPSCALING, scale);
     material.normalTexture = addTexture(textures, TextureUse::normal, {textureName(imported, type)}, scale);
     material.normalScale = scale;
+}
+
+// How the surface's alpha shows. glTF says so in its alpha mode; other
+// formats give an opacity, and maybe an opacity map, which make the
+// surface see-through.
+void readAlpha(const aiMaterial* imported, TextureSources& textures, ModelMaterial& material)
+{
+    aiString mode;
+    if (aiGetMaterialString(imported, AI_MATKEY_GLTF_ALPHAMODE, &mode) == aiReturn_SUCCESS) {
+        const std::string name = mode.C_Str();
+        material.alphaMode = name == "MASK" ? AlphaMode::mask : name == "BLEND" ? AlphaMode::blend : AlphaMode::opaque;
+        readFloat(imported, AI_MATKEY_GLTF_ALPHACUTOFF, material.alphaCutoff);
+        return;
+    }
+    material.diffuse.a = 1.0f;
+    float opacity = 1.0f;
+    // Wholly invisible is an exporter's slip (transparency written where
+    // opacity is meant), not what anyone modelled.
+    if (readFloat(imported, AI_MATKEY_OPACITY, opacity) && opacity > 0.0f && opacity < 1.0f) {
+        material.diffuse.a = opacity;
+        material.alphaMode = AlphaMode::blend;
+    }
+    const std::string opacityMap = textureName(imported, aiTextureType_OPACITY);
+    if (opacityMap.empty())
+        return;
+    const std::string colourMap = textureName(imported, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR});
+    material.texture = addTexture(textures, TextureUse::colourOpacity, {colourMap, opacityMap});
+    material.alphaMode = AlphaMode::blend;
+    // White with holes where the colour has no picture: the colour tints it.
+    if (colourMap.empty())
+        material.colourMultiplies = true;
 }
 
 void readEmission(const aiMaterial* imported, TextureSources& textures, float strength, ModelMaterial& material)
@@ -211,6 +244,7 @@ std::vector<ModelMaterial> readMaterials(const aiScene* file, TextureSources& te
         else
             readClassic(imported, textures, material);
         readNormals(imported, textures, material);
+        readAlpha(imported, textures, material);
         readEmission(imported, textures, i < emissiveStrengths.size() ? emissiveStrengths[i] : 1.0f, material);
         materials.push_back(material);
     }

@@ -64,6 +64,12 @@ struct ModelTexture {
     ColourSpace space = ColourSpace::srgb;
 };
 
+// How a surface's alpha (its base colour's, texture's and vertex
+// colours' together) shows: not at all; as a cut-out, the surface
+// there below the cutoff and gone elsewhere; or as a see-through layer
+// drawn over what lies behind it.
+enum class AlphaMode : unsigned { opaque = 0, mask = 1, blend = 2 };
+
 // A surface as the lighting sees it: the metallic-roughness model of
 // glTF, which the import maps other formats' materials onto. Factors are
 // linear; each texture index is into ModelData::textures, -1 for none.
@@ -97,6 +103,10 @@ struct ModelMaterial {
     // `emissiveTexture` (sRGB) multiplies it.
     glm::vec3 emissive{0.0f};
     int emissiveTexture = -1;
+    // The alpha of `diffuse` (the base colour) is opacity, as are the
+    // texture's and the vertex colours', which multiply it.
+    AlphaMode alphaMode = AlphaMode::opaque;
+    float alphaCutoff = 0.5f;
 };
 
 // The textures a material names, in the order ModelMaterial declares them,

@@ -72,6 +72,8 @@ struct MaterialNumbers {
     float occlusionStrength = 1.0f;
     float emissive[3] = {0.0f, 0.0f, 0.0f};
     unsigned emissiveTexture = ~0u;
+    unsigned alphaMode = 0;
+    float alphaCutoff = 0.5f;
 };
 
 MaterialNumbers numbersOf(const ModelMaterial& material)
@@ -89,6 +91,8 @@ MaterialNumbers numbersOf(const ModelMaterial& material)
     for (int i = 0; i < 3; ++i)
         numbers.emissive[i] = material.emissive[i];
     numbers.emissiveTexture = static_cast<unsigned>(material.emissiveTexture);
+    numbers.alphaMode = static_cast<unsigned>(material.alphaMode);
+    numbers.alphaCutoff = material.alphaCutoff;
     return numbers;
 }
 
@@ -111,6 +115,10 @@ void applyNumbers(const MaterialNumbers& numbers, ModelMaterial& material)
     for (int i = 0; i < 3; ++i)
         material.emissive[i] = cleanFactor(numbers.emissive[i], 0.0f, 65504.0f, 0.0f);
     material.emissiveTexture = static_cast<int>(numbers.emissiveTexture);
+    material.alphaMode = numbers.alphaMode <= static_cast<unsigned>(AlphaMode::blend)
+                             ? static_cast<AlphaMode>(numbers.alphaMode)
+                             : AlphaMode::opaque;
+    material.alphaCutoff = cleanFactor(numbers.alphaCutoff, 0.0f, 1.0f, 0.5f);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "import/ObjTokenizer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string_view>
 
@@ -88,6 +89,8 @@ std::string* mapOf(std::string_view keyword, MaterialMaps& maps)
         return &maps.metalness;
     if (keyword == "map_Ks")
         return &maps.specular;
+    if (keyword == "map_d")
+        return &maps.opacity;
     return nullptr;
 }
 
@@ -96,7 +99,7 @@ void readFactor(std::string_view keyword, Cursor line, ModelMaterial& material, 
 {
     glm::vec3 colour(0.0f);
     if (keyword == "Kd" && readColour(line, colour)) {
-        material.diffuse = glm::vec4(colour, 1.0f);
+        material.diffuse = glm::vec4(colour, material.diffuse.a);
     } else if (keyword == "Ks" && readColour(line, colour)) {
         material.specular = 2.0f * (colour.r + colour.g + colour.b) / 3.0f;
     } else if (keyword == "Ke" && readColour(line, colour)) {
@@ -108,6 +111,14 @@ void readFactor(std::string_view keyword, Cursor line, ModelMaterial& material, 
         maps.hasRoughness = readNumber(line, material.roughness) || maps.hasRoughness;
     } else if (keyword == "Pm") {
         maps.hasMetalness = readNumber(line, material.metallic) || maps.hasMetalness;
+    } else if (keyword == "d") {
+        // "d -halo 0.5" fades with the view angle; its number is read alone.
+        Cursor number = line;
+        if (number.word() != "-halo")
+            number = line;
+        maps.hasDissolve = readNumber(number, maps.dissolve) || maps.hasDissolve;
+    } else if (keyword == "Tr") {
+        maps.hasTransparency = readNumber(line, maps.transparency) || maps.hasTransparency;
     }
 }
 
@@ -180,7 +191,20 @@ std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std:
     for (size_t i = 0; i < materials.size(); ++i) {
         ModelMaterial& material = materials[i];
         const MaterialMaps& maps = library.maps[i];
-        material.texture = request(textures, known, TextureUse::colour, {maps.colour});
+        material.texture = maps.opacity.empty()
+                               ? request(textures, known, TextureUse::colour, {maps.colour})
+                               : request(textures, known, TextureUse::colourOpacity, {maps.colour, maps.opacity});
+        // An opacity map alone is white with holes: Kd colours it.
+        if (!maps.opacity.empty() && maps.colour.empty())
+            material.colourMultiplies = true;
+        float opacity = maps.hasDissolve ? maps.dissolve : maps.hasTransparency ? 1.0f - maps.transparency : 1.0f;
+        // A surface made wholly invisible is an exporter's slip (Tr written
+        // as the opacity, d as the transparency), not what anyone modelled.
+        if (!std::isfinite(opacity) || opacity <= 0.0f || opacity > 1.0f)
+            opacity = 1.0f;
+        material.diffuse.a = opacity;
+        if (opacity < 1.0f || !maps.opacity.empty())
+            material.alphaMode = AlphaMode::blend;
         material.emissiveTexture = request(textures, known, TextureUse::colour, {maps.emission});
         material.normalTexture = request(textures, known, TextureUse::normal, {maps.bump}, maps.bumpScale);
         material.normalScale = maps.bumpScale;

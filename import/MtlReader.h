@@ -30,6 +30,11 @@ struct MaterialMaps {
     std::string roughness; // map_Pr
     std::string metalness; // map_Pm
     std::string specular;  // map_Ks
+    std::string opacity;   // map_d
+    bool hasDissolve = false; // d: opacity
+    float dissolve = 1.0f;
+    bool hasTransparency = false; // Tr: one less the opacity
+    float transparency = 0.0f;
     bool hasShininess = false; // Ns, the Phong exponent, read as roughness where Pr is not given
     float shininess = 0.0f;
     bool hasRoughness = false; // Pr
@@ -48,14 +53,16 @@ struct MaterialLibrary {
 // Kd (the base colour, linear, which map_Kd stands in for), Ks (as the
 // specular weight: 0.5 is the common 4 %), Ns (as roughness), Ke and map_Ke,
 // the bump and normal maps with -bm, and the PBR statements Pr, Pm, map_Pr
-// and map_Pm, besides map_Ks.
+// and map_Pm, besides map_Ks, and the opacity d (or Tr, its complement) and
+// its map map_d.
 void readMaterialText(const char* text, size_t size, MaterialLibrary& library);
 
 // The library's materials with their maps made into textures, added to
 // `textures` (each once), and their factors settled: roughness from Pr, or
 // else Ns, or else 1 (map_Pr alone: 1, which the map scales); metalness
 // from Pm, or 1 for map_Pm alone; emission white where map_Ke is given
-// without Ke or with a black one.
+// without Ke or with a black one; a surface less than opaque, or with an
+// opacity map, drawn see-through over what is behind it.
 std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std::vector<TextureRequest>& textures);
 
 // The libraries named by the OBJ file `modelPath`, looked up beside it.

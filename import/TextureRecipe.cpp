@@ -104,6 +104,30 @@ ModelImage packSurface(const ModelImage* roughness, const ModelImage* metalness,
     return out;
 }
 
+ModelImage withOpacity(const ModelImage* colour, const ModelImage& opacity)
+{
+    ModelImage out;
+    const bool colourLarger = colour != nullptr && static_cast<long long>(colour->width) * colour->height >
+                                                       static_cast<long long>(opacity.width) * opacity.height;
+    out.width = colourLarger ? colour->width : opacity.width;
+    out.height = colourLarger ? colour->height : opacity.height;
+    // Exporters write the opacity either into an alpha channel or as grey.
+    bool alphaHeld = false;
+    for (size_t i = 3; i < opacity.pixels.size() && !alphaHeld; i += 4)
+        alphaHeld = opacity.pixels[i] != 255;
+    out.pixels.assign(4 * static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 255);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            unsigned char* texel =
+                out.pixels.data() + 4 * (static_cast<size_t>(y) * static_cast<size_t>(out.width) + static_cast<size_t>(x));
+            if (colour != nullptr)
+                std::copy_n(nearest(*colour, x, y, out.width, out.height), 3, texel);
+            const unsigned char* seeThrough = nearest(opacity, x, y, out.width, out.height);
+            texel[3] = alphaHeld ? seeThrough[3] : meanOf(seeThrough);
+        }
+    return out;
+}
+
 void makeOpaque(ModelImage& image)
 {
     for (size_t i = 3; i < image.pixels.size(); i += 4)
@@ -119,6 +143,14 @@ bool makeTexture(const TextureRequest& request, const std::vector<const ModelIma
             return false;
         }
         out = packSurface(images[0], images[1], images[2]);
+        return true;
+    }
+    if (request.use == TextureUse::colourOpacity) {
+        if (images.size() != 2 || images[1] == nullptr) {
+            reason = "its opacity map cannot be read";
+            return false;
+        }
+        out = withOpacity(images[0], *images[1]);
         return true;
     }
     if (images.size() != 1 || images[0] == nullptr) {

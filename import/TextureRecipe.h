@@ -14,6 +14,10 @@ enum class TextureUse : unsigned {
     normal,     // a normal map, or a height map (grey texels alone) made into one
     metalRough, // glTF's packed image: occlusion, roughness and metalness kept, alpha made full
     surface,    // up to three images of one number each, packed: roughness, metalness, specular weight
+    // A base colour and the opacity map that goes with it (OBJ's map_Kd
+    // and map_d): the colour image's RGB, white where there is none, and
+    // the opacity map's alpha, or its grey where its alpha is full.
+    colourOpacity,
 };
 
 // A texture a material asks for, before its images are found.
@@ -26,7 +30,10 @@ struct TextureRequest {
     // normalsFromHeights); a normal map's own scale is the material's.
     float bumpScale = 1.0f;
 
-    ColourSpace space() const { return use == TextureUse::colour ? ColourSpace::srgb : ColourSpace::linear; }
+    ColourSpace space() const
+    {
+        return use == TextureUse::colour || use == TextureUse::colourOpacity ? ColourSpace::srgb : ColourSpace::linear;
+    }
 };
 
 // Whether every texel of `image` (but a few in a hundred) is grey: a
@@ -45,6 +52,9 @@ ModelImage normalsFromHeights(const ModelImage& heights, float scale);
 // others are read at their nearest texel.
 ModelImage packSurface(const ModelImage* roughness, const ModelImage* metalness, const ModelImage* specular);
 
+// The colour `colour` (white where null) with the opacity of `opacity` in
+// alpha, as large as the larger; the other is read at its nearest texel.
+ModelImage withOpacity(const ModelImage* colour, const ModelImage& opacity);
 // Alpha made full, which the lighting reads as specular weight: glTF's
 // metallic-roughness images leave their alpha to chance.
 void makeOpaque(ModelImage& image);

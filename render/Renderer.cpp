@@ -12,7 +12,13 @@
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
 #include "render/effects/SSAO.h"
+#include "camera/Camera.h"
+#include "scene/Material.h"
 #include "scene/SceneObject.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -145,11 +151,33 @@ void renderGeometryPass()
     glViewport(0, 0, renderWidth, renderHeight);
     if (renderer->stage != nullptr)
         renderer->stage->drawBackdrop(renderer->quadVao, Renderer::quadIndexCount);
-    for (scene::SceneObject* object : sceneObjects)
+    std::vector<std::pair<float, scene::SceneObject*>> seeThrough;
+    for (scene::SceneObject* object : sceneObjects) {
+        if (object->material != nullptr && object->material->seeThrough) {
+            const float depth = (camera->view * object->modelMatrix * glm::vec4(object->centre, 1.0f)).z;
+            seeThrough.emplace_back(depth, object);
+            continue;
+        }
         object->draw();
+    }
     // After the model, so that the ground is shaded only where it shows.
     if (renderer->stage != nullptr)
         renderer->stage->drawGround();
+    if (seeThrough.empty())
+        return;
+    // Over everything else, the farthest first (the camera looks down -z).
+    // They leave the depth, normals and positions as they were: what lies
+    // behind a pane stays what the occlusion and the focus are made of.
+    std::stable_sort(seeThrough.begin(), seeThrough.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    glDepthMask(GL_FALSE);
+    glColorMaski(1, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glColorMaski(2, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    for (const auto& [depth, object] : seeThrough)
+        object->draw();
+    glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
 }
 
 void presentImage(GLuint image)

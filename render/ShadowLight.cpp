@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"
+#include "gpu/Texture.h"
 #include "gpu/Uniforms.h"
 #include "render/PassObserver.h"
 #include "render/RenderPass.h"
@@ -66,9 +67,19 @@ void renderShadowMap()
         glViewport(0, 0, shadowMapWidth, shadowMapHeight);
         for (const scene::SceneObject* object : sceneObjects) {
             const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
-            glUseProgram(target.depthProgram->program);
-            setUniform(target.depthProgram->program, "lightMVP", lightMVP);
-            const bool twoSided = object->material != nullptr && object->material->twoSided;
+            const Material* material = object->material;
+            // A see-through surface casts where it is at least half opaque.
+            const bool cutOut = material != nullptr && (material->cutOut || material->seeThrough);
+            ShaderProgram& program = cutOut ? shadowLight->shadowTarget->cutOutProgram() : *target.depthProgram;
+            glUseProgram(program.program);
+            setUniform(program.program, "lightMVP", lightMVP);
+            if (cutOut) {
+                setUniform(program.program, "baseAlpha", material->baseColour.a);
+                setUniform(program.program, "alphaCutoff", material->cutOut ? material->alphaCutoff : 0.5f);
+                glActiveTexture(GL_TEXTURE0);
+                glBindTexture(GL_TEXTURE_2D, material->texture->id);
+            }
+            const bool twoSided = material != nullptr && material->twoSided;
             if (twoSided)
                 glDisable(GL_CULL_FACE);
             glBindVertexArray(object->vao);

@@ -43,9 +43,22 @@ ShadowMapTarget::ShadowMapTarget()
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
+ShaderProgram& ShadowMapTarget::cutOutProgram()
+{
+    if (cutOut == nullptr) {
+        cutOut = new ShaderProgram("Shader/ShadowMappingVertex.glsl", "Shader/ShadowMappingFragment.glsl",
+                                   "#define ALPHA_CUTOUT 1\n");
+        glUseProgram(cutOut->program);
+        glUniform1i(glGetUniformLocation(cutOut->program, "colorTexture"), 0);
+        glUseProgram(0);
+    }
+    return *cutOut;
+}
+
 ShadowMapTarget::~ShadowMapTarget()
 {
     delete depthProgram;
+    delete cutOut;
     glDeleteTextures(1, &depthTexture);
     glDeleteFramebuffers(1, &fbo);
 }

@@ -52,6 +52,8 @@ void Material::bindSurface() const
     setUniform(program, "normalScale", normalScale);
     setUniform(program, "occlusionStrength", occlusionStrength);
     setUniform(program, "emissiveFactor", emissive);
+    if (cutOut)
+        setUniform(program, "alphaCutoff", alphaCutoff);
     const std::pair<Unit, const Texture*> maps[] = {{surfaceUnit, surfaceTexture},
                                                     {normalUnit, normalTexture},
                                                     {occlusionUnit, occlusionTexture},

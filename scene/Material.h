@@ -34,6 +34,12 @@ public:
     Texture* normalTexture = nullptr;
     Texture* occlusionTexture = nullptr;
     Texture* emissiveTexture = nullptr;
+    // The base colour's alpha (with its texture's and the vertex colours')
+    // as a cut-out below `alphaCutoff`, or as the opacity of a surface seen
+    // through; neither for an opaque one.
+    bool cutOut = false;
+    bool seeThrough = false;
+    float alphaCutoff = 0.5f;
 
     // The texture units the model programs read each texture from.
     enum Unit : int { colourUnit = 0, shadowUnit = 1, surfaceUnit = 2, normalUnit = 3, occlusionUnit = 4,

@@ -150,7 +150,9 @@ std::string mapDefinitions(const Material& material, bool pictured)
         {material.normalTexture != nullptr, "NORMAL_MAP"},
         {material.occlusionTexture != nullptr && !occlusionInSurface, "OCCLUSION_MAP"},
         {occlusionInSurface, "OCCLUSION_IN_SURFACE"},
-        {material.emissiveTexture != nullptr, "EMISSIVE_MAP"}};
+        {material.emissiveTexture != nullptr, "EMISSIVE_MAP"},
+        {material.cutOut, "ALPHA_MASK"},
+        {material.seeThrough, "ALPHA_BLEND"}};
     std::string lines;
     for (const auto& [shown, name] : maps)
         if (shown)
@@ -172,7 +174,11 @@ Material* surfaceMaterial(const import::ModelData& model, const std::vector<Text
     material->twoSided = surface.twoSided;
     material->modelSurface = true;
     const bool standsIn = picture != nullptr || !mesh.colours.empty();
-    material->baseColour = surface.colourMultiplies || !standsIn ? surface.diffuse : glm::vec4(1.0f);
+    material->baseColour =
+        surface.colourMultiplies || !standsIn ? surface.diffuse : glm::vec4(glm::vec3(1.0f), surface.diffuse.a);
+    material->cutOut = surface.alphaMode == import::AlphaMode::mask;
+    material->seeThrough = surface.alphaMode == import::AlphaMode::blend;
+    material->alphaCutoff = surface.alphaCutoff;
     material->metallic = surface.metallic;
     material->roughness = surface.roughness;
     material->specular = surface.specular;

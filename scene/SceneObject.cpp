@@ -104,6 +104,16 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
     tangents = arrays.tangents;
     primitive = arrays.indicesPerFace == 1 ? GL_POINTS : arrays.indicesPerFace == 2 ? GL_LINES : GL_TRIANGLES;
 
+    if (vertexCount > 0 && positions != nullptr) {
+        glm::vec3 lowest(positions[0], positions[1], positions[2]);
+        glm::vec3 highest = lowest;
+        for (GLuint i = 1; i < vertexCount; ++i) {
+            const glm::vec3 at(positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]);
+            lowest = glm::min(lowest, at);
+            highest = glm::max(highest, at);
+        }
+        centre = 0.5f * (lowest + highest);
+    }
     positionBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 3 * sizeof(float), positions);
     indexBuffer = makeBuffer(GL_ELEMENT_ARRAY_BUFFER, indexCount * sizeof(GLuint), indices);
     if (normals != nullptr)

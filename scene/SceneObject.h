@@ -34,6 +34,9 @@ public:
     // A model's meshes with a normal map carry tangents (0 and null otherwise).
     float* tangents = nullptr;
     GLuint tangentBuffer = 0;
+    // The middle of the mesh's bounds, in object space: where see-through
+    // surfaces are sorted by their distance from the eye.
+    glm::vec3 centre{0.0f};
 
     // Takes ownership of `material`; `mesh` is only read during construction.
     SceneObject(const glm::mat4& modelMatrix, Material* material, const aiMesh* mesh);

@@ -20,7 +20,11 @@
 // the surfaces being opaque, without the pass. Its inputs, all linear
 // but the two colour textures, which the GL decodes from sRGB:
 //   baseColourFactor: RGBA; times colorTexture (unit 0) with
-//     BASE_COLOUR_MAP, and the vertex colour.
+//     BASE_COLOUR_MAP, and the vertex colour. Its alpha is opacity: with
+//     ALPHA_MASK the surface is cut away where it falls below alphaCutoff;
+//     with ALPHA_BLEND it is the weight the surface is blended with over
+//     what is behind (the caller leaves the normal and position targets
+//     and the depth as they were, so that the effects see what is behind).
 //   metallicFactor, roughnessFactor (perceptual, 0 to 1), specularStrength (a
 //     dielectric's reflectance at normal incidence over 4 %); with
 //     SURFACE_MAP times surfaceTexture (unit 2): roughness in green,
@@ -78,6 +82,7 @@ uniform float specularStrength;
 uniform float normalScale;
 uniform float occlusionStrength;
 uniform vec3 emissiveFactor;
+uniform float alphaCutoff;
 uniform vec3 irradianceConstant;
 uniform vec3 irradianceLinear;
 uniform vec3 irradianceQuadratic;
@@ -91,7 +96,7 @@ in vec3 shadowCoord;
 flat in vec3 viewToLight;
 flat in vec3 viewUp;
 #ifdef MODEL_SURFACES
-in vec3 vertexColour;
+in vec4 vertexColour;
 #endif
 #ifdef NORMAL_MAP
 in vec3 viewTangent;
@@ -268,9 +273,18 @@ vec3 sunlight(vec3 n, vec3 v, vec3 l, vec3 diffuseColour, vec3 f0, vec3 f90, flo
 
 void main()
 {
-    vec4 base = baseColourFactor * vec4(vertexColour, 1.0);
+    vec4 base = baseColourFactor * vertexColour;
 #ifdef BASE_COLOUR_MAP
     base *= texture(colorTexture, texCoord);
+#endif
+#ifdef ALPHA_MASK
+    if (base.a < alphaCutoff)
+        discard;
+#endif
+#ifdef ALPHA_BLEND
+    float opacity = base.a;
+#else
+    float opacity = 1.0;
 #endif
     float metal = metallicFactor;
     float roughness = roughnessFactor;
@@ -327,9 +341,9 @@ void main()
 #endif
     colour += emission;
     colour = clamp(colour, 0.0, brightest);
-    linearOut = vec4(colour, 1.0);
+    linearOut = vec4(colour, opacity);
     vec3 shown = clamp(neutralToneMap(colour), 0.0, 1.0);
-    fragColor = vec4(mix(shown * 12.92, 1.055 * pow(shown, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, shown)), 1.0);
+    fragColor = vec4(mix(shown * 12.92, 1.055 * pow(shown, vec3(1.0 / 2.4)) - 0.055, step(0.0031308, shown)), opacity);
     viewNormalOut = vec4(geometric, 1.0);
     viewPositionOut = vec4(viewPosition, 1.0);
 }

@@ -24,7 +24,7 @@ layout(location = 1) in vec3 normal;
 layout(location = 2) in vec2 uv;
 #ifdef MODEL_SURFACES
 layout(location = 3) in vec4 colour;
-out vec3 vertexColour;
+out vec4 vertexColour;
 #endif
 #ifdef NORMAL_MAP
 layout(location = 4) in vec4 tangent;
@@ -53,7 +53,7 @@ void main()
     viewNormal = mat3(NormalMVMatrix) * normal;
     texCoord = uv;
 #ifdef MODEL_SURFACES
-    vertexColour = clamp(colour.rgb, 0.0, 1.0);
+    vertexColour = clamp(colour, 0.0, 1.0);
 #endif
 #ifdef NORMAL_MAP
     // Directions along the surface go by the transform itself, not by its
