@@ -165,9 +165,11 @@ void renderGeometryPass()
         renderer->stage->drawGround();
     if (seeThrough.empty())
         return;
-    // Over everything else, the farthest first (the camera looks down -z).
-    // They leave the depth, normals and positions as they were: what lies
-    // behind a pane stays what the occlusion and the focus are made of.
+    // Over everything else, the farthest first (the camera looks down -z),
+    // each over what is behind it without hiding it from the next: their
+    // normals, positions and depth are not written while they are drawn.
+    // The occlusion is then that of what lies behind a pane, seen through
+    // it.
     std::stable_sort(seeThrough.begin(), seeThrough.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     glDepthMask(GL_FALSE);
@@ -178,6 +180,14 @@ void renderGeometryPass()
     glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
+    // Then their depth alone, where they are more than faint, so that the
+    // depth of field keeps a pane as sharp as the model it belongs to
+    // instead of blurring it with the backdrop behind it.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    const glm::mat4 viewProjection = camera->projection * camera->view;
+    for (const auto& [depth, object] : seeThrough)
+        drawDepth(*object, viewProjection * object->modelMatrix, 0.1f);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void presentImage(GLuint image)

@@ -55,6 +55,30 @@ glm::mat4 ShadowLight::computeLightMVP(bool withBias, const glm::mat4& model) co
     return (lightProjection() * lightView(direction)) * model;
 }
 
+void drawDepth(const scene::SceneObject& object, const glm::mat4& mvp, float seeThroughCutoff)
+{
+    const Material* material = object.material;
+    const bool cutOut = material != nullptr && (material->cutOut || material->seeThrough);
+    ShaderProgram& program = cutOut ? shadowLight->shadowTarget->cutOutProgram() : *shadowLight->shadowTarget->depthProgram;
+    glUseProgram(program.program);
+    setUniform(program.program, "lightMVP", mvp);
+    if (cutOut) {
+        setUniform(program.program, "baseAlpha", material->baseColour.a);
+        setUniform(program.program, "alphaCutoff", material->cutOut ? material->alphaCutoff : seeThroughCutoff);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, material->texture->id);
+    }
+    const bool twoSided = material != nullptr && material->twoSided;
+    if (twoSided)
+        glDisable(GL_CULL_FACE);
+    glBindVertexArray(object.vao);
+    object.drawElements();
+    glBindVertexArray(0);
+    if (twoSided)
+        glEnable(GL_CULL_FACE);
+    glUseProgram(0);
+}
+
 void renderShadowMap()
 {
     // Moments must not be weighted by any alpha: blending is for the scene pass.
@@ -65,30 +89,9 @@ void renderShadowMap()
         glBindFramebuffer(GL_FRAMEBUFFER, target.fbo);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glViewport(0, 0, shadowMapWidth, shadowMapHeight);
-        for (const scene::SceneObject* object : sceneObjects) {
-            const glm::mat4 lightMVP = shadowLight->computeLightMVP(false, object->modelMatrix);
-            const Material* material = object->material;
-            // A see-through surface casts where it is at least half opaque.
-            const bool cutOut = material != nullptr && (material->cutOut || material->seeThrough);
-            ShaderProgram& program = cutOut ? shadowLight->shadowTarget->cutOutProgram() : *target.depthProgram;
-            glUseProgram(program.program);
-            setUniform(program.program, "lightMVP", lightMVP);
-            if (cutOut) {
-                setUniform(program.program, "baseAlpha", material->baseColour.a);
-                setUniform(program.program, "alphaCutoff", material->cutOut ? material->alphaCutoff : 0.5f);
-                glActiveTexture(GL_TEXTURE0);
-                glBindTexture(GL_TEXTURE_2D, material->texture->id);
-            }
-            const bool twoSided = material != nullptr && material->twoSided;
-            if (twoSided)
-                glDisable(GL_CULL_FACE);
-            glBindVertexArray(object->vao);
-            object->drawElements();
-            glBindVertexArray(0);
-            if (twoSided)
-                glEnable(GL_CULL_FACE);
-            glUseProgram(0);
-        }
+        // A see-through surface casts where it is at least half opaque.
+        for (const scene::SceneObject* object : sceneObjects)
+            drawDepth(*object, shadowLight->computeLightMVP(false, object->modelMatrix), 0.5f);
     }
     shadowLight->shadowBlur->apply(target.depthTexture);
 }

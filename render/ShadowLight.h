@@ -40,3 +40,12 @@ public:
 
 // The shadow work of one frame: depth pass, moments and the two blurs.
 void renderShadowMap();
+
+namespace scene {
+class SceneObject;
+}
+
+// The depth of `object` as `mvp` projects it, into whatever target is
+// bound, with the holes of its alpha: a cut-out's below its cutoff, a
+// see-through surface's below `seeThroughCutoff`.
+void drawDepth(const scene::SceneObject& object, const glm::mat4& mvp, float seeThroughCutoff);

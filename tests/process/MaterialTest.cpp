@@ -75,23 +75,32 @@ std::string metalRough(const std::string& pbr, const std::string& rest = "")
     return R"({"pbrMetallicRoughness":{)" + pbr + "}" + rest + "}";
 }
 
-// The model as the viewer shows it at the references' size, without the
-// ground, checked against its reference "materials/NAME".
-Picture draw(const std::string& name, const GltfModel& model)
+// The model of `files` (name to bytes, `model` among them) as the viewer
+// shows it at the references' size, without the ground unless asked,
+// checked against its reference "materials/NAME".
+Picture draw(const std::string& name, const std::map<std::string, std::string>& files,
+             const std::string& model = "model.glb", bool ground = false)
 {
     Sandbox sandbox;
     sandbox.write("golden.txt", readText(fs::path(BRASSFERN_GOLDEN_DIR) / "resolution.txt"));
-    for (const auto& [file, bytes] : gltfFiles("model", model, GltfLayout::binary))
+    for (const auto& [file, bytes] : files)
         sandbox.write(file, bytes);
-    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "golden.txt", "--no-tour", "--no-ground",
-                                       "--frames", "2", "--output", "shot.png", "model.glb"},
-                                      120.0);
+    std::vector<std::string> command = {BRASSFERN_EXE, "--settings", "golden.txt", "--no-tour",
+                                        "--frames",    "2",          "--output",   "shot.png",  model};
+    if (!ground)
+        command.insert(command.begin() + 4, "--no-ground");
+    const RunResult run = sandbox.run(command, 120.0);
     EXPECT_EQ(run.status, 0) << run.err;
     const Picture picture = readPicture(sandbox.root / "shot.png");
     EXPECT_FALSE(picture.rgb.empty()) << name;
     if (!picture.rgb.empty())
         expectGoldenMatch(picture, "materials/" + name);
     return picture;
+}
+
+Picture draw(const std::string& name, const GltfModel& model, bool ground = false)
+{
+    return draw(name, gltfFiles("model", model, GltfLayout::binary), "model.glb", ground);
 }
 
 GltfModel sphereOf(const std::string& material, const std::vector<std::string>& images = {})
@@ -329,6 +338,115 @@ TEST_F(SampleModel, NormalMapsLightEveryBumpFromTheSunsSide)
         EXPECT_LT(bump.y, -1.0) << bump.pixels << " pixels lit from " << bump.x << ", " << bump.y;
         EXPECT_LT(bump.x, -1.0) << bump.pixels << " pixels lit from " << bump.x << ", " << bump.y;
     }
+}
+
+// A square whose picture is red on the right and white but wholly
+// transparent on the left: opaque, the white shows; as a cut-out, only the
+// red half stands, and its shadow on the ground is half a square; blended
+// at half its opacity, the square shows halfway between itself and what is
+// behind it.
+TEST_F(MaterialGolden, AlphaCutsOutAndSeesThrough)
+{
+    std::vector<unsigned char> halves;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            halves.insert(halves.end(), x < 2 ? std::initializer_list<unsigned char>{255, 255, 255, 0}
+                                              : std::initializer_list<unsigned char>{220, 30, 30, 255});
+    const auto square = [&](const std::string& alpha, const std::string& factor, const std::string& image) {
+        GltfModel model = squareFacingTheViewer();
+        model.material = metalRough(R"("baseColorTexture":{"index":0},"baseColorFactor":)" + factor +
+                                        R"(,"metallicFactor":0,"roughnessFactor":0.7)",
+                                    alpha);
+        model.images = {image};
+        return model;
+    };
+    const std::string opaqueFactor = "[1,1,1,1]";
+    const Picture opaque = draw("alpha_opaque", square("", opaqueFactor, encodePng(4, 4, halves)));
+    const Picture mask = draw("alpha_mask", square(R"(,"alphaMode":"MASK")", opaqueFactor, encodePng(4, 4, halves)));
+    draw("alpha_mask_shadow", square(R"(,"alphaMode":"MASK")", opaqueFactor, encodePng(4, 4, halves)), true);
+    const Picture solid = draw("alpha_solid", square("", opaqueFactor, solidPng(220, 30, 30)));
+    const Picture blend = draw("alpha_blend", square(R"(,"alphaMode":"BLEND")", "[1,1,1,0.5]", solidPng(220, 30, 30)));
+    ASSERT_FALSE(opaque.rgb.empty() || mask.rgb.empty() || solid.rgb.empty() || blend.rgb.empty());
+
+    const double whole = litShare(withoutBackdrop(opaque));
+    EXPECT_GT(whole, 0.05);
+    EXPECT_NEAR(litShare(withoutBackdrop(mask)), whole / 2.0, whole / 8.0);
+    // Where the square stands, the blended picture lies halfway between the
+    // solid square and the backdrop at the row's end.
+    const int y = blend.height / 2;
+    for (int x : {blend.width / 2 - blend.height / 10, blend.width / 2 + blend.height / 10})
+        for (int channel = 0; channel < 3; ++channel) {
+            const double halfway = (solid.at(x, y)[channel] + solid.at(0, y)[channel]) / 2.0;
+            EXPECT_NEAR(blend.at(x, y)[channel], halfway, 16.0) << "x " << x << " channel " << channel;
+        }
+}
+
+// OBJ's opacity: a red pane at d 0.4 and a blue one at Tr 0.6 show the
+// green bar behind them; a yellow disc cut by its map_d shows it around
+// the disc; a grey pane at d 0, which no one means, stands solid.
+TEST_F(MaterialGolden, ObjOpacityStatementsShowWhatIsBehind)
+{
+    std::vector<unsigned char> disc;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const unsigned char grey = (x - 7.5) * (x - 7.5) + (y - 7.5) * (y - 7.5) < 36 ? 255 : 0;
+            disc.insert(disc.end(), {grey, grey, grey, 255});
+        }
+    std::string obj = "mtllib model.mtl\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
+    int vertices = 0;
+    const auto pane = [&](float x, float z, float width, float height, const std::string& material) {
+        for (const auto& [dx, dy] : {std::pair{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}})
+            obj += "v " + std::to_string(x + dx * width) + " " + std::to_string(dy * height) + " " +
+                   std::to_string(z) + "\n";
+        obj += "usemtl " + material + "\nf";
+        for (int i = 1; i <= 4; ++i)
+            obj += " " + std::to_string(vertices + i) + "/" + std::to_string(i);
+        obj += "\n";
+        vertices += 4;
+    };
+    // The panes come first in the file: see-through surfaces are drawn
+    // after the rest whatever their order.
+    pane(-3.3f, 0.0f, 2.0f, 2.0f, "dissolved");
+    pane(-1.1f, 0.0f, 2.0f, 2.0f, "transparent");
+    pane(1.1f, 0.0f, 2.0f, 2.0f, "disc");
+    pane(3.3f, 0.0f, 2.0f, 2.0f, "invisible");
+    pane(0.0f, -0.5f, 9.0f, 0.6f, "bar");
+    const std::string mtl = "newmtl bar\nKd 0.2 0.6 0.25\nnewmtl dissolved\nKd 0.9 0.2 0.2\nd 0.4\n"
+                            "newmtl transparent\nKd 0.2 0.3 0.9\nTr 0.6\nnewmtl disc\nKd 0.95 0.8 0.1\nmap_d disc.png\n"
+                            "newmtl invisible\nKd 0.8 0.8 0.8\nd 0\n";
+    const Picture picture =
+        draw("obj_opacity", {{"model.obj", obj}, {"model.mtl", mtl}, {"disc.png", encodePng(16, 16, disc)}},
+             "model.obj");
+    ASSERT_FALSE(picture.rgb.empty());
+    // Along the bar's row (the one in the middle third with the most green
+    // pixels), places given in the model's units from the bar's ends at
+    // -4.5 and 4.5.
+    const Picture model = withoutBackdrop(picture);
+    int row = 0;
+    int mostGreen = -1;
+    for (int y = picture.height / 3; y < 2 * picture.height / 3; ++y) {
+        int green = 0;
+        for (int x = 0; x < picture.width; ++x)
+            green += picture.at(x, y)[1] > picture.at(x, y)[0] + 20 ? 1 : 0;
+        if (green > mostGreen) {
+            mostGreen = green;
+            row = y;
+        }
+    }
+    int left = picture.width;
+    int right = 0;
+    for (int x = 0; x < picture.width; ++x)
+        if (model.at(x, row)[0] + model.at(x, row)[1] + model.at(x, row)[2] > 0) {
+            left = std::min(left, x);
+            right = x;
+        }
+    ASSERT_GT(right, left);
+    const auto at = [&](float u) {
+        return picture.at(left + static_cast<int>(std::lround((u + 4.5f) * (right - left) / 9.0f)), row);
+    };
+    EXPECT_GT(at(-3.3f)[1], at(-3.3f)[2] + 10) << "the green bar shows through the red pane";
+    EXPECT_GT(at(0.2f)[1], at(0.2f)[0] + 20) << "the bar shows beside the disc";
+    EXPECT_NEAR(at(3.3f)[0], at(3.3f)[1], 12) << "the grey pane hides the bar";
 }
 
 } // namespace

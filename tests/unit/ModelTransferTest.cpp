@@ -296,6 +296,8 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     sent.occlusionStrength = 0.3f;
     sent.emissive = glm::vec3(4.0f, 2.0f, 0.0f);
     sent.emissiveTexture = 3;
+    sent.alphaMode = import::AlphaMode::mask;
+    sent.alphaCutoff = 0.3f;
     const auto send = [](const import::ModelMaterial& material, const import::ModelMesh& mesh,
                          import::ColourSpace normalSpace, ModelData& model) {
         Stream stream;
@@ -325,6 +327,8 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     EXPECT_EQ(got.normalScale, sent.normalScale);
     EXPECT_EQ(got.occlusionStrength, sent.occlusionStrength);
     EXPECT_EQ(got.emissive, sent.emissive);
+    EXPECT_EQ(got.alphaMode, sent.alphaMode);
+    EXPECT_EQ(got.alphaCutoff, sent.alphaCutoff);
     EXPECT_EQ((std::vector<int>{got.texture, got.surfaceTexture, got.normalTexture, got.occlusionTexture,
                                 got.emissiveTexture}),
               (std::vector<int>{0, 1, 2, 1, 3}));
@@ -334,11 +338,15 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     wild.metallic = std::nanf("");
     wild.roughness = 7.0f;
     wild.emissive = glm::vec3(INFINITY, -1.0f, 1e30f);
+    wild.alphaMode = static_cast<import::AlphaMode>(7);
+    wild.alphaCutoff = std::nanf("");
     ModelData clamped;
     ASSERT_EQ(send(wild, mesh, import::ColourSpace::linear, clamped).outcome, Outcome::complete);
     EXPECT_EQ(clamped.materials.at(0).metallic, 0.0f);
     EXPECT_EQ(clamped.materials.at(0).roughness, 1.0f);
     EXPECT_EQ(clamped.materials.at(0).emissive, glm::vec3(0.0f, 0.0f, 65504.0f));
+    EXPECT_EQ(clamped.materials.at(0).alphaMode, import::AlphaMode::opaque);
+    EXPECT_EQ(clamped.materials.at(0).alphaCutoff, 0.5f);
 
     ModelData wrongSpace;
     EXPECT_EQ(send(sent, mesh, import::ColourSpace::srgb, wrongSpace).outcome, Outcome::cut);

@@ -2,6 +2,7 @@
 // cannot be read says why in one line.
 #include "import/ImportedMaterials.h"
 #include "import/ObjReader.h"
+#include "import/TextureRecipe.h"
 
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,59 @@ TEST_F(MtlReader, StatementsBecomeTheLitSurface)
     EXPECT_EQ(lamp.emissive, glm::vec3(2.0f, 1.0f, 0.5f));
     EXPECT_EQ(lamp.emissiveTexture, -1);
     EXPECT_GE(lamp.normalTexture, 0);
+}
+
+// Opacity in every form exporters write it; only a surface less than
+// opaque, or one with an opacity map, is drawn see-through.
+TEST_F(MtlReader, OpacityMakesTheSurfaceSeeThrough)
+{
+    write("model.mtl", "newmtl dissolved\nd 0.25\nKd 1 0 0\n"
+                       "newmtl transparent\nTr 0.75\n"
+                       "newmtl both\nTr 0.9\nd -halo 0.5\n"
+                       "newmtl cutout\nKd 0.2 0.8 0.2\nmap_Kd leaf.png\nmap_d -clamp on leaf_alpha.png\n"
+                       "newmtl holes\nKd 0.2 0.8 0.2\nmap_d holes.png\n"
+                       "newmtl invisible\nd 0\nnewmtl plain\nd 1\n");
+    import::ObjModel model = read("mtllib model.mtl\n" + [&] {
+        std::string faces;
+        for (const char* name : {"dissolved", "transparent", "both", "cutout", "holes", "invisible", "plain"})
+            faces += std::string("usemtl ") + name + "\n" + triangle;
+        return faces;
+    }());
+    ASSERT_EQ(model.materials.size(), 8u);
+    const auto& m = model.materials;
+    using import::AlphaMode;
+    // d after Kd and Kd after d both keep the colour and the opacity.
+    EXPECT_EQ(m[0].diffuse, glm::vec4(1.0f, 0.0f, 0.0f, 0.25f));
+    EXPECT_EQ(m[0].alphaMode, AlphaMode::blend);
+    EXPECT_FLOAT_EQ(m[1].diffuse.a, 0.25f);
+    EXPECT_FLOAT_EQ(m[2].diffuse.a, 0.5f) << "d wins over Tr, and -halo is no number";
+    // The opacity map travels in the colour texture's alpha.
+    const import::TextureRequest& cutout = model.textures.at(static_cast<size_t>(m[3].texture));
+    EXPECT_EQ(cutout.use, import::TextureUse::colourOpacity);
+    EXPECT_EQ(cutout.names, (std::vector<std::string>{"leaf.png", "leaf_alpha.png"}));
+    EXPECT_EQ(m[3].alphaMode, AlphaMode::blend);
+    EXPECT_FALSE(m[3].colourMultiplies) << "the picture stands in for Kd";
+    // Without a picture the map's white is tinted by Kd.
+    EXPECT_EQ(model.textures.at(static_cast<size_t>(m[4].texture)).names,
+              (std::vector<std::string>{"", "holes.png"}));
+    EXPECT_TRUE(m[4].colourMultiplies);
+    // Nobody models a surface that cannot be seen: d 0 is an exporter's slip.
+    EXPECT_EQ(m[5].diffuse.a, 1.0f);
+    EXPECT_EQ(m[5].alphaMode, AlphaMode::opaque);
+    EXPECT_EQ(m[6].alphaMode, AlphaMode::opaque);
+}
+
+// The opacity map's grey, or its alpha where it has one, beside the
+// colour's RGB, each read at its nearest texel into the larger size.
+TEST(TextureRecipe, OpacityJoinsTheColour)
+{
+    import::ModelImage colour{2, 1, {10, 20, 30, 255, 40, 50, 60, 255}};
+    import::ModelImage grey{1, 1, {100, 100, 100, 255}};
+    import::ModelImage withAlpha{1, 1, {255, 255, 255, 7}};
+    import::ModelImage made = import::withOpacity(&colour, grey);
+    EXPECT_EQ(made.pixels, (std::vector<unsigned char>{10, 20, 30, 100, 40, 50, 60, 100}));
+    made = import::withOpacity(nullptr, withAlpha);
+    EXPECT_EQ(made.pixels, (std::vector<unsigned char>{255, 255, 255, 7}));
 }
 
 } // namespace
