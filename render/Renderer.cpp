@@ -12,6 +12,7 @@
 #include "render/effects/Bloom.h"
 #include "render/effects/DoF.h"
 #include "render/effects/SSAO.h"
+#include "scene/Material.h"
 #include "scene/SceneObject.h"
 
 namespace {
@@ -147,6 +148,7 @@ void renderGeometryPass()
         renderer->stage->drawBackdrop(renderer->quadVao, Renderer::quadIndexCount);
     for (scene::SceneObject* object : sceneObjects)
         object->draw();
+    Material::releaseSamplers();
     // After the model, so that the ground is shaded only where it shows.
     if (renderer->stage != nullptr)
         renderer->stage->drawGround();

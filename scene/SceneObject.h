@@ -34,6 +34,9 @@ public:
     // A model's meshes with a normal map carry tangents (0 and null otherwise).
     float* tangents = nullptr;
     GLuint tangentBuffer = 0;
+    // Those whose textures read a second set of coordinates carry it (0 and null otherwise).
+    float* texCoords1 = nullptr;
+    GLuint texCoord1Buffer = 0;
 
     // Takes ownership of `material`; `mesh` is only read during construction.
     SceneObject(const glm::mat4& modelMatrix, Material* material, const aiMesh* mesh);
