@@ -27,6 +27,11 @@ void setUniform(GLuint program, const char* name, const glm::vec4& value)
     glUniform4f(glGetUniformLocation(program, name), value.x, value.y, value.z, value.w);
 }
 
+void setUniform(GLuint program, const char* name, const glm::mat3& value)
+{
+    glUniformMatrix3fv(glGetUniformLocation(program, name), 1, GL_FALSE, glm::value_ptr(value));
+}
+
 void setUniform(GLuint program, const char* name, const glm::mat4& value)
 {
     glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, glm::value_ptr(value));

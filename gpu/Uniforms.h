@@ -15,4 +15,5 @@ void setUniform(GLuint program, const char* name, const glm::vec2& value);
 void setUniform(GLuint program, const char* name, const glm::vec3& value);
 void setUniform(GLuint program, const char* name, const glm::vec4& value);
 // Column-major, as GLM stores it, not transposed.
+void setUniform(GLuint program, const char* name, const glm::mat3& value);
 void setUniform(GLuint program, const char* name, const glm::mat4& value);

@@ -30,7 +30,24 @@ struct Look {
                                surface.surfaceTexture, surface.normalTexture, surface.normalScale,
                                surface.occlusionTexture, surface.occlusionStrength, surface.emissive.r,
                                surface.emissive.g, surface.emissive.b, surface.emissiveTexture,
-                               static_cast<unsigned>(surface.alphaMode), surface.alphaCutoff);
+                               static_cast<unsigned>(surface.alphaMode), surface.alphaCutoff, mappingKey());
+    }
+    std::vector<float> mappingKey() const
+    {
+        std::vector<float> key;
+        for (const TextureMapping& m : surface.mappings) {
+            key.insert(key.end(), {static_cast<float>(m.uvSet), static_cast<float>(m.wrapU),
+                                   static_cast<float>(m.wrapV), static_cast<float>(m.magnify),
+                                   static_cast<float>(m.minify)});
+            key.insert(key.end(), m.transform, m.transform + 6);
+        }
+        return key;
+    }
+    // Whether its faces carry a second set of texture coordinates.
+    bool secondSet() const
+    {
+        return std::any_of(std::begin(surface.mappings), std::end(surface.mappings),
+                           [](const TextureMapping& m) { return m.uvSet == 1; });
     }
     bool operator<(const Look& other) const { return key() < other.key(); }
 };
@@ -82,6 +99,15 @@ Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
     } else {
         // The colour shown goes into the vertex colours, whichever rule made it.
         look.surface.colourMultiplies = true;
+    }
+    // A map the mesh cannot show is read in no way; one whose second set the
+    // mesh lacks reads set 0, as the viewer reads it.
+    for (int slot = 0; slot < materialTextureSlots; ++slot) {
+        TextureMapping& mapping = look.surface.mappings[slot];
+        if (textureSlot(look.surface, slot) < 0 && !(slot == 0 && look.texture >= 0))
+            mapping = TextureMapping();
+        if (mesh.texCoords1.empty())
+            mapping.uvSet = 0;
     }
     return look;
 }
@@ -248,6 +274,8 @@ void appendPlaced(ModelMesh& into, const ModelMesh& mesh, const ModelMaterial& m
     appendNormals(into, mesh, glm::transpose(glm::inverse(glm::mat3(transform))), base);
     if (look.texture >= 0 || anyMap(look.surface))
         into.texCoords.insert(into.texCoords.end(), mesh.texCoords.begin(), mesh.texCoords.end());
+    if (look.secondSet())
+        into.texCoords1.insert(into.texCoords1.end(), mesh.texCoords1.begin(), mesh.texCoords1.end());
     if (look.surface.normalTexture >= 0)
         appendTangents(into, mesh, transform);
     if (look.texture >= 0)

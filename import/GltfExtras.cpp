@@ -147,25 +147,97 @@ std::uint32_t littleEndian(const std::string& bytes, size_t at)
 
 } // namespace
 
-std::vector<float> emissiveStrengthsOfJson(const std::string& json)
+namespace {
+
+bool finiteNumber(const Json* value)
+{
+    return value != nullptr && value->kind == Json::Kind::number && std::isfinite(value->number);
+}
+
+// Two numbers of an array, where it holds two finite ones.
+void readPair(const Json* array, float* pair)
+{
+    if (array == nullptr || array->kind != Json::Kind::array || array->items.size() != 2 ||
+        !finiteNumber(array->items[0].get()) || !finiteNumber(array->items[1].get()))
+        return;
+    pair[0] = static_cast<float>(array->items[0]->number);
+    pair[1] = static_cast<float>(array->items[1]->number);
+}
+
+GltfTextureTransform transformOf(const Json* textureInfo)
+{
+    GltfTextureTransform transform;
+    const Json* extensions = textureInfo != nullptr ? textureInfo->member("extensions") : nullptr;
+    const Json* given = extensions != nullptr ? extensions->member("KHR_texture_transform") : nullptr;
+    if (given == nullptr || given->kind != Json::Kind::object)
+        return transform;
+    transform.given = true;
+    readPair(given->member("offset"), transform.offset);
+    readPair(given->member("scale"), transform.scale);
+    const Json* rotation = given->member("rotation");
+    if (finiteNumber(rotation))
+        transform.rotation = static_cast<float>(rotation->number);
+    const Json* texCoord = given->member("texCoord");
+    if (finiteNumber(texCoord) && texCoord->number >= 0.0 && texCoord->number < 1e6)
+        transform.texCoord = static_cast<int>(texCoord->number);
+    return transform;
+}
+
+GltfMaterialExtras extrasOf(const Json& material)
+{
+    GltfMaterialExtras extras;
+    const Json* extensions = material.member("extensions");
+    const Json* emissive = extensions != nullptr ? extensions->member("KHR_materials_emissive_strength") : nullptr;
+    const Json* strength = emissive != nullptr ? emissive->member("emissiveStrength") : nullptr;
+    if (finiteNumber(strength) && strength->number >= 0.0)
+        extras.emissiveStrength = static_cast<float>(strength->number);
+    const Json* pbr = material.member("pbrMetallicRoughness");
+    const Json* glossy = extensions != nullptr ? extensions->member("KHR_materials_pbrSpecularGlossiness") : nullptr;
+    const Json* base = pbr != nullptr ? pbr->member("baseColorTexture") : nullptr;
+    if (base == nullptr && glossy != nullptr)
+        base = glossy->member("diffuseTexture");
+    // In the order of ModelMaterial's texture slots.
+    const Json* textures[materialTextureSlots] = {
+        base, pbr != nullptr ? pbr->member("metallicRoughnessTexture") : nullptr, material.member("normalTexture"),
+        material.member("occlusionTexture"), material.member("emissiveTexture")};
+    for (int slot = 0; slot < materialTextureSlots; ++slot)
+        extras.transforms[slot] = transformOf(textures[slot]);
+    return extras;
+}
+
+} // namespace
+
+std::vector<GltfMaterialExtras> materialExtrasOfJson(const std::string& json)
 {
     const std::unique_ptr<Json> root = JsonParser(json.data(), json.size()).parse();
     const Json* materials = root != nullptr ? root->member("materials") : nullptr;
     if (materials == nullptr || materials->kind != Json::Kind::array)
         return {};
-    std::vector<float> strengths;
-    for (const std::unique_ptr<Json>& material : materials->items) {
-        const Json* extensions = material->member("extensions");
-        const Json* emissive = extensions != nullptr ? extensions->member("KHR_materials_emissive_strength") : nullptr;
-        const Json* strength = emissive != nullptr ? emissive->member("emissiveStrength") : nullptr;
-        const bool usable = strength != nullptr && strength->kind == Json::Kind::number &&
-                            std::isfinite(strength->number) && strength->number >= 0.0;
-        strengths.push_back(usable ? static_cast<float>(strength->number) : 1.0f);
-    }
-    return strengths;
+    std::vector<GltfMaterialExtras> extras;
+    for (const std::unique_ptr<Json>& material : materials->items)
+        extras.push_back(extrasOf(*material));
+    return extras;
 }
 
-std::vector<float> gltfEmissiveStrengths(const std::string& path)
+void applyGltfTransform(const GltfTextureTransform& transform, TextureMapping& mapping)
+{
+    // glTF's coordinates (u, v down) go through offset + rotation * scale.
+    // The rotation turns the coordinates from u toward -v (clockwise as v
+    // runs down), as the example of the extension's own text and the
+    // renderings of its sample model have it.
+    const double c = std::cos(static_cast<double>(transform.rotation));
+    const double s = std::sin(static_cast<double>(transform.rotation));
+    const double sx = transform.scale[0];
+    const double sy = transform.scale[1];
+    const double a00 = c * sx, a01 = s * sy, a10 = -s * sx, a11 = c * sy;
+    const double tx = transform.offset[0], ty = transform.offset[1];
+    // The meshes carry (u, 1 - v): flipped in, transformed, flipped out.
+    const double matrix[6] = {a00, -a10, -a01, a11, a01 + tx, 1.0 - a11 - ty};
+    for (int i = 0; i < 6; ++i)
+        mapping.transform[i] = static_cast<float>(matrix[i]);
+}
+
+std::vector<GltfMaterialExtras> gltfMaterialExtras(const std::string& path)
 {
     RegularFile file(path);
     std::string text;
@@ -179,7 +251,7 @@ std::vector<float> gltfEmissiveStrengths(const std::string& path)
             return {};
         text = text.substr(20, length);
     }
-    return emissiveStrengthsOfJson(text);
+    return materialExtrasOfJson(text);
 }
 
 } // namespace import

@@ -184,6 +184,94 @@ void readEmission(const aiMaterial* imported, TextureSources& textures, float st
     material.emissive = glm::max(glm::vec3(emissive), glm::vec3(0.0f)) * std::max(strength, 0.0f);
 }
 
+// The importer's texture types each slot's texture is looked for under, in
+// ModelMaterial's slot order.
+const std::vector<aiTextureType> slotTypes[materialTextureSlots] = {
+    {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE},
+    {aiTextureType_UNKNOWN, aiTextureType_DIFFUSE_ROUGHNESS, aiTextureType_METALNESS, aiTextureType_SPECULAR},
+    {aiTextureType_NORMALS, aiTextureType_HEIGHT},
+    {aiTextureType_LIGHTMAP, aiTextureType_AMBIENT_OCCLUSION},
+    {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}};
+
+TextureWrap wrapOf(int mode)
+{
+    switch (mode) {
+    case aiTextureMapMode_Clamp:
+    case aiTextureMapMode_Decal: // nothing past the edge: the edge's texels are the nearest to it
+        return TextureWrap::clampToEdge;
+    case aiTextureMapMode_Mirror:
+        return TextureWrap::mirroredRepeat;
+    default:
+        return TextureWrap::repeat;
+    }
+}
+
+// glTF's sampler filters, which are the GL's own numbers; `unset` for one it does not give.
+TextureFilter filterOf(int glFilter, TextureFilter unset)
+{
+    switch (glFilter) {
+    case 0x2600:
+        return TextureFilter::nearest;
+    case 0x2601:
+        return TextureFilter::linear;
+    case 0x2700:
+        return TextureFilter::nearestMipmapNearest;
+    case 0x2701:
+        return TextureFilter::linearMipmapNearest;
+    case 0x2702:
+        return TextureFilter::nearestMipmapLinear;
+    case 0x2703:
+        return TextureFilter::linearMipmapLinear;
+    default:
+        return unset;
+    }
+}
+
+// How `imported` reads the texture of its first of `types` that has one.
+TextureMapping mappingOf(const aiMaterial* imported, const std::vector<aiTextureType>& types)
+{
+    TextureMapping mapping;
+    for (aiTextureType type : types) {
+        if (textureName(imported, type).empty())
+            continue;
+        int value = 0;
+        if (aiGetMaterialInteger(imported, AI_MATKEY_UVWSRC(type, 0), &value) == aiReturn_SUCCESS && value >= 0)
+            mapping.uvSet = static_cast<unsigned>(value);
+        if (aiGetMaterialInteger(imported, AI_MATKEY_MAPPINGMODE_U(type, 0), &value) == aiReturn_SUCCESS)
+            mapping.wrapU = wrapOf(value);
+        if (aiGetMaterialInteger(imported, AI_MATKEY_MAPPINGMODE_V(type, 0), &value) == aiReturn_SUCCESS)
+            mapping.wrapV = wrapOf(value);
+        if (aiGetMaterialInteger(imported, AI_MATKEY_GLTF_MAPPINGFILTER_MAG(type, 0), &value) == aiReturn_SUCCESS)
+            mapping.magnify = filterOf(value, mapping.magnify);
+        if (mapping.magnify != TextureFilter::nearest)
+            mapping.magnify = TextureFilter::linear; // magnifying reads no mipmaps
+        if (aiGetMaterialInteger(imported, AI_MATKEY_GLTF_MAPPINGFILTER_MIN(type, 0), &value) == aiReturn_SUCCESS)
+            mapping.minify = filterOf(value, mapping.minify);
+        break;
+    }
+    return mapping;
+}
+
+// Each texture's mapping as the file gives it; a texture slot left empty
+// keeps the default, so that materials that look alike compare alike.
+void readMappings(const aiMaterial* imported, const GltfMaterialExtras* gltf, ModelMaterial& material)
+{
+    for (int slot = 0; slot < materialTextureSlots; ++slot) {
+        TextureMapping& mapping = material.mappings[slot];
+        mapping = TextureMapping();
+        if (textureSlot(material, slot) < 0)
+            continue;
+        mapping = mappingOf(imported, slotTypes[slot]);
+        if (gltf == nullptr || !gltf->transforms[slot].given)
+            continue;
+        applyGltfTransform(gltf->transforms[slot], mapping);
+        if (gltf->transforms[slot].texCoord >= 0)
+            mapping.uvSet = static_cast<unsigned>(gltf->transforms[slot].texCoord);
+    }
+}
+
+const char* const slotNames[materialTextureSlots] = {"base colour", "surface", "normal", "occlusion", "emissive"};
+
 } // namespace
 
 ImageSource importedImage(const aiScene* file, const std::string& name, const std::string& scenePath)
@@ -224,7 +312,7 @@ float roughnessOfShininess(float exponent)
 }
 
 std::vector<ModelMaterial> readMaterials(const aiScene* file, TextureSources& textures,
-                                         const std::vector<float>& emissiveStrengths)
+                                         const std::vector<GltfMaterialExtras>& gltfExtras)
 {
     std::vector<ModelMaterial> materials;
     for (unsigned i = 0; i < file->mNumMaterials && file->mMaterials != nullptr; ++i) {
@@ -245,11 +333,36 @@ std::vector<ModelMaterial> readMaterials(const aiScene* file, TextureSources& te
             readClassic(imported, textures, material);
         readNormals(imported, textures, material);
         readAlpha(imported, textures, material);
-        readEmission(imported, textures, i < emissiveStrengths.size() ? emissiveStrengths[i] : 1.0f, material);
+        const GltfMaterialExtras* gltf = i < gltfExtras.size() ? &gltfExtras[i] : nullptr;
+        readEmission(imported, textures, gltf != nullptr ? gltf->emissiveStrength : 1.0f, material);
+        readMappings(imported, gltf, material);
         materials.push_back(material);
     }
     materials.push_back(ModelMaterial());
     return materials;
+}
+
+std::vector<unsigned> settleUvSets(std::vector<ModelMaterial>& materials, std::vector<std::string>& notes)
+{
+    std::vector<unsigned> secondSets;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        ModelMaterial& material = materials[i];
+        unsigned second = 0;
+        for (const TextureMapping& mapping : material.mappings)
+            if (mapping.uvSet != 0 && (second == 0 || mapping.uvSet < second))
+                second = mapping.uvSet;
+        for (int slot = 0; slot < materialTextureSlots; ++slot) {
+            TextureMapping& mapping = material.mappings[slot];
+            if (mapping.uvSet != 0 && mapping.uvSet != second)
+                notes.push_back("Material " + std::to_string(i) + " reads its " + slotNames[slot] +
+                                " texture through texture coordinate set " + std::to_string(mapping.uvSet) +
+                                " besides set " + std::to_string(second) +
+                                ": a material reads at most two sets; set 0 is read instead");
+            mapping.uvSet = mapping.uvSet != 0 && mapping.uvSet == second ? 1 : 0;
+        }
+        secondSets.push_back(second);
+    }
+    return secondSets;
 }
 
 } // namespace import

@@ -1,6 +1,7 @@
 // A model given by path as the import process hands it over: plain arrays, nothing of the importer's.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <glm/glm.hpp>
 #include <string>
@@ -37,6 +38,9 @@ struct ModelMesh {
     // increasing v lies on: the bitangent is w * cross(normal, tangent).
     // Only meshes whose material has a normal map carry them.
     std::vector<float> tangents;
+    // A second set of texture coordinates, as texCoords, for the textures
+    // whose mapping reads set 1; none where no texture does.
+    std::vector<float> texCoords1;
 
     size_t vertexCount() const { return positions.size() / 3; }
 };
@@ -69,6 +73,66 @@ struct ModelTexture {
 // there below the cutoff and gone elsewhere; or as a see-through layer
 // drawn over what lies behind it.
 enum class AlphaMode : unsigned { opaque = 0, mask = 1, blend = 2 };
+// The textures a material names, in the order ModelMaterial declares them.
+inline constexpr int materialTextureSlots = 5;
+
+// How a texture repeats past the edges of its coordinates' unit square,
+// along one axis.
+enum class TextureWrap : unsigned { repeat = 0, clampToEdge = 1, mirroredRepeat = 2 };
+
+// How texels are chosen when a texture is magnified, or minified (the last
+// four read its mipmaps).
+enum class TextureFilter : unsigned {
+    nearest = 0,
+    linear = 1,
+    nearestMipmapNearest = 2,
+    linearMipmapNearest = 3,
+    nearestMipmapLinear = 4,
+    linearMipmapLinear = 5,
+};
+
+// How a material reads one of its textures. The default is how every
+// texture was read before a file could say otherwise: set 0, as it is,
+// repeated, trilinear.
+struct TextureMapping {
+    unsigned uvSet = 0; // 0: ModelMesh::texCoords; 1: texCoords1
+    TextureWrap wrapU = TextureWrap::repeat;
+    TextureWrap wrapV = TextureWrap::repeat;
+    TextureFilter magnify = TextureFilter::linear;
+    TextureFilter minify = TextureFilter::linearMipmapLinear;
+    // The coordinates as the texture reads them, from those the mesh
+    // carries (v up): column-major 2 x 3, (u', v') = (t0 t2 t4; t1 t3 t5) (u, v, 1).
+    float transform[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+
+    bool transformed() const;
+    bool sampledAsDefault() const;
+    bool operator==(const TextureMapping& other) const;
+    bool operator!=(const TextureMapping& other) const { return !(*this == other); }
+};
+
+inline bool TextureMapping::transformed() const
+{
+    const TextureMapping plain;
+    for (int i = 0; i < 6; ++i)
+        if (transform[i] != plain.transform[i])
+            return true;
+    return false;
+}
+
+inline bool TextureMapping::sampledAsDefault() const
+{
+    const TextureMapping plain;
+    return wrapU == plain.wrapU && wrapV == plain.wrapV && magnify == plain.magnify && minify == plain.minify;
+}
+
+inline bool TextureMapping::operator==(const TextureMapping& other) const
+{
+    for (int i = 0; i < 6; ++i)
+        if (transform[i] != other.transform[i])
+            return false;
+    return uvSet == other.uvSet && wrapU == other.wrapU && wrapV == other.wrapV && magnify == other.magnify &&
+           minify == other.minify;
+}
 
 // A surface as the lighting sees it: the metallic-roughness model of
 // glTF, which the import maps other formats' materials onto. Factors are
@@ -107,11 +171,11 @@ struct ModelMaterial {
     // texture's and the vertex colours', which multiply it.
     AlphaMode alphaMode = AlphaMode::opaque;
     float alphaCutoff = 0.5f;
+    // How each texture is read, in the order of textureSlot below.
+    std::array<TextureMapping, materialTextureSlots> mappings{};
 };
 
-// The textures a material names, in the order ModelMaterial declares them,
-// and the colour space each is read in.
-inline constexpr int materialTextureSlots = 5;
+// The colour space each texture a material names is read in.
 inline constexpr ColourSpace slotSpaces[materialTextureSlots] = {ColourSpace::srgb, ColourSpace::linear,
                                                                  ColourSpace::linear, ColourSpace::linear,
                                                                  ColourSpace::srgb};

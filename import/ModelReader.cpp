@@ -110,7 +110,9 @@ void lightFacetsByWinding(ModelMesh& mesh)
     mesh = std::move(faceted);
 }
 
-ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
+// The mesh with set 0 of its texture coordinates, and `secondSet` (as the
+// file numbers it; 0 for none) as its texCoords1.
+ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material, unsigned secondSet)
 {
     ModelMesh out;
     out.name = printable(mesh->mName.C_Str());
@@ -131,11 +133,17 @@ ModelMesh convertMesh(const aiMesh* mesh, unsigned perFace, unsigned material)
             out.normals[3 * i + 2] = mesh->mNormals[i].z;
         }
     }
-    if (const aiVector3D* uvs = mesh->mTextureCoords[0]) {
-        out.texCoords.resize(2 * vertices);
+    const std::pair<const aiVector3D*, std::vector<float>*> sets[] = {
+        {mesh->mTextureCoords[0], &out.texCoords},
+        {secondSet != 0 && secondSet < AI_MAX_NUMBER_OF_TEXTURECOORDS ? mesh->mTextureCoords[secondSet] : nullptr,
+         &out.texCoords1}};
+    for (const auto& [uvs, into] : sets) {
+        if (uvs == nullptr)
+            continue;
+        into->resize(2 * vertices);
         for (size_t i = 0; i < vertices; ++i) {
-            out.texCoords[2 * i + 0] = uvs[i].x;
-            out.texCoords[2 * i + 1] = uvs[i].y;
+            (*into)[2 * i + 0] = uvs[i].x;
+            (*into)[2 * i + 1] = uvs[i].y;
         }
     }
     if (const aiColor4D* colours = mesh->mColors[0]) {
@@ -171,15 +179,21 @@ void copyTangents(const aiMesh* mesh, ModelMesh& out)
     }
 }
 
-// Tangents for a mesh whose material has a normal map: the file's, or made.
+// Tangents for a mesh whose material has a normal map: the file's, or made
+// along the texture coordinates the map reads.
 void giveTangents(ModelMesh& mesh, const ModelMaterial& material, const aiMesh* imported = nullptr)
 {
     if (material.normalTexture < 0 || !canCarryTangents(mesh))
         return;
     if (imported != nullptr)
         copyTangents(imported, mesh);
+    const bool secondSet = material.mappings[2].uvSet == 1 && !mesh.texCoords1.empty();
+    if (secondSet)
+        std::swap(mesh.texCoords, mesh.texCoords1);
     if (mesh.tangents.empty())
         generateTangents(mesh);
+    if (secondSet)
+        std::swap(mesh.texCoords, mesh.texCoords1);
 }
 
 // The importer's own idea of how far it is, for the progress line.
@@ -200,10 +214,14 @@ private:
 };
 
 // Each mesh the viewer can draw, converted, to `take` with its index in the
-// file; a line in `notes` for each it cannot.
-void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materials, std::vector<std::string>& notes,
+// file, carrying the second set of texture coordinates its material reads
+// (`secondSets`, by material); a line in `notes` for each it cannot draw,
+// and for each material whose meshes lack that set.
+void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materials,
+                   const std::vector<unsigned>& secondSets, std::vector<std::string>& notes,
                    const std::function<void(unsigned, ModelMesh&&)>& take)
 {
+    std::vector<char> setMissed(materials.size(), 0);
     const unsigned fallbackMaterial = static_cast<unsigned>(materials.size() - 1);
     const std::string format = sourceFormat(file);
     const bool linearColours = format.rfind("glTF", 0) == 0;
@@ -227,7 +245,13 @@ void convertMeshes(const aiScene* file, const std::vector<ModelMaterial>& materi
             continue;
         }
         const unsigned material = mesh->mMaterialIndex < fallbackMaterial ? mesh->mMaterialIndex : fallbackMaterial;
-        ModelMesh converted = convertMesh(mesh, perFace, material);
+        const unsigned secondSet = material < secondSets.size() ? secondSets[material] : 0;
+        ModelMesh converted = convertMesh(mesh, perFace, material, secondSet);
+        if (secondSet != 0 && converted.texCoords1.empty() && !setMissed[material]) {
+            setMissed[material] = 1;
+            notes.push_back("Mesh " + printable(mesh->mName.C_Str()) + " has no texture coordinate set " +
+                            std::to_string(secondSet) + ", which its material reads; set 0 is read instead");
+        }
         if (!linearColours)
             decodeSrgbColours(converted.colours);
         if (stl && perFace == 3)
@@ -276,14 +300,16 @@ bool sendWithinBudget(ModelData& model, std::vector<TextureSource>& sources, Tra
 // A model past the draw budget: every mesh converted before any is sent,
 // for the budget merges them. The importer's copy of each goes as soon as
 // it is converted, so that the model is not held twice.
-bool sendMerged(Assimp::Importer& importer, std::vector<ModelMaterial> materials, const Placements& walk,
+bool sendMerged(Assimp::Importer& importer, std::vector<ModelMaterial> materials,
+                const std::vector<unsigned>& secondSets, std::vector<std::string> notes, const Placements& walk,
                 const PlacementLimits& limits, std::vector<TextureSource>& sources, TransferWriter& out)
 {
     const std::unique_ptr<aiScene> file(importer.GetOrphanedScene());
     ModelData model;
     model.materials = std::move(materials);
+    model.notes = std::move(notes);
     std::vector<int> convertedAt(file->mNumMeshes, -1);
-    convertMeshes(file.get(), model.materials, model.notes, [&](unsigned index, ModelMesh&& mesh) {
+    convertMeshes(file.get(), model.materials, secondSets, model.notes, [&](unsigned index, ModelMesh&& mesh) {
         convertedAt[index] = static_cast<int>(model.meshes.size());
         model.meshes.push_back(std::move(mesh));
         delete file->mMeshes[index];
@@ -324,21 +350,22 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     }
 
     TextureSources textures([file, &path](const std::string& name) { return importedImage(file, name, path); });
-    std::vector<ModelMaterial> materials =
-        readMaterials(file, textures, files == nullptr ? gltfEmissiveStrengths(path) : std::vector<float>());
+    std::vector<ModelMaterial> materials = readMaterials(
+        file, textures, files == nullptr ? gltfMaterialExtras(path) : std::vector<GltfMaterialExtras>());
+    std::vector<std::string> notes;
+    const std::vector<unsigned> secondSets = settleUvSets(materials, notes);
     sources = std::move(textures.sources);
     const PlacementLimits limits;
     const Placements walk = meshPlacements(file, limits);
     if (!withinDrawBudget(walk.placements.size(), file->mNumMeshes, materials.size(), sources.size()))
-        return sendMerged(importer, std::move(materials), walk, limits, sources, out);
+        return sendMerged(importer, std::move(materials), secondSets, std::move(notes), walk, limits, sources, out);
     for (const TextureSource& source : sources)
         out.texture(source.texture);
     for (const ModelMaterial& material : materials)
         out.material(material);
-    std::vector<std::string> notes;
     std::vector<int> sentMesh(file->mNumMeshes, -1);
     int sent = 0;
-    convertMeshes(file, materials, notes, [&](unsigned index, ModelMesh&& mesh) {
+    convertMeshes(file, materials, secondSets, notes, [&](unsigned index, ModelMesh&& mesh) {
         out.mesh(mesh);
         sentMesh[index] = sent++;
     });

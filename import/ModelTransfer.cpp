@@ -20,8 +20,9 @@ constexpr size_t maxPieceBytes = maxTextBytes + 64;
 constexpr size_t arrayStep = 1 << 20;
 constexpr long long maxImageSide = 16384;
 constexpr long long maxImagePixels = 1LL << 28;
-// A mesh record's arrays: positions, normals, texture coordinates, colours, indices, tangents.
-constexpr int meshArrayCount = 6;
+// A mesh record's arrays: positions, normals, texture coordinates, colours, indices, tangents, the second
+// set of texture coordinates.
+constexpr int meshArrayCount = 7;
 
 enum Tag : char {
     noteTag = 'N',
@@ -46,7 +47,8 @@ bool validMesh(const ModelMesh& mesh, size_t materials)
     if (vertices > 0xffffffffu || (!mesh.normals.empty() && mesh.normals.size() != 3 * vertices) ||
         (!mesh.texCoords.empty() && mesh.texCoords.size() != 2 * vertices) ||
         (!mesh.colours.empty() && mesh.colours.size() != 4 * vertices) ||
-        (!mesh.tangents.empty() && mesh.tangents.size() != 4 * vertices))
+        (!mesh.tangents.empty() && mesh.tangents.size() != 4 * vertices) ||
+        (!mesh.texCoords1.empty() && mesh.texCoords1.size() != 2 * vertices))
         return false;
     return std::all_of(mesh.indices.begin(), mesh.indices.end(), [vertices](unsigned i) { return i < vertices; });
 }
@@ -119,6 +121,21 @@ void applyNumbers(const MaterialNumbers& numbers, ModelMaterial& material)
                              ? static_cast<AlphaMode>(numbers.alphaMode)
                              : AlphaMode::opaque;
     material.alphaCutoff = cleanFactor(numbers.alphaCutoff, 0.0f, 1.0f, 0.5f);
+}
+
+// Whether every mapping is one the viewer can set up; a transform that is
+// not finite is dropped.
+bool cleanMappings(ModelMaterial& material)
+{
+    for (TextureMapping& mapping : material.mappings) {
+        const auto wrapKnown = [](TextureWrap wrap) { return wrap <= TextureWrap::mirroredRepeat; };
+        if (mapping.uvSet > 1 || !wrapKnown(mapping.wrapU) || !wrapKnown(mapping.wrapV) ||
+            mapping.magnify > TextureFilter::linear || mapping.minify > TextureFilter::linearMipmapLinear)
+            return false;
+        if (!std::all_of(mapping.transform, mapping.transform + 6, [](float v) { return std::isfinite(v); }))
+            std::copy_n(TextureMapping().transform, 6, mapping.transform);
+    }
+    return true;
 }
 
 } // namespace
@@ -200,14 +217,14 @@ bool TransferWriter::material(const ModelMaterial& material)
     const MaterialNumbers numbers = numbersOf(material);
     return tag(materialTag) && bytes(&material.diffuse[0], 4 * sizeof(float)) &&
            u32(static_cast<unsigned>(material.texture)) && u32(material.twoSided ? 1 : 0) &&
-           bytes(&numbers, sizeof numbers);
+           bytes(&numbers, sizeof numbers) && bytes(material.mappings.data(), sizeof material.mappings);
 }
 
 bool TransferWriter::mesh(const ModelMesh& mesh)
 {
     return tag(meshTag) && text(mesh.name) && u32(static_cast<unsigned>(mesh.primitive)) && u32(mesh.material) &&
            array(mesh.positions) && array(mesh.normals) && array(mesh.texCoords) && array(mesh.colours) &&
-           array(mesh.indices) && array(mesh.tangents);
+           array(mesh.indices) && array(mesh.tangents) && array(mesh.texCoords1);
 }
 
 bool TransferWriter::placement(const ModelPlacement& placement)
@@ -473,11 +490,13 @@ bool TransferReader::materialRecord(Cursor& in)
     unsigned twoSided = 0;
     MaterialNumbers numbers;
     if (!in.bytes(&material.diffuse[0], 4 * sizeof(float)) || !in.u32(texture) || !in.u32(twoSided) ||
-        !in.bytes(&numbers, sizeof numbers))
+        !in.bytes(&numbers, sizeof numbers) || !in.bytes(material.mappings.data(), sizeof material.mappings))
         return false;
     material.texture = static_cast<int>(texture);
     material.twoSided = twoSided != 0;
     applyNumbers(numbers, material);
+    if (!cleanMappings(material))
+        return cut("a material reads a texture in no known way");
     for (int slot = 0; slot < materialTextureSlots; ++slot) {
         const int named = textureSlot(material, slot);
         if (named >= static_cast<int>(model.textures.size()) || named < -1)
@@ -548,7 +567,7 @@ bool TransferReader::startArray(unsigned long long count)
         else if (meshArrays == 4)
             array.indices = &mesh.indices;
         else
-            array.floats = &mesh.tangents;
+            array.floats = meshArrays == 5 ? &mesh.tangents : &mesh.texCoords1;
     } else {
         array.bytes = &image.pixels;
         most = 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height);

@@ -122,7 +122,7 @@ private:
     // The mesh or image record whose arrays are coming: its tag, 0 between records.
     char open = 0;
     ModelMesh mesh;
-    int meshArrays = 0; // of the mesh's six, those read
+    int meshArrays = 0; // of the mesh's seven, those read
     ModelImage image;
     unsigned imageTexture = 0;
     bool filling = false;

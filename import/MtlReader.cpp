@@ -21,17 +21,23 @@ constexpr size_t maxLibraryNotes = 8;
 const char* const greyMaterials = "; its materials show the default grey";
 
 // The file named by a map statement after its options ("-s 1 1 1 name");
-// `bumpScale`, where given, takes the value of -bm.
-std::string mapFileName(Cursor line, float* bumpScale = nullptr)
+// `bumpScale` takes the value of -bm and `clamp` that of -clamp, where given.
+std::string mapFileName(Cursor line, float* bumpScale = nullptr, bool* clamp = nullptr)
 {
     static const std::map<std::string_view, int> arguments = {
-        {"-blendu", 1}, {"-blendv", 1}, {"-boost", 1}, {"-cc", 1},   {"-clamp", 1},
+        {"-blendu", 1}, {"-blendv", 1}, {"-boost", 1}, {"-cc", 1},
         {"-imfchan", 1}, {"-mm", 2},    {"-texres", 1}, {"-type", 1}, {"-colorspace", 1}};
     for (;;) {
         Cursor before = line;
         const std::string_view option = line.word();
         if (option.size() < 2 || option[0] != '-')
             return before.rest();
+        if (option == "-clamp") {
+            const std::string_view value = line.word();
+            if (clamp != nullptr)
+                *clamp = value == "on";
+            continue;
+        }
         if (option == "-bm") {
             float scale = 1.0f;
             if (line.number(scale) && bumpScale != nullptr)
@@ -172,11 +178,14 @@ void readMaterialText(const char* text, size_t size, MaterialLibrary& library)
         MaterialMaps& maps = library.maps[static_cast<size_t>(current)];
         if (std::string* map = mapOf(keyword, maps)) {
             float scale = 1.0f;
-            const std::string name = mapFileName(line, &scale);
+            bool clamp = false;
+            const std::string name = mapFileName(line, &scale, &clamp);
             if (!name.empty()) {
                 *map = name;
                 if (map == &maps.bump)
                     maps.bumpScale = scale;
+                const int slot = map == &maps.colour ? 0 : map == &maps.bump ? 2 : map == &maps.emission ? 4 : 1;
+                maps.clamped[slot] = clamp;
             }
             return;
         }
@@ -219,6 +228,9 @@ std::vector<ModelMaterial> settledMaterials(const MaterialLibrary& library, std:
         // colour beside a map does not put the map out.
         if (material.emissiveTexture >= 0 && (!maps.hasEmission || material.emissive == glm::vec3(0.0f)))
             material.emissive = glm::vec3(1.0f);
+        for (int slot = 0; slot < materialTextureSlots; ++slot)
+            if (maps.clamped[slot] && textureSlot(material, slot) >= 0)
+                material.mappings[slot].wrapU = material.mappings[slot].wrapV = TextureWrap::clampToEdge;
     }
     return materials;
 }

@@ -40,6 +40,9 @@ struct MaterialMaps {
     bool hasRoughness = false; // Pr
     bool hasMetalness = false; // Pm
     bool hasEmission = false;  // Ke
+    // By ModelMaterial's texture slot: a map given with "-clamp on", not
+    // repeated past the edges of its coordinates' unit square.
+    bool clamped[materialTextureSlots] = {};
 };
 
 // The materials of every library read so far, by name, with their maps.

@@ -102,6 +102,7 @@ unsigned copyVertex(ModelMesh& mesh, size_t v)
     copy(mesh.normals, 3);
     copy(mesh.texCoords, 2);
     copy(mesh.colours, 4);
+    copy(mesh.texCoords1, 2);
     return static_cast<unsigned>(index);
 }
 

@@ -160,6 +160,7 @@ void renderGeometryPass()
         }
         object->draw();
     }
+    Material::releaseSamplers();
     // After the model, so that the ground is shaded only where it shows.
     if (renderer->stage != nullptr)
         renderer->stage->drawGround();
@@ -177,6 +178,7 @@ void renderGeometryPass()
     glColorMaski(2, GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     for (const auto& [depth, object] : seeThrough)
         object->draw();
+    Material::releaseSamplers();
     glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glColorMaski(2, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
@@ -187,6 +189,7 @@ void renderGeometryPass()
     const glm::mat4 viewProjection = camera->projection * camera->view;
     for (const auto& [depth, object] : seeThrough)
         drawDepth(*object, viewProjection * object->modelMatrix, 0.1f);
+    Material::releaseSamplers();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 

@@ -65,8 +65,11 @@ void drawDepth(const scene::SceneObject& object, const glm::mat4& mvp, float see
     if (cutOut) {
         setUniform(program.program, "baseAlpha", material->baseColour.a);
         setUniform(program.program, "alphaCutoff", material->cutOut ? material->alphaCutoff : seeThroughCutoff);
+        setUniform(program.program, "uvSet", material->uvSets[0]);
+        setUniform(program.program, "uvTransform", material->uvTransforms[0]);
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, material->texture->id);
+        material->bindColourSampler();
     }
     const bool twoSided = material != nullptr && material->twoSided;
     if (twoSided)
@@ -92,6 +95,7 @@ void renderShadowMap()
         // A see-through surface casts where it is at least half opaque.
         for (const scene::SceneObject* object : sceneObjects)
             drawDepth(*object, shadowLight->computeLightMVP(false, object->modelMatrix), 0.5f);
+        Material::releaseSamplers();
     }
     shadowLight->shadowBlur->apply(target.depthTexture);
 }

@@ -7,6 +7,8 @@
 #include "gpu/ShaderProgram.h"
 #include "render/RenderPass.h"
 
+#include <glm/glm.hpp>
+
 ShadowMapTarget::ShadowMapTarget()
 {
     depthProgram = new ShaderProgram("Shader/ShadowMappingVertex.glsl", "Shader/ShadowMappingFragment.glsl");
@@ -50,6 +52,10 @@ ShaderProgram& ShadowMapTarget::cutOutProgram()
                                    "#define ALPHA_CUTOUT 1\n");
         glUseProgram(cutOut->program);
         glUniform1i(glGetUniformLocation(cutOut->program, "colorTexture"), 0);
+        // What a surface without a second set or a transform reads.
+        glUniform1i(glGetUniformLocation(cutOut->program, "uvSet"), 0);
+        const glm::mat3 identity(1.0f);
+        glUniformMatrix3fv(glGetUniformLocation(cutOut->program, "uvTransform"), 1, GL_FALSE, &identity[0][0]);
         glUseProgram(0);
     }
     return *cutOut;

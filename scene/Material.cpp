@@ -8,7 +8,24 @@
 #include "gpu/Uniforms.h"
 #include "render/ShadowLight.h"
 
+#include <string>
 #include <utility>
+
+namespace {
+
+// The sampler each texture slot's unit has bound, so that a frame of
+// thousands of draws binds only what changes.
+GLuint boundSamplers[Material::textureSlots] = {};
+
+void bindSampler(int slot, GLuint sampler)
+{
+    if (boundSamplers[slot] == sampler)
+        return;
+    glBindSampler(static_cast<GLuint>(Material::slotUnits[slot]), sampler);
+    boundSamplers[slot] = sampler;
+}
+
+} // namespace
 
 Material::Material(ShaderProgram* shaderProgram, Texture* texture) : shaderProgram(shaderProgram), texture(texture) {}
 
@@ -65,4 +82,24 @@ void Material::bindSurface() const
         glBindTexture(GL_TEXTURE_2D, texture->id);
     }
     glActiveTexture(GL_TEXTURE0);
+    for (int slot = 0; slot < textureSlots; ++slot)
+        bindSampler(slot, samplers[slot]);
+    if (!readsUvMappings)
+        return;
+    for (int slot = 0; slot < textureSlots; ++slot) {
+        const std::string at = "[" + std::to_string(slot) + "]";
+        setUniform(program, ("uvSets" + at).c_str(), uvSets[slot]);
+        setUniform(program, ("uvTransforms" + at).c_str(), uvTransforms[slot]);
+    }
+}
+
+void Material::bindColourSampler() const
+{
+    bindSampler(0, samplers[0]);
+}
+
+void Material::releaseSamplers()
+{
+    for (int slot = 0; slot < textureSlots; ++slot)
+        bindSampler(slot, 0);
 }

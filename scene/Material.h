@@ -1,6 +1,7 @@
 // A scene object's shader program and colour texture, with its lighting constants.
 #pragma once
 
+#include <GL/glew.h>
 #include <glm/glm.hpp>
 
 class ShaderProgram;
@@ -40,10 +41,23 @@ public:
     bool cutOut = false;
     bool seeThrough = false;
     float alphaCutoff = 0.5f;
+    // How each texture is read, by slot (import::ModelMaterial's order:
+    // colour, surface, normal, occlusion, emissive): the sampler object its
+    // unit reads through (0: the texture's own parameters), its set of
+    // texture coordinates (0 or 1) and their transform, which the program
+    // reads where it is built to (`readsUvMappings`).
+    static constexpr int textureSlots = 5;
+    GLuint samplers[textureSlots] = {};
+    int uvSets[textureSlots] = {};
+    glm::mat3 uvTransforms[textureSlots] = {glm::mat3(1.0f), glm::mat3(1.0f), glm::mat3(1.0f), glm::mat3(1.0f),
+                                            glm::mat3(1.0f)};
+    bool readsUvMappings = false;
 
     // The texture units the model programs read each texture from.
     enum Unit : int { colourUnit = 0, shadowUnit = 1, surfaceUnit = 2, normalUnit = 3, occlusionUnit = 4,
                       emissiveUnit = 5, environmentUnit = 6 };
+    static constexpr Unit slotUnits[textureSlots] = {colourUnit, surfaceUnit, normalUnit, occlusionUnit,
+                                                     emissiveUnit};
 
     Material(ShaderProgram* shaderProgram, Texture* texture);
     ~Material();
@@ -56,6 +70,12 @@ public:
     void setLightUniforms();
 
     // A model surface's factors into the current program, and its textures
-    // onto their units, for the next draw.
+    // and samplers onto their units, for the next draw.
     void bindSurface() const;
+    // The colour texture's sampler alone onto its unit, for the depth
+    // passes that cut the holes of its alpha.
+    void bindColourSampler() const;
+    // The units' samplers back to none, for the passes after the model's
+    // that read other textures on the same units.
+    static void releaseSamplers();
 };

@@ -64,6 +64,7 @@ void deleteMeshArrays(MeshArrays& arrays)
     delete[] arrays.texCoords;
     delete[] arrays.colours;
     delete[] arrays.tangents;
+    delete[] arrays.texCoords1;
     delete[] arrays.indices;
     arrays = MeshArrays();
 }

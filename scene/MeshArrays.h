@@ -20,6 +20,7 @@ struct MeshArrays {
     float* texCoords = nullptr; // likewise
     float* colours = nullptr; // null: the mesh has none
     float* tangents = nullptr; // four a vertex (see import::ModelMesh), or null: the mesh has none
+    float* texCoords1 = nullptr; // a second set, or null: no texture reads one
     unsigned* indices = nullptr;
 };
 

@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "base/Printable.h"
+#include "gpu/Sampler.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Texture.h"
 #include "gpu/Uniforms.h"
@@ -59,8 +60,8 @@ template <typename T> T* copyOf(const std::vector<T>& values)
 // culling still removes the faces turned away (the tangents need nothing:
 // the program turns their bitangent over with the placement). Normals and
 // texture coordinates the mesh lacks stay null: the program reads its
-// constants.
-scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored)
+// constants. The second set goes only where a texture reads it.
+scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored, bool secondSet)
 {
     scene::MeshArrays arrays;
     arrays.vertexCount = static_cast<unsigned>(mesh.vertexCount());
@@ -71,6 +72,8 @@ scene::MeshArrays arraysFor(const import::ModelMesh& mesh, bool mirrored)
     arrays.texCoords = copyOf(mesh.texCoords);
     arrays.colours = copyOf(mesh.colours);
     arrays.tangents = copyOf(mesh.tangents);
+    if (secondSet)
+        arrays.texCoords1 = copyOf(mesh.texCoords1);
     arrays.indices = copyOf(mesh.indices);
     if (mirrored && mesh.primitive == import::Primitive::triangles)
         for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3)
@@ -139,11 +142,60 @@ Texture* pictureOf(const import::ModelData& model, const std::vector<Texture*>& 
     return image >= 0 ? pictures[static_cast<size_t>(image)] : nullptr;
 }
 
+// The sampler object of `mapping` (0 for the texture's own parameters).
+GLuint samplerOf(const import::TextureMapping& mapping)
+{
+    const auto wrap = [](import::TextureWrap mode) {
+        return mode == import::TextureWrap::clampToEdge      ? GL_CLAMP_TO_EDGE
+               : mode == import::TextureWrap::mirroredRepeat ? GL_MIRRORED_REPEAT
+                                                             : GL_REPEAT;
+    };
+    const GLint filters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST,
+                             GL_NEAREST_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_LINEAR};
+    SamplerSettings settings;
+    settings.wrapS = wrap(mapping.wrapU);
+    settings.wrapT = wrap(mapping.wrapV);
+    settings.minFilter = filters[static_cast<unsigned>(mapping.minify)];
+    settings.magFilter = filters[static_cast<unsigned>(mapping.magnify)];
+    return sharedSampler(settings);
+}
+
+// Each texture `material` shows read as `surface` says, on `mesh`: a
+// second set the mesh lacks reads set 0 (the import said so in a line).
+void readMappings(const import::ModelMaterial& surface, const import::ModelMesh& mesh, Material& material)
+{
+    const Texture* shown[Material::textureSlots] = {material.texture, material.surfaceTexture,
+                                                    material.normalTexture, material.occlusionTexture,
+                                                    material.emissiveTexture};
+    for (int slot = 0; slot < Material::textureSlots; ++slot) {
+        const import::TextureMapping& mapping = surface.mappings[slot];
+        if (shown[slot] == nullptr)
+            continue;
+        material.samplers[slot] = samplerOf(mapping);
+        material.uvSets[slot] = mapping.uvSet == 1 && !mesh.texCoords1.empty() ? 1 : 0;
+        const float* t = mapping.transform;
+        material.uvTransforms[slot] = glm::mat3(t[0], t[1], 0.0f, t[2], t[3], 0.0f, t[4], t[5], 1.0f);
+        material.readsUvMappings = material.readsUvMappings || material.uvSets[slot] != 0 || mapping.transformed();
+    }
+}
+
+bool readsSecondSet(const Material& material)
+{
+    return std::any_of(std::begin(material.uvSets), std::end(material.uvSets), [](int set) { return set == 1; });
+}
+
+// Whether two slots read their textures alike: the same coordinates through the same sampler.
+bool readAlike(const Material& material, int slot, int other)
+{
+    return material.samplers[slot] == material.samplers[other] && material.uvSets[slot] == material.uvSets[other] &&
+           material.uvTransforms[slot] == material.uvTransforms[other];
+}
+
 // The #define lines of the maps a surface's program reads.
 std::string mapDefinitions(const Material& material, bool pictured)
 {
-    const bool occlusionInSurface =
-        material.occlusionTexture != nullptr && material.occlusionTexture == material.surfaceTexture;
+    const bool occlusionInSurface = material.occlusionTexture != nullptr &&
+                                    material.occlusionTexture == material.surfaceTexture && readAlike(material, 1, 3);
     const std::pair<bool, const char*> maps[] = {
         {pictured, "BASE_COLOUR_MAP"},
         {material.surfaceTexture != nullptr, "SURFACE_MAP"},
@@ -157,6 +209,10 @@ std::string mapDefinitions(const Material& material, bool pictured)
     for (const auto& [shown, name] : maps)
         if (shown)
             lines += std::string("#define ") + name + " 1\n";
+    if (material.readsUvMappings)
+        lines += "#define UV_MAPPINGS 1\n";
+    if (readsSecondSet(material))
+        lines += "#define SECOND_UV_SET 1\n";
     return lines;
 }
 
@@ -189,6 +245,10 @@ Material* surfaceMaterial(const import::ModelData& model, const std::vector<Text
     material->normalTexture = mesh.tangents.empty() ? nullptr : pictureOf(model, pictures, surface.normalTexture, mesh);
     material->occlusionTexture = pictureOf(model, pictures, surface.occlusionTexture, mesh);
     material->emissiveTexture = pictureOf(model, pictures, surface.emissiveTexture, mesh);
+    // The placeholder is never read: its unit keeps the default sampler.
+    material->texture = picture;
+    readMappings(surface, mesh, *material);
+    material->texture = picture != nullptr ? picture : colourTexture(glm::vec4(1.0f));
     material->shaderProgram = modelProgram(mapDefinitions(*material, picture != nullptr));
     return material;
 }
@@ -270,12 +330,13 @@ std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, st
         const import::ModelMesh& mesh = model.meshes[placement.mesh];
         Material* material = surfaceMaterial(model, pictures, mesh);
         const bool mirrored = glm::determinant(glm::mat3(placement.transform)) < 0.0f;
-        auto* object = new scene::StaticSceneObject(placement.transform, arraysFor(mesh, mirrored), material);
+        auto* object = new scene::StaticSceneObject(placement.transform,
+                                                    arraysFor(mesh, mirrored, readsSecondSet(*material)), material);
         object->releaseArraysButPositions();
         objects.push_back(object);
         if (--placementsLeft[placement.mesh] == 0)
             model.meshes[placement.mesh] =
-                import::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}, {}};
+                import::ModelMesh{mesh.name, mesh.primitive, mesh.material, {}, {}, {}, {}, {}, {}, {}};
         pointsOrLines = pointsOrLines || model.meshes[placement.mesh].primitive != import::Primitive::triangles;
     }
     if (pointsOrLines)

@@ -56,6 +56,7 @@ SceneObject::~SceneObject()
     glDeleteBuffers(1, &texCoordBuffer);
     glDeleteBuffers(1, &colourBuffer);
     glDeleteBuffers(1, &tangentBuffer);
+    glDeleteBuffers(1, &texCoord1Buffer);
     glDeleteVertexArrays(1, &vao);
     delete[] positions;
     delete[] indices;
@@ -63,6 +64,7 @@ SceneObject::~SceneObject()
     delete[] texCoords;
     delete[] colours;
     delete[] tangents;
+    delete[] texCoords1;
     delete material; // and its program, unless shared; the texture belongs to the cache
 }
 
@@ -73,11 +75,13 @@ void SceneObject::releaseArraysButPositions()
     delete[] texCoords;
     delete[] colours;
     delete[] tangents;
+    delete[] texCoords1;
     indices = nullptr;
     normals = nullptr;
     texCoords = nullptr;
     colours = nullptr;
     tangents = nullptr;
+    texCoords1 = nullptr;
 }
 
 void SceneObject::uploadMesh(const aiMesh* mesh)
@@ -102,6 +106,7 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
     indices = arrays.indices;
     colours = arrays.colours;
     tangents = arrays.tangents;
+    texCoords1 = arrays.texCoords1;
     primitive = arrays.indicesPerFace == 1 ? GL_POINTS : arrays.indicesPerFace == 2 ? GL_LINES : GL_TRIANGLES;
 
     if (vertexCount > 0 && positions != nullptr) {
@@ -124,6 +129,8 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
         colourBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), colours);
     if (tangents != nullptr)
         tangentBuffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 4 * sizeof(float), tangents);
+    if (texCoords1 != nullptr)
+        texCoord1Buffer = makeBuffer(GL_ARRAY_BUFFER, vertexCount * 2 * sizeof(float), texCoords1);
 
     const GLuint program = material->shaderProgram->program;
     glGenVertexArrays(1, &vao);
@@ -139,6 +146,8 @@ void SceneObject::uploadArrays(const MeshArrays& arrays)
         pointAttribute(program, "colour", colourBuffer, 4);
     if (tangentBuffer != 0)
         pointAttribute(program, "tangent", tangentBuffer, 4);
+    if (texCoord1Buffer != 0)
+        pointAttribute(program, "uv1", texCoord1Buffer, 2);
     // The vertex array goes first so that it keeps the element buffer.
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

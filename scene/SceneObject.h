@@ -37,6 +37,9 @@ public:
     // The middle of the mesh's bounds, in object space: where see-through
     // surfaces are sorted by their distance from the eye.
     glm::vec3 centre{0.0f};
+    // Those whose textures read a second set of coordinates carry it (0 and null otherwise).
+    float* texCoords1 = nullptr;
+    GLuint texCoord1Buffer = 0;
 
     // Takes ownership of `material`; `mesh` is only read during construction.
     SceneObject(const glm::mat4& modelMatrix, Material* material, const aiMesh* mesh);

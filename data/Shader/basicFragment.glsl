@@ -40,6 +40,10 @@
 //   irradianceConstant, irradianceLinear, irradianceQuadratic: the light a
 //     white matte surface returns from the surroundings, as zonal harmonics
 //     of its normal's elevation (see render/Environment.h).
+//   With UV_MAPPINGS each texture slot (colour, surface, normal, occlusion,
+//     emissive) reads the set of texture coordinates uvSets names, texCoord
+//     or with SECOND_UV_SET texCoord1, through its transform uvTransforms
+//     (see slotUv); otherwise every one reads texCoord as it is.
 //   environmentTable (unit 6): the surroundings' radiance prefiltered by
 //     roughness, by the reflection's elevation across (x) and the roughness
 //     up (y), ENVIRONMENT_ELEVATION_STEPS by ENVIRONMENT_ROUGHNESS_STEPS
@@ -101,6 +105,13 @@ in vec4 vertexColour;
 #ifdef NORMAL_MAP
 in vec3 viewTangent;
 in vec3 viewBitangent;
+#endif
+#ifdef SECOND_UV_SET
+in vec2 texCoord1;
+#endif
+#ifdef UV_MAPPINGS
+uniform int uvSets[5];
+uniform mat3 uvTransforms[5];
 #endif
 
 layout(location = 0) out vec4 fragColor;
@@ -271,11 +282,32 @@ vec3 sunlight(vec3 n, vec3 v, vec3 l, vec3 diffuseColour, vec3 f0, vec3 f90, flo
     return reflected * (sunIrradiance * nl) * lightColor;
 }
 
+// The texture slots, in the order of import::ModelMaterial's textures.
+const int colourSlot = 0;
+const int surfaceSlot = 1;
+const int normalSlot = 2;
+const int occlusionSlot = 3;
+const int emissiveSlot = 4;
+
+// The coordinates a texture slot reads.
+vec2 slotUv(int slot)
+{
+#ifdef UV_MAPPINGS
+    vec2 uv = texCoord;
+#ifdef SECOND_UV_SET
+    uv = uvSets[slot] == 1 ? texCoord1 : uv;
+#endif
+    return (uvTransforms[slot] * vec3(uv, 1.0)).xy;
+#else
+    return texCoord;
+#endif
+}
+
 void main()
 {
     vec4 base = baseColourFactor * vertexColour;
 #ifdef BASE_COLOUR_MAP
-    base *= texture(colorTexture, texCoord);
+    base *= texture(colorTexture, slotUv(colourSlot));
 #endif
 #ifdef ALPHA_MASK
     if (base.a < alphaCutoff)
@@ -291,7 +323,7 @@ void main()
     float specularWeight = specularStrength;
     float occlusion = 1.0;
 #ifdef SURFACE_MAP
-    vec4 surface = texture(surfaceTexture, texCoord);
+    vec4 surface = texture(surfaceTexture, slotUv(surfaceSlot));
     roughness *= surface.g;
     metal *= surface.b;
     specularWeight *= surface.a;
@@ -300,7 +332,7 @@ void main()
 #endif
 #endif
 #ifdef OCCLUSION_MAP
-    occlusion = mix(1.0, texture(occlusionTexture, texCoord).r, occlusionStrength);
+    occlusion = mix(1.0, texture(occlusionTexture, slotUv(occlusionSlot)).r, occlusionStrength);
 #endif
     roughness = clamp(roughness, smoothest, 1.0);
 
@@ -311,8 +343,15 @@ void main()
 #ifdef NORMAL_MAP
     // The back of a two-sided surface is the mirror image of its front:
     // the whole frame turns over with it.
-    vec3 mapped = texture(normalTexture, texCoord).xyz * 2.0 - 1.0;
+    vec3 mapped = texture(normalTexture, slotUv(normalSlot)).xyz * 2.0 - 1.0;
     mapped.xy *= normalScale;
+#ifdef UV_MAPPINGS
+    // The map's x and y lie along its own transformed coordinates, the
+    // tangent frame along the mesh's: turned back (and mirrored back) into
+    // that frame, at the map's length.
+    mat2 turn = mat2(uvTransforms[normalSlot]);
+    mapped.xy = inverse(turn) * mapped.xy * sqrt(abs(determinant(turn)));
+#endif
     vec3 bumped = side * (viewTangent * mapped.x + viewBitangent * mapped.y + geometric * mapped.z);
     n = dot(bumped, bumped) > 1e-20 ? normalize(bumped) : n;
 #endif
@@ -337,7 +376,7 @@ void main()
 
     vec3 emission = emissiveFactor;
 #ifdef EMISSIVE_MAP
-    emission *= texture(emissiveTexture, texCoord).rgb;
+    emission *= texture(emissiveTexture, slotUv(emissiveSlot)).rgb;
 #endif
     colour += emission;
     colour = clamp(colour, 0.0, brightest);

@@ -7,7 +7,8 @@
 //   RGBA a vertex, linear, white where the mesh has none; and with a normal
 //   map (NORMAL_MAP), tangent (4): object space, the direction of
 //   increasing u in xyz and in w (+1 or -1) the side of the normal the
-//   direction of increasing v lies on.
+//   direction of increasing v lies on. With SECOND_UV_SET, uv1 (5): the
+//   second set of texture coordinates, which some of its textures read.
 // modelMatrix: object to world. MVMatrix, NormalMVMatrix: object to camera
 //   space for points and normals. MVPMatrix: object to clip space.
 //   lightMVP: object to the shadow map's [0, 1] texture space (biased) with
@@ -31,6 +32,10 @@ layout(location = 4) in vec4 tangent;
 out vec3 viewTangent;
 out vec3 viewBitangent;
 #endif
+#ifdef SECOND_UV_SET
+layout(location = 5) in vec2 uv1;
+out vec2 texCoord1;
+#endif
 
 uniform mat4 modelMatrix;
 uniform mat4 NormalMVMatrix;
@@ -52,6 +57,9 @@ void main()
     viewPosition = (MVMatrix * objectPosition).xyz;
     viewNormal = mat3(NormalMVMatrix) * normal;
     texCoord = uv;
+#ifdef SECOND_UV_SET
+    texCoord1 = uv1;
+#endif
 #ifdef MODEL_SURFACES
     vertexColour = clamp(colour, 0.0, 1.0);
 #endif

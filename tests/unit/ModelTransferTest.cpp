@@ -298,6 +298,14 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     sent.emissiveTexture = 3;
     sent.alphaMode = import::AlphaMode::mask;
     sent.alphaCutoff = 0.3f;
+    import::TextureMapping& mapping = sent.mappings[2];
+    mapping.uvSet = 1;
+    mapping.wrapU = import::TextureWrap::clampToEdge;
+    mapping.wrapV = import::TextureWrap::mirroredRepeat;
+    mapping.magnify = import::TextureFilter::nearest;
+    mapping.minify = import::TextureFilter::nearestMipmapLinear;
+    const float turned[6] = {0.0f, -0.5f, 0.5f, 0.0f, 0.0f, 1.0f};
+    std::copy_n(turned, 6, mapping.transform);
     const auto send = [](const import::ModelMaterial& material, const import::ModelMesh& mesh,
                          import::ColourSpace normalSpace, ModelData& model) {
         Stream stream;
@@ -316,6 +324,7 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     };
     import::ModelMesh mesh = triangle(0);
     mesh.tangents = {1, 0, 0, 1, 1, 0, 0, -1, 1, 0, 0, 1};
+    mesh.texCoords1 = {0.5f, 0.5f, 1, 0.5f, 0.5f, 1};
 
     ModelData model;
     ASSERT_EQ(send(sent, mesh, import::ColourSpace::linear, model).outcome, Outcome::complete);
@@ -333,6 +342,8 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
                                 got.emissiveTexture}),
               (std::vector<int>{0, 1, 2, 1, 3}));
     EXPECT_EQ(model.meshes.at(0).tangents, mesh.tangents);
+    EXPECT_TRUE(got.mappings == sent.mappings);
+    EXPECT_EQ(model.meshes.at(0).texCoords1, mesh.texCoords1);
 
     import::ModelMaterial wild = sent;
     wild.metallic = std::nanf("");
@@ -340,6 +351,7 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     wild.emissive = glm::vec3(INFINITY, -1.0f, 1e30f);
     wild.alphaMode = static_cast<import::AlphaMode>(7);
     wild.alphaCutoff = std::nanf("");
+    wild.mappings[0].transform[4] = std::nanf("");
     ModelData clamped;
     ASSERT_EQ(send(wild, mesh, import::ColourSpace::linear, clamped).outcome, Outcome::complete);
     EXPECT_EQ(clamped.materials.at(0).metallic, 0.0f);
@@ -347,6 +359,22 @@ TEST(ModelTransfer, MaterialsArriveWholeAndWithinWhatTheLightingTakes)
     EXPECT_EQ(clamped.materials.at(0).emissive, glm::vec3(0.0f, 0.0f, 65504.0f));
     EXPECT_EQ(clamped.materials.at(0).alphaMode, import::AlphaMode::opaque);
     EXPECT_EQ(clamped.materials.at(0).alphaCutoff, 0.5f);
+    EXPECT_FALSE(clamped.materials.at(0).mappings[0].transformed()) << "a transform that is not finite is dropped";
+
+    // What the GL would refuse, or read past a buffer for, ends the stream.
+    for (const auto& [unknown, why] : std::vector<std::pair<std::function<void(import::TextureMapping&)>, const char*>>{
+             {[](import::TextureMapping& m) { m.wrapV = static_cast<import::TextureWrap>(7); }, "a wrap mode"},
+             {[](import::TextureMapping& m) { m.magnify = import::TextureFilter::linearMipmapLinear; }, "a filter"},
+             {[](import::TextureMapping& m) { m.uvSet = 2; }, "a third set"}}) {
+        import::ModelMaterial odd = sent;
+        unknown(odd.mappings[4]);
+        ModelData refused;
+        EXPECT_EQ(send(odd, mesh, import::ColourSpace::linear, refused).outcome, Outcome::cut) << why;
+    }
+    import::ModelMesh shortSet = mesh;
+    shortSet.texCoords1.pop_back();
+    ModelData wrongSet;
+    EXPECT_EQ(send(sent, shortSet, import::ColourSpace::linear, wrongSet).outcome, Outcome::cut);
 
     ModelData wrongSpace;
     EXPECT_EQ(send(sent, mesh, import::ColourSpace::srgb, wrongSpace).outcome, Outcome::cut);
