@@ -18,11 +18,11 @@ struct GltfTextureTransform {
     int texCoord = -1; // the set read instead of the one the texture names; -1: none given
 };
 
-// What the importer of this version leaves out of a glTF material or gets
-// wrong. It reads the emissive colour but not
-// KHR_materials_emissive_strength, which scales it past 1; and it passes
-// KHR_texture_transform on without its texCoord, and in a form of its own
-// whose rotation does not agree with the files' sample renderings.
+// What the importer of this version leaves out of a glTF material. It
+// reads the emissive colour but not KHR_materials_emissive_strength, which
+// scales it past 1; and it passes KHR_texture_transform on without its
+// texCoord, recast about the texture's centre in a form of its own that
+// would have to be undone: it is read here as the file writes it.
 struct GltfMaterialExtras {
     float emissiveStrength = 1.0f;
     GltfTextureTransform transforms[materialTextureSlots]; // by ModelMaterial's texture slot

@@ -105,7 +105,6 @@ struct TextureMapping {
     float transform[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
 
     bool transformed() const;
-    bool sampledAsDefault() const;
     bool operator==(const TextureMapping& other) const;
     bool operator!=(const TextureMapping& other) const { return !(*this == other); }
 };
@@ -117,12 +116,6 @@ inline bool TextureMapping::transformed() const
         if (transform[i] != plain.transform[i])
             return true;
     return false;
-}
-
-inline bool TextureMapping::sampledAsDefault() const
-{
-    const TextureMapping plain;
-    return wrapU == plain.wrapU && wrapV == plain.wrapV && magnify == plain.magnify && minify == plain.minify;
 }
 
 inline bool TextureMapping::operator==(const TextureMapping& other) const

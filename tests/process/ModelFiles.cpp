@@ -157,16 +157,21 @@ std::map<std::string, std::string> gltfFiles(const std::string& stem, const Gltf
         files[stem + ".gltf"] = json;
         files[stem + ".bin"] = buffer;
     } else {
-        pad(json, ' ');
-        std::string glb;
-        append<std::uint32_t>(glb, {0x46546C67u, 2u, static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + buffer.size())});
-        append<std::uint32_t>(glb, {static_cast<std::uint32_t>(json.size()), 0x4E4F534Au});
-        glb += json;
-        append<std::uint32_t>(glb, {static_cast<std::uint32_t>(buffer.size()), 0x004E4942u});
-        glb += buffer;
-        files[stem + ".glb"] = glb;
+        files[stem + ".glb"] = glbFile(json, buffer);
     }
     return files;
+}
+
+std::string glbFile(std::string json, std::string buffer)
+{
+    pad(json, ' ');
+    pad(buffer, '\0');
+    std::string glb;
+    append<std::uint32_t>(glb, {0x46546C67u, 2u, static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + buffer.size())});
+    append<std::uint32_t>(glb, {static_cast<std::uint32_t>(json.size()), 0x4E4F534Au});
+    glb += json;
+    append<std::uint32_t>(glb, {static_cast<std::uint32_t>(buffer.size()), 0x004E4942u});
+    return glb + buffer;
 }
 
 GltfModel sphere(int segments, int rings)

@@ -46,6 +46,9 @@ enum class GltfLayout {
 // The files of `stem` in `layout`: name to bytes.
 std::map<std::string, std::string> gltfFiles(const std::string& stem, const GltfModel& model, GltfLayout layout);
 
+// A GLB of `json` and its binary buffer (both padded as the layout needs).
+std::string glbFile(std::string json, std::string buffer);
+
 // A 2 x 2 square in the z = 0 plane facing +z, toward the start view, with
 // its picture's top-left corner at the square's top-left corner.
 GltfModel squareFacingTheViewer();

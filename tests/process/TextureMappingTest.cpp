@@ -85,22 +85,14 @@ std::string glb(const QuadModel& model)
     for (size_t i = 0; i < model.images.size(); ++i)
         images += (i == 0 ? "" : ",") + std::string(R"({"bufferView":)") + std::to_string(view(model.images[i])) +
                   R"(,"mimeType":"image/png"})";
-    while (buffer.size() % 4 != 0)
-        buffer += '\0';
-    std::string json = R"({"asset":{"version":"2.0"},"extensionsUsed":["KHR_texture_transform"],"scene":0,)"
-                       R"("scenes":[{"nodes":[)" + scene + R"(]}],"nodes":[)" + nodes + R"(],"meshes":[)" + meshes +
-                       R"(],"materials":[)" + materials + R"(],"textures":[)" + model.textures + R"(],"images":[)" +
-                       images + R"(],"samplers":[)" + model.samplers + R"(],"buffers":[{"byteLength":)" +
-                       std::to_string(buffer.size()) + R"(}],"bufferViews":[)" + views + R"(],"accessors":[)" +
-                       accessors + "]}";
-    while (json.size() % 4 != 0)
-        json += ' ';
-    std::string bytes;
-    append<std::uint32_t>(bytes, {0x46546C67u, 2u, static_cast<std::uint32_t>(28 + json.size() + buffer.size())});
-    append<std::uint32_t>(bytes, {static_cast<std::uint32_t>(json.size()), 0x4E4F534Au});
-    bytes += json;
-    append<std::uint32_t>(bytes, {static_cast<std::uint32_t>(buffer.size()), 0x004E4942u});
-    return bytes + buffer;
+    const std::string json =
+        R"({"asset":{"version":"2.0"},"extensionsUsed":["KHR_texture_transform"],"scene":0,)"
+        R"("scenes":[{"nodes":[)" + scene + R"(]}],"nodes":[)" + nodes + R"(],"meshes":[)" + meshes +
+        R"(],"materials":[)" + materials + R"(],"textures":[)" + model.textures + R"(],"images":[)" + images +
+        R"(],"samplers":[)" + model.samplers + R"(],"buffers":[{"byteLength":)" +
+        std::to_string((buffer.size() + 3) / 4 * 4) + R"(}],"bufferViews":[)" + views + R"(],"accessors":[)" +
+        accessors + "]}";
+    return glbFile(json, buffer);
 }
 
 // A matte material showing texture `index` as its base colour, `info` added to its texture reference.

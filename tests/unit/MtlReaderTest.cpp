@@ -188,4 +188,19 @@ TEST(TextureRecipe, OpacityJoinsTheColour)
     EXPECT_EQ(made.pixels, (std::vector<unsigned char>{255, 255, 255, 7}));
 }
 
+// "-clamp on" keeps a map from repeating, along both axes, and that map
+// alone; "-clamp off" is the default.
+TEST_F(MtlReader, AClampedMapIsNotRepeated)
+{
+    write("model.mtl", "newmtl decal\nmap_Kd -clamp on -s 1 1 1 label.png\nmap_Ke -clamp off glow.png\n"
+                       "map_Bump bumps.png\n");
+    const import::ObjModel model = read("mtllib model.mtl\nusemtl decal\n" + triangle);
+    const import::ModelMaterial& decal = model.materials.at(0);
+    EXPECT_EQ(model.textures.at(static_cast<size_t>(decal.texture)).names, std::vector<std::string>{"label.png"});
+    EXPECT_EQ(decal.mappings[0].wrapU, import::TextureWrap::clampToEdge);
+    EXPECT_EQ(decal.mappings[0].wrapV, import::TextureWrap::clampToEdge);
+    for (int slot = 1; slot < import::materialTextureSlots; ++slot)
+        EXPECT_TRUE(decal.mappings[static_cast<size_t>(slot)] == import::TextureMapping()) << slot;
+}
+
 } // namespace
