@@ -122,7 +122,8 @@ void advanceFrame(float dt, bool pollInput)
 void runFrame(float dt, Screenshots* screenshots)
 {
     advanceFrame(dt, true);
-    renderFrame();
+    // A saved frame has the whole render size, moving or not.
+    renderFrame(screenshots != nullptr && screenshots->pending() ? FrameDetail::whole : FrameDetail::followCamera);
     if (screenshots != nullptr)
         screenshots->saveIfWanted();
     glfwSwapBuffers(window);
@@ -260,6 +261,10 @@ int runViewer(const ViewerOptions& options)
     // A model's camera also tilts, pans, reframes and saves pictures into the
     // folder the viewer was started in.
     modelControls = !options.scenePath.empty();
+    // A drag, a turn of the wheel, the tour: a model's frames while the
+    // camera moves are drawn smaller, so that the view follows the hand.
+    if (modelControls)
+        renderer->drawMovingFramesAt(movingRenderScale);
     Screenshots screenshots(options.startFolder);
     saveScreenshot = [&screenshots] { screenshots.want(); };
     if (renderer->stage != nullptr)
