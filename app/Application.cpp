@@ -151,17 +151,13 @@ void shutdown()
 
 void drawFrames(int frames, float step)
 {
-    for (int frame = 0; frame < frames; ++frame) {
+    // Only the last frame is seen: the ones before it would only move the
+    // clock, which needs no drawing (no pass keeps anything from one frame
+    // to the next).
+    for (int frame = 0; frame < frames; ++frame)
         if (step > 0.0f)
             advanceFrame(step, false);
-        renderFrame();
-        if (frame + 1 < frames) {
-            // A context with no window system has nothing to present.
-            if (window != nullptr)
-                glfwSwapBuffers(window);
-            reportGlError();
-        }
-    }
+    renderFrame(FrameDetail::whole);
     glFinish();
 }
 
@@ -198,7 +194,8 @@ int renderPicture(const ViewerOptions& options)
 }
 
 // The window, or for a picture the context to draw it in: a thumbnail is
-// drawn at the square it is fitted from.
+// drawn at the square it is fitted from, a model's picture at a size fitted
+// to it unless the settings named are the user's own.
 void openContext(const ViewerOptions& options)
 {
     if (options.outputPath.empty()) {
@@ -209,6 +206,8 @@ void openContext(const ViewerOptions& options)
     openPictureContext(options.headless, side, side, options.settingsPath, options.glDebug);
     if (side > 0)
         fitRenderToThumbnail(side);
+    else if (!options.scenePath.empty() && options.settingsPath.empty())
+        fitRenderToPicture();
 }
 
 // Once a frame, with a model: the reading under way, then the watched file.
