@@ -30,8 +30,9 @@ void fitRenderToThumbnail(int side);
 constexpr float pictureRenderScale = 1.5f;
 
 // After the context opens, before the renderer is made, for a model's
-// picture whose settings the user did not name: the render size is
-// pictureRenderScale times the picture's, within what the GL can draw.
+// picture drawn with the viewer's own settings (no --settings): the render
+// size is pictureRenderScale times the picture's, within what the GL can
+// draw.
 void fitRenderToPicture();
 
 // A picture in memory: `channels` bytes a pixel, rows bottom-up as the GL reads them.
