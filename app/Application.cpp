@@ -122,7 +122,8 @@ void advanceFrame(float dt, bool pollInput)
 void runFrame(float dt, Screenshots* screenshots)
 {
     advanceFrame(dt, true);
-    renderFrame();
+    // A saved frame has the whole render size, moving or not.
+    renderFrame(screenshots != nullptr && screenshots->pending() ? FrameDetail::whole : FrameDetail::followCamera);
     if (screenshots != nullptr)
         screenshots->saveIfWanted();
     glfwSwapBuffers(window);
@@ -150,17 +151,13 @@ void shutdown()
 
 void drawFrames(int frames, float step)
 {
-    for (int frame = 0; frame < frames; ++frame) {
+    // Only the last frame is seen: the ones before it would only move the
+    // clock, which needs no drawing (no pass keeps anything from one frame
+    // to the next).
+    for (int frame = 0; frame < frames; ++frame)
         if (step > 0.0f)
             advanceFrame(step, false);
-        renderFrame();
-        if (frame + 1 < frames) {
-            // A context with no window system has nothing to present.
-            if (window != nullptr)
-                glfwSwapBuffers(window);
-            reportGlError();
-        }
-    }
+    renderFrame(FrameDetail::whole);
     glFinish();
 }
 
@@ -197,7 +194,8 @@ int renderPicture(const ViewerOptions& options)
 }
 
 // The window, or for a picture the context to draw it in: a thumbnail is
-// drawn at the square it is fitted from.
+// drawn at the square it is fitted from, a model's picture at a size fitted
+// to it unless the settings named are the user's own.
 void openContext(const ViewerOptions& options)
 {
     if (options.outputPath.empty()) {
@@ -208,6 +206,8 @@ void openContext(const ViewerOptions& options)
     openPictureContext(options.headless, side, side, options.settingsPath, options.glDebug);
     if (side > 0)
         fitRenderToThumbnail(side);
+    else if (!options.scenePath.empty() && options.settingsPath.empty())
+        fitRenderToPicture();
 }
 
 // Once a frame, with a model: the reading under way, then the watched file.
@@ -260,6 +260,10 @@ int runViewer(const ViewerOptions& options)
     // A model's camera also tilts, pans, reframes and saves pictures into the
     // folder the viewer was started in.
     modelControls = !options.scenePath.empty();
+    // A drag, a turn of the wheel, the tour: a model's frames while the
+    // camera moves are drawn smaller, so that the view follows the hand.
+    if (modelControls)
+        renderer->drawMovingFramesAt(movingRenderScale);
     Screenshots screenshots(options.startFolder);
     saveScreenshot = [&screenshots] { screenshots.want(); };
     if (renderer->stage != nullptr)

@@ -41,17 +41,15 @@ void runFrame(float dt, Screenshots* screenshots = nullptr);
 // Releases everything initScene created, in creation order.
 void shutdown();
 
-// The frames of a picture, drawn where the renderer draws now: the clock
-// moves by `step` before each (not at all for 0), and every frame but the
-// last is presented where there is a window. Returns once the GL has
-// finished the last.
+// The frames of a picture, where the renderer draws now: the clock moves by
+// `step` before each (not at all for 0), and the last is drawn, whole.
+// Returns once the GL has finished it.
 void drawFrames(int frames, float step);
 
-// The frames of a picture, drawn where the renderer draws now (its picture
-// framebuffer, once asked): the clock moves by `step` before each (not at
-// all for 0), every frame but the last is presented, and the last is saved
-// to `path` once the GL has finished it. False, with the reason, when it
-// cannot be written.
+// The frames of a picture, as drawFrames draws them, where the renderer
+// draws now (its picture framebuffer, once asked); the last is saved to
+// `path` once the GL has finished it. False, with the reason, when it cannot
+// be written.
 bool drawPicture(int frames, float step, const std::string& path, std::string* reason = nullptr);
 
 // The whole viewer: start-up, the frame loop until the window closes, and

@@ -16,6 +16,9 @@ public:
     // Asks for the frame being drawn; it is saved once drawn, before it is shown.
     void want() { wanted = true; }
 
+    // Whether the frame being drawn is to be saved.
+    bool pending() const { return wanted; }
+
     // Saves the frame just drawn as brassfern-0001.png, or the next number
     // free in the folder, if one was asked for; says where, or why not.
     void saveIfWanted();

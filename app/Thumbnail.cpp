@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/PictureFile.h"
 #include "camera/Camera.h"
+#include "render/RenderPass.h"
 #include "render/Renderer.h"
 #include "scene/Framing.h"
 
@@ -121,6 +122,18 @@ void fitRenderToThumbnail(int side)
     const int shadowSide = std::max(512, side);
     shadowMapWidth = std::min(shadowMapWidth, shadowSide);
     shadowMapHeight = std::min(shadowMapHeight, shadowSide);
+}
+
+void fitRenderToPicture()
+{
+    int largestWidth = 0;
+    int largestHeight = 0;
+    largestRenderTarget(largestWidth, largestHeight);
+    const auto side = [](int picture, int largest) {
+        return std::min(largest, static_cast<int>(std::ceil(pictureRenderScale * static_cast<float>(picture))));
+    };
+    renderWidth = side(framebufferWidth, largestWidth);
+    renderHeight = side(framebufferHeight, largestHeight);
 }
 
 CropBox withMargin(CropBox box, double margin, int width, int height)

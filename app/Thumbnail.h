@@ -23,6 +23,18 @@ int thumbnailDrawSide(int size);
 // than 512 texels a side (the settings' size where that is smaller).
 void fitRenderToThumbnail(int side);
 
+// Render pixels a side for each picture pixel of a model's --output: the
+// final pass's linear filter then averages about two by two of them into
+// each, where 1920 x 1080 into the default 900 x 720 gave 2.1 across and 1.5
+// down, at 1.4 times the pixels.
+constexpr float pictureRenderScale = 1.5f;
+
+// After the context opens, before the renderer is made, for a model's
+// picture drawn with the viewer's own settings (no --settings): the render
+// size is pictureRenderScale times the picture's, within what the GL can
+// draw.
+void fitRenderToPicture();
+
 // A picture in memory: `channels` bytes a pixel, rows bottom-up as the GL reads them.
 struct PixelBlock {
     int width = 0;

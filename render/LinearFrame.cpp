@@ -1,7 +1,6 @@
 // The floating-point target of a model's frame, beside the geometry framebuffer's colour.
 #include "render/LinearFrame.h"
 
-#include "app/Globals.h"
 #include "base/Fatal.h"
 #include "render/RenderPass.h"
 
@@ -9,12 +8,12 @@ namespace render {
 
 namespace {
 
-// Makes `texture` at render size in `format` and attaches it as the bound
+// Makes `texture` `width` x `height` in `format` and attaches it as the bound
 // framebuffer's linear target; whether the framebuffer is then complete.
-bool attachLinear(GLuint texture, GLint format)
+bool attachLinear(GLuint texture, GLint format, int width, int height)
 {
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, renderWidth, renderHeight, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -33,7 +32,7 @@ void setDrawBuffers(GLsizei count)
 
 } // namespace
 
-LinearFrame::LinearFrame(GLuint framebuffer) : framebuffer(framebuffer)
+LinearFrame::LinearFrame(GLuint framebuffer, int width, int height) : framebuffer(framebuffer)
 {
     // Three floats in 32 bits hold radiance to three digits, at the
     // bandwidth of an eight-bit colour; half floats where that cannot be
@@ -41,7 +40,8 @@ LinearFrame::LinearFrame(GLuint framebuffer) : framebuffer(framebuffer)
     glGenTextures(1, &litTexture);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     setDrawBuffers(4);
-    if (!attachLinear(litTexture, GL_R11F_G11F_B10F) && !attachLinear(litTexture, GL_RGBA16F))
+    if (!attachLinear(litTexture, GL_R11F_G11F_B10F, width, height) &&
+        !attachLinear(litTexture, GL_RGBA16F, width, height))
         fatal({targetFailure}, -1);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

@@ -18,10 +18,10 @@ class LinearFrame {
 public:
     GLuint litTexture = 0; // linear radiance, render size
 
-    // Attaches the linear target to the geometry framebuffer `framebuffer`;
-    // an incomplete framebuffer ends the process with the target failure
-    // line.
-    explicit LinearFrame(GLuint framebuffer);
+    // Attaches the linear target, `width` x `height`, to the geometry
+    // framebuffer `framebuffer` of that size; an incomplete framebuffer ends
+    // the process with the target failure line.
+    LinearFrame(GLuint framebuffer, int width, int height);
     // Takes it off again.
     ~LinearFrame();
     LinearFrame(const LinearFrame&) = delete;

@@ -101,6 +101,11 @@ float blurRadius(float blurSize)
     return std::max(8.0f * std::sqrt(std::max(blurSize, 0.0f)), 0.5f);
 }
 
+float scaledBlurSize(float blurSize, float scale)
+{
+    return blurSize * scale * scale;
+}
+
 int blurTapCount(float blurSize)
 {
     return static_cast<int>(std::clamp(std::floor(blurRadius(blurSize)), 1.0f, 12.0f));

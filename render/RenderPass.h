@@ -69,6 +69,10 @@ ShaderProgram* buildProgram(const char* vertexPath, const char* fragmentPath);
 float blurRadius(float blurSize);
 int blurTapCount(float blurSize);
 
+// The blurSize whose radius is `scale` times blurSize's: the same blur
+// across a picture drawn at `scale` of the size.
+float scaledBlurSize(float blurSize, float scale);
+
 // What a blur pass reads: an image of its target's size, or a larger one
 // that it downsamples on the way.
 enum class BlurSource { TargetSize, Larger };

@@ -94,7 +94,7 @@ Stage::Stage()
     setUniform(program, "shadowMap", 1);
     glUseProgram(0);
 
-    linearFrame = new LinearFrame(renderer->framebuffer);
+    linearFrame = new LinearFrame(renderer->framebuffer, renderer->width, renderer->height);
     renderer->linearColorTexture = linearFrame->litTexture;
     const EnvironmentLight& light = modelEnvironment();
     glGenTextures(1, &environmentTexture);

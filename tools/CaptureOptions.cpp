@@ -56,6 +56,10 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
             noGround = true;
             continue;
         }
+        if (flag == "--moving") {
+            moving = true;
+            continue;
+        }
         if (!flag.empty() && flag[0] != '-') {
             if (!modelPath.empty()) {
                 error = "one model at a time: " + flag;
@@ -106,6 +110,10 @@ bool CaptureOptions::parse(const std::vector<std::string>& args, std::string& er
         return true;
     if (haveEye != haveAt) {
         error = "--eye and --at go together";
+        return false;
+    }
+    if (moving && benchFrames == 0) {
+        error = "--moving goes with --bench";
         return false;
     }
     freeCamera = haveEye;

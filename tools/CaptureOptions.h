@@ -22,6 +22,7 @@ struct CaptureOptions {
     float tourTime = -1.0f; // below 0: no tour replay
     float dt = pictureFrameSeconds;
     int benchFrames = 0; // above 0: time this many frames after the warm-up ones
+    bool moving = false; // the timed frames turn the camera as a drag does
     std::string modelPath; // empty: the built-in scene
     bool noGround = false; // a model without the ground under it
     bool help = false;
@@ -31,7 +32,7 @@ struct CaptureOptions {
 
     static constexpr const char* usage =
         "usage: brassfern-capture [--eye X,Y,Z --at X,Y,Z] [--tour-time T] [--dt S] [--frames N] "
-        "[--effects SDB] [--window WxH] [--bench N] [--no-ground] --out FILE.png [MODEL]";
+        "[--effects SDB] [--window WxH] [--bench N [--moving]] [--no-ground] --out FILE.png [MODEL]";
 
     static constexpr const char* helpText =
         "usage: brassfern-capture [options] [MODEL]\n"
@@ -53,6 +54,9 @@ struct CaptureOptions {
         "  --window WxH       window size instead of the settings' one\n"
         "  --bench N          time N frames after five warm-up ones and print the\n"
         "                     start-up split and each pass's GPU time\n"
+        "  --moving           with --bench: the camera turns in every frame after the\n"
+        "                     first, as a drag turns it, and the viewer's moving frames\n"
+        "                     are timed\n"
         "  --no-ground        MODEL without the ground under it\n"
         "\n"
         "Without --eye, --at and --tour-time the picture shows the start view. Shaders,\n"

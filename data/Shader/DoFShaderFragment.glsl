@@ -67,9 +67,16 @@ float nearWeight(vec2 nearRamp, vec2 uv)
 const vec2 ring[8] = vec2[](vec2(1.0, 0.0), vec2(0.7071068, 0.7071068), vec2(0.0, 1.0), vec2(-0.7071068, 0.7071068),
                             vec2(-1.0, 0.0), vec2(-0.7071068, -0.7071068), vec2(0.0, -1.0), vec2(0.7071068, -0.7071068));
 
+// NEAR_RING_TEXELS: the ring's reach in the near layer's texels, defined by
+// the program's builder where the blur is narrower in texels than that
+// (a frame drawn smaller, with the blur scaled to reach as far across it).
+#ifndef NEAR_RING_TEXELS
+#define NEAR_RING_TEXELS 3.0
+#endif
+
 float nearCoverage(vec2 nearRamp, float centreWeight)
 {
-    vec2 reach = 3.0 / vec2(textureSize(nearTexture, 0));
+    vec2 reach = NEAR_RING_TEXELS / vec2(textureSize(nearTexture, 0));
     float sum = centreWeight;
     for (int k = 0; k < 8; ++k)
         sum += nearWeight(nearRamp, texCoord + reach * ring[k]);

@@ -1,14 +1,13 @@
 // Bright pass and blur at an eighth of the render size, combined with the image at full size.
 #include "render/effects/Bloom.h"
 
-#include "app/Globals.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
 #include "render/RenderPass.h"
 
 namespace render {
 
-Bloom::Bloom()
+Bloom::Bloom(int width, int height, float scale) : ScreenSpaceEffect(width, height, scale)
 {
     brightPassProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BrightPassFragment.glsl");
     setUniform(brightPassProgram->program, "threshold", thresholdLuminance);
@@ -16,17 +15,17 @@ Bloom::Bloom()
                                                 "#define LINEAR_SOURCE 1\n");
     glUseProgram(linearBrightPassProgram->program);
     setUniform(linearBrightPassProgram->program, "threshold", linearThreshold);
-    blurHorizontalProgram = buildBlurProgram(true, blurSizeFactor);
-    blurVerticalProgram = buildBlurProgram(false, blurSizeFactor);
+    blurHorizontalProgram = buildBlurProgram(true, scaledBlurSize(blurSizeFactor, scale));
+    blurVerticalProgram = buildBlurProgram(false, scaledBlurSize(blurSizeFactor, scale));
     bloomProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BloomFragment.glsl");
     setUniform(bloomProgram->program, "bloomFactor", bloomFactor);
 
-    const int smallWidth = renderWidth / sizeDivisor;
-    const int smallHeight = renderHeight / sizeDivisor;
+    const int smallWidth = width / sizeDivisor;
+    const int smallHeight = height / sizeDivisor;
     buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &brightTexture}}, brightFbo);
     buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &blurHorizontalTexture}}, blurHorizontalFbo);
     buildRenderTarget(smallWidth, smallHeight, {{GL_RGB, &blurVerticalTexture}}, blurVerticalFbo);
-    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
+    buildRenderTarget(width, height, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 Bloom::~Bloom()
@@ -48,7 +47,7 @@ GLuint Bloom::apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint, GLuin
     // A model's frame glows from its linear radiance, before the tone curve
     // has brought everything bright to nearly the same white.
     const bool linear = sceneIsLinear && sceneColorTexture != 0;
-    glViewport(0, 0, renderWidth / sizeDivisor, renderHeight / sizeDivisor);
+    glViewport(0, 0, width / sizeDivisor, height / sizeDivisor);
     drawFullScreenPass(brightFbo, linear ? *linearBrightPassProgram : *brightPassProgram,
                        {{linear ? sceneColorTexture : inputTexture, "colorTexture"}}, quadVao, quadIndexCount);
     drawFullScreenPass(blurHorizontalFbo, *blurHorizontalProgram, {{brightTexture, "colorTexture"}}, quadVao,
@@ -56,7 +55,7 @@ GLuint Bloom::apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint, GLuin
     drawFullScreenPass(blurVerticalFbo, *blurVerticalProgram, {{blurHorizontalTexture, "colorTexture"}}, quadVao,
                        quadIndexCount);
 
-    glViewport(0, 0, renderWidth, renderHeight);
+    glViewport(0, 0, width, height);
     drawFullScreenPass(outputFbo, *bloomProgram,
                        {{inputTexture, "colorTexture"}, {blurVerticalTexture, "blurTexture"}}, quadVao,
                        quadIndexCount);

@@ -34,7 +34,7 @@ public:
     GLuint outputFbo = 0;
     GLuint outputTexture = 0;
 
-    Bloom();
+    Bloom(int width, int height, float scale);
     ~Bloom() override;
 
     GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,

@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "camera/Camera.h"
+#include "gpu/ShaderConstants.h"
 #include "gpu/ShaderProgram.h"
 #include "gpu/Uniforms.h"
 #include "render/RenderPass.h"
@@ -25,7 +26,8 @@ glm::vec4 computeFocusRange(const glm::vec3& cameraPosition)
     return glm::vec4(x, f, z, w);
 }
 
-DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
+DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW, int width, int height, float scale)
+    : ScreenSpaceEffect(width, height, scale)
 {
     layerProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFLayerSeparationFragment.glsl");
     setUniform(layerProgram->program, "range", glm::vec4(rangeX, rangeY, rangeZ, rangeW));
@@ -34,22 +36,25 @@ DoF::DoF(float rangeX, float rangeY, float rangeZ, float rangeW)
     setUniform(layerProgram->program, "clear_color", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
 
     // The horizontal pass reads the full-size image into a smaller target.
-    blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
-    blurVerticalProgram = buildBlurProgram(false, blurSize);
+    blurHorizontalProgram = buildBlurProgram(true, scaledBlurSize(blurSize, scale), BlurSource::Larger);
+    blurVerticalProgram = buildBlurProgram(false, scaledBlurSize(blurSize, scale));
 
-    compositeProgram = buildProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl");
+    // The near layer's coverage is gathered as far out as its blur reaches.
+    compositeProgram = new ShaderProgram("Shader/BlurHorizontalVertex.glsl", "Shader/DoFShaderFragment.glsl",
+                                         scale == 1.0f ? "" : "#define NEAR_RING_TEXELS " + glslFloat(3.0f * scale) + "\n");
+    glUseProgram(compositeProgram->program);
     setUniform(compositeProgram->program, "range", glm::vec4(rangeX, rangeY, rangeZ, rangeW));
     setUniform(compositeProgram->program, "near_plane", Camera::nearPlane);
     setUniform(compositeProgram->program, "far_plane", Camera::farPlane);
 
-    const int blurWidth = renderWidth / blurDivisor;
-    const int blurHeight = renderHeight / blurDivisor;
-    buildRenderTarget(renderWidth, renderHeight, {{GL_RGBA, &nearLayerTexture}, {GL_RGBA, &farLayerTexture}}, layerFbo);
+    const int blurWidth = width / blurDivisor;
+    const int blurHeight = height / blurDivisor;
+    buildRenderTarget(width, height, {{GL_RGBA, &nearLayerTexture}, {GL_RGBA, &farLayerTexture}}, layerFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &nearBlurHorizontalTexture}}, nearBlurHorizontalFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &farBlurHorizontalTexture}}, farBlurHorizontalFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &nearBlurVerticalTexture}}, nearBlurVerticalFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &farBlurVerticalTexture}}, farBlurVerticalFbo);
-    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
+    buildRenderTarget(width, height, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 DoF::~DoF()
@@ -74,11 +79,11 @@ GLuint DoF::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint, GLui
         setUniform(program, "range", range);
     };
 
-    glViewport(0, 0, renderWidth, renderHeight);
+    glViewport(0, 0, width, height);
     drawFullScreenPass(layerFbo, *layerProgram, {{inputTexture, "colorTexture"}, {depthTexture, "depthTexture"}},
                        quadVao, quadIndexCount, setRange);
 
-    glViewport(0, 0, renderWidth / blurDivisor, renderHeight / blurDivisor);
+    glViewport(0, 0, width / blurDivisor, height / blurDivisor);
     drawFullScreenPass(nearBlurHorizontalFbo, *blurHorizontalProgram, {{nearLayerTexture, "colorTexture"}}, quadVao,
                        quadIndexCount);
     drawFullScreenPass(farBlurHorizontalFbo, *blurHorizontalProgram, {{farLayerTexture, "colorTexture"}}, quadVao,
@@ -88,7 +93,7 @@ GLuint DoF::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint, GLui
     drawFullScreenPass(farBlurVerticalFbo, *blurVerticalProgram, {{farBlurHorizontalTexture, "colorTexture"}},
                        quadVao, quadIndexCount);
 
-    glViewport(0, 0, renderWidth, renderHeight);
+    glViewport(0, 0, width, height);
     drawFullScreenPass(outputFbo, *compositeProgram,
                        {{depthTexture, "depthTexture"},
                         {nearBlurVerticalTexture, "nearTexture"},

@@ -35,7 +35,7 @@ public:
     GLuint outputFbo = 0;
     GLuint outputTexture = 0;
 
-    DoF(float rangeX, float rangeY, float rangeZ, float rangeW);
+    DoF(float rangeX, float rangeY, float rangeZ, float rangeW, int width, int height, float scale);
     ~DoF() override;
 
     GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,

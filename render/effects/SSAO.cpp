@@ -11,7 +11,8 @@
 
 namespace render {
 
-SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoFactor(ssaoFactor)
+SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath, int width, int height, float scale)
+    : ScreenSpaceEffect(width, height, scale), ssaoFactor(ssaoFactor)
 {
     randomTexture = new Texture(noisePath);
 
@@ -21,21 +22,21 @@ SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath) : ssaoF
     const unsigned noiseWidth = static_cast<unsigned>(randomTexture->width);
     const unsigned noiseHeight = static_cast<unsigned>(randomTexture->height);
     setUniform(ssaoProgram->program, "noiseScale",
-               glm::vec2(static_cast<float>(static_cast<unsigned>(renderWidth) / noiseWidth),
-                         static_cast<float>(static_cast<unsigned>(renderHeight) / noiseHeight)));
+               glm::vec2(static_cast<float>(static_cast<unsigned>(width) / noiseWidth),
+                         static_cast<float>(static_cast<unsigned>(height) / noiseHeight)));
 
     // The horizontal pass reads the full-size image into a smaller target.
-    blurHorizontalProgram = buildBlurProgram(true, blurSize, BlurSource::Larger);
-    blurVerticalProgram = buildBlurProgram(false, blurSize);
+    blurHorizontalProgram = buildBlurProgram(true, scaledBlurSize(blurSize, scale), BlurSource::Larger);
+    blurVerticalProgram = buildBlurProgram(false, scaledBlurSize(blurSize, scale));
     blendProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/BlendSSAOFragment.glsl");
     setUniform(blendProgram->program, "ssaoFactor", ssaoFactor);
 
-    const int blurWidth = renderWidth / blurDivisor;
-    const int blurHeight = renderHeight / blurDivisor;
-    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &occlusionTexture}}, occlusionFbo);
+    const int blurWidth = width / blurDivisor;
+    const int blurHeight = height / blurDivisor;
+    buildRenderTarget(width, height, {{GL_RGB, &occlusionTexture}}, occlusionFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &blurHorizontalTexture}}, blurHorizontalFbo);
     buildRenderTarget(blurWidth, blurHeight, {{GL_RGB, &blurVerticalTexture}}, blurVerticalFbo);
-    buildRenderTarget(renderWidth, renderHeight, {{GL_RGB, &outputTexture}}, outputFbo);
+    buildRenderTarget(width, height, {{GL_RGB, &outputTexture}}, outputFbo);
 }
 
 SSAO::~SSAO()
@@ -61,7 +62,7 @@ GLuint SSAO::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint norm
     // must not darken the image.
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
 
-    glViewport(0, 0, renderWidth, renderHeight);
+    glViewport(0, 0, width, height);
     drawFullScreenPass(occlusionFbo, *ssaoProgram,
                        {{randomTexture->id, "randTexture"},
                         {depthTexture, "depthTexture"},
@@ -71,13 +72,13 @@ GLuint SSAO::apply(GLuint inputTexture, GLuint, GLuint depthTexture, GLuint norm
                            setUniform(program, "PMatrix", camera->projection);
                        });
 
-    glViewport(0, 0, renderWidth / blurDivisor, renderHeight / blurDivisor);
+    glViewport(0, 0, width / blurDivisor, height / blurDivisor);
     drawFullScreenPass(blurHorizontalFbo, *blurHorizontalProgram, {{occlusionTexture, "colorTexture"}}, quadVao,
                        quadIndexCount);
     drawFullScreenPass(blurVerticalFbo, *blurVerticalProgram, {{blurHorizontalTexture, "colorTexture"}}, quadVao,
                        quadIndexCount);
 
-    glViewport(0, 0, renderWidth, renderHeight);
+    glViewport(0, 0, width, height);
     drawFullScreenPass(outputFbo, *blendProgram,
                        {{inputTexture, "colorTexture"}, {blurVerticalTexture, "ssaoTexture"}}, quadVao,
                        quadIndexCount);

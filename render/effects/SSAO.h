@@ -29,7 +29,7 @@ public:
     GLuint outputTexture = 0;
     Texture* randomTexture = nullptr;
 
-    SSAO(float radius, float ssaoFactor, const std::string& noisePath);
+    SSAO(float radius, float ssaoFactor, const std::string& noisePath, int width, int height, float scale);
     ~SSAO() override;
 
     GLuint apply(GLuint inputTexture, GLuint sceneColorTexture, GLuint depthTexture, GLuint normalTexture,

@@ -1,6 +1,7 @@
 // Whole frames of a small scene: the shadow on the ground and what each effect does to the picture.
 #include "GlTest.h"
 
+#include "app/Application.h"
 #include "app/Globals.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
@@ -197,6 +198,22 @@ TEST_F(FrameGL, WindowShrunkToNothingAndRestoredDrawsTheSamePictureAgain)
         EXPECT_TRUE(std::all_of(glm::value_ptr(camera->projection), glm::value_ptr(camera->projection) + 16,
                                 [](float v) { return std::isfinite(v); }));
     }
+}
+
+// A picture of N frames draws only the last: during the tour, whose camera
+// moves every frame, it is the very picture the frame loop shows N frames in.
+TEST_F(FrameGL, PictureOfSeveralFramesIsTheLastFrameTheLoopDraws)
+{
+    renderer->effectEnabled = {true, true, true};
+    for (int frame = 0; frame < 3; ++frame) {
+        advanceFrame(pictureFrameSeconds, false);
+        renderFrame();
+    }
+    const Image looped = Image::ofWindow();
+    resetControls();
+    totalTime = 0.0f;
+    drawFrames(3, pictureFrameSeconds);
+    EXPECT_EQ(Image::ofWindow().rgb, looped.rgb);
 }
 
 } // namespace

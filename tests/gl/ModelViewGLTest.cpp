@@ -7,12 +7,16 @@
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
+#include "render/PassObserver.h"
 #include "render/Renderer.h"
 #include "render/Stage.h"
 #include "scene/Framing.h"
 
 #include <GLFW/glfw3.h>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <map>
 #include <fstream>
 #include <thread>
 
@@ -151,6 +155,86 @@ TEST_F(ModelViewGL, DroppedFileReplacesTheModelFramedOnItsGroundAndABrokenOneCha
     }
     renderFrame();
     EXPECT_EQ(Image::ofWindow().rgb, shown.rgb);
+}
+
+// The size of what each pass of a frame drew into: the viewport it ended
+// with and the colour target bound then.
+struct TargetSizes : render::PassObserver {
+    std::map<render::Pass, std::pair<glm::ivec2, glm::ivec2>> sizes;
+    void begin(render::Pass) override {}
+    void end(render::Pass pass) override
+    {
+        if (pass < render::Pass::Geometry || pass > render::Pass::Bloom)
+            return;
+        GLint viewport[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        GLint texture = 0;
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                                              GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &texture);
+        glm::ivec2 target(0);
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &target.x);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &target.y);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        sizes[pass] = {glm::ivec2(viewport[2], viewport[3]), target};
+    }
+    // Every pass from the geometry to the bloom drew `size` into a target of that size.
+    void expectAll(glm::ivec2 size) const
+    {
+        for (render::Pass pass : {render::Pass::Geometry, render::Pass::Ssao, render::Pass::DepthOfField,
+                                  render::Pass::Bloom}) {
+            ASSERT_EQ(sizes.count(pass), 1u) << render::passNames[static_cast<int>(pass)];
+            EXPECT_EQ(sizes.at(pass).first, size) << render::passNames[static_cast<int>(pass)] << " viewport";
+            EXPECT_EQ(sizes.at(pass).second, size) << render::passNames[static_cast<int>(pass)] << " target";
+        }
+    }
+};
+
+float meanDifference(const Image& a, const Image& b)
+{
+    double sum = 0.0;
+    for (size_t i = 0; i < a.rgb.size(); ++i)
+        sum += std::abs(a.rgb[i] - b.rgb[i]);
+    return static_cast<float>(sum / static_cast<double>(a.rgb.size()));
+}
+
+// While the camera moves, every target of the frame is the smaller one, and
+// the picture is the same view, only coarser, filling the whole window. The
+// first frame after the camera rests is whole again, exactly as if no moving
+// frame had ever been drawn, and a frame to be saved is whole even in motion.
+TEST_F(ModelViewGL, MovingFramesAreSmallerAndTheFirstStillFrameIsWholeAgain)
+{
+    renderer->effectEnabled = {true, true, true};
+    renderer->drawMovingFramesAt(movingRenderScale);
+    const glm::ivec2 whole(renderWidth, renderHeight);
+    const glm::ivec2 small(std::lround(renderWidth * movingRenderScale), std::lround(renderHeight * movingRenderScale));
+    ASSERT_EQ(glm::ivec2(renderer->movingWidth(), renderer->movingHeight()), small);
+    TargetSizes observed;
+    render::passObserver = &observed;
+    const Camera start = *camera;
+    renderFrame();
+    observed.expectAll(whole);
+    const Image first = Image::ofWindow();
+
+    drag(GLFW_MOUSE_BUTTON_LEFT, 0.0, 40.0);
+    observed.sizes.clear();
+    renderFrame();
+    observed.expectAll(small);
+    const Image moving = Image::ofWindow();
+    renderFrame();
+    observed.expectAll(whole);
+    const Image rested = Image::ofWindow();
+    EXPECT_NE(moving.rgb, rested.rgb);
+    EXPECT_LT(meanDifference(moving, rested), 4.5f) << "the coarse frame is not the same picture";
+
+    *camera = start;
+    renderFrame(FrameDetail::whole);
+    observed.expectAll(whole);
+    *camera = start;
+    renderFrame();
+    observed.expectAll(whole);
+    render::passObserver = nullptr;
+    EXPECT_EQ(Image::ofWindow().rgb, first.rgb);
 }
 
 } // namespace

@@ -26,6 +26,7 @@ TEST(CaptureOptions, BadArgumentListsFailWithAReason)
         {{"--dt", "0"}, "bad value for --dt: 0"},
         {{"--eye", "1,2,3"}, "--eye and --at go together"},
         {{"--eye", "1,2,3", "--at", "0,7,0", "--tour-time", "3"}, "--eye/--at and --tour-time exclude each other"},
+        {{"--moving", "model.glb"}, "--moving goes with --bench"},
     };
     for (const Case& c : cases) {
         CaptureOptions options;
@@ -50,6 +51,11 @@ TEST(CaptureOptions, GoodArgumentListsSetWhatTheyName)
     EXPECT_EQ(options.eye, glm::vec3(1.0f, 2.5f, -3.0f));
     EXPECT_EQ(std::make_tuple(options.frames, options.dt, options.outPath),
               std::make_tuple(5, 0.5f, std::string("shot.png")));
+
+    CaptureOptions moving;
+    ASSERT_TRUE(moving.parse({"--bench", "8", "--moving", "model.glb"}, error)) << error;
+    EXPECT_TRUE(moving.moving);
+    EXPECT_EQ(moving.modelPath, "model.glb");
 
     CaptureOptions tour;
     ASSERT_TRUE(tour.parse({"--tour-time", "12"}, error)) << error;
