@@ -7,6 +7,7 @@
 #include <cstring>
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace import {
 
@@ -116,6 +117,7 @@ void applyNumbers(const MaterialNumbers& numbers, ModelMaterial& material)
 } // namespace
 
 unsigned long long TransferWriter::stallAfterBytes = 0;
+void (*TransferWriter::beforeFirstTexture)() = nullptr;
 
 bool TransferWriter::flush()
 {
@@ -214,12 +216,16 @@ bool TransferWriter::geometryDone()
 
 bool TransferWriter::image(unsigned texture, const ModelImage& image)
 {
+    if (beforeFirstTexture != nullptr)
+        std::exchange(beforeFirstTexture, nullptr)();
     return tag(imageTag) && u32(texture) && u32(static_cast<unsigned>(image.width)) &&
            u32(static_cast<unsigned>(image.height)) && array(image.pixels) && flush();
 }
 
 bool TransferWriter::textureFailed(unsigned texture, const std::string& reason)
 {
+    if (beforeFirstTexture != nullptr)
+        std::exchange(beforeFirstTexture, nullptr)();
     return tag(textureFailedTag) && u32(texture) && text(reason) && flush();
 }
 
