@@ -34,6 +34,12 @@
 #endif
 #endif
 
+#ifdef __GLIBC__
+// The C library's report of a broken buffer, exported for its checked
+// functions: its message goes out as a broken heap's does.
+extern "C" [[noreturn]] void __chk_fail();
+#endif
+
 namespace import {
 
 namespace {
@@ -47,8 +53,14 @@ constexpr size_t chunkBytes = 1 << 20;
 // rather than be killed for being slow to exit: how it ended says why.
 constexpr auto exitGrace = std::chrono::seconds(1);
 
-// Import processes this viewer has started, for the tests' stall.
+// Import processes this viewer has started, for the tests' stall and abort.
 int importsStarted = 0;
+
+// What the viewer keeps of what the process writes on its standard output
+// and error (the C library's last words as it aborts, a library's warnings):
+// lines, each cut to a length, up to a count; the rest is counted.
+constexpr size_t mostOutputLines = 32;
+constexpr size_t mostOutputLineBytes = 400;
 
 // Bytes of the process's memory: its address space (statm's first field) or
 // what of it is resident (the second).
@@ -109,6 +121,35 @@ void stallForTests(int import)
         TransferWriter::stallAfterBytes = bytes;
 }
 
+// A test hook, read by the import process alone (see ImportProcess.h):
+// BRASSFERN_TEST_ABORT_IMPORT="N WHEN" ends the Nth import process as the C
+// library ends one whose heap it finds broken, at `start` (before it reads
+// or sends anything), at its first `texture` (the geometry sent, the
+// texture decoded and not yet sent) or at `exit` (its whole stream sent).
+std::string abortPointForTests(int import)
+{
+    const char* setting = std::getenv("BRASSFERN_TEST_ABORT_IMPORT");
+    int which = 0;
+    char when[16] = "";
+    if (setting == nullptr || std::sscanf(setting, "%d %15s", &which, when) != 2 || which != import)
+        return "";
+    return when;
+}
+
+[[noreturn]] void abortForTests()
+{
+    // A line on standard output, then the C library's own last words on
+    // standard error, by the path its malloc checks take, and SIGABRT.
+    std::printf("import test hook: aborting\n");
+    std::fflush(stdout);
+#ifdef __GLIBC__
+    __chk_fail();
+#else
+    std::fprintf(stderr, "import test hook: abort\n");
+    std::abort();
+#endif
+}
+
 // In the child: its address space may grow by the budget, so that an
 // allocation past it fails at once (the importer turns that into a failed
 // import) instead of being noticed by the watcher only once it is touched.
@@ -136,8 +177,8 @@ private:
     unsigned long long start;
 };
 
-[[noreturn]] void runChild(const std::string& path, int writeEnd, ImportProgress* progress, const ImportBudget& budget,
-                           pid_t viewer)
+[[noreturn]] void runChild(const std::string& path, int writeEnd, int outputEnd, ImportProgress* progress,
+                           const ImportBudget& budget, pid_t viewer)
 {
     progress->residentAtStart = memoryOf(getpid(), 1);
 #ifdef __linux__
@@ -148,21 +189,38 @@ private:
 #else
     (void)viewer;
 #endif
-    // Only the stream stays open: a descriptor of the viewer's (another
-    // import's stream, above all) held here would keep its reader waiting.
-    if (writeEnd != streamDescriptor) {
-        dup2(writeEnd, streamDescriptor);
-        close(writeEnd);
-    }
+    // Only the stream and the output stay open: a descriptor of the
+    // viewer's (another import's stream, above all) held here would keep its
+    // reader waiting. Both go above the standard three first, wherever they
+    // were opened (a viewer started with its output closed gets them there).
+    const int stream = fcntl(writeEnd, F_DUPFD, streamDescriptor + 1);
+    const int output = fcntl(outputEnd, F_DUPFD, streamDescriptor + 1);
+    if (stream < 0 || output < 0 || dup2(stream, streamDescriptor) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
+        dup2(output, STDERR_FILENO) < 0)
+        _exit(1);
     closefrom(streamDescriptor + 1);
+    // Whatever the importer, the decoder or the C library says goes to the
+    // viewer, which shows it as its own lines. A C library that would write
+    // its fatal messages (a broken heap's) to the terminal instead is told
+    // to write them there too (glibc before 2.27 opened /dev/tty for them).
+    setenv("LIBC_FATAL_STDERR_", "1", 1);
     // A viewer that went away is no reason to die of a signal.
     std::signal(SIGPIPE, SIG_IGN);
     stallForTests(importsStarted);
+    const std::string abortPoint = abortPointForTests(importsStarted);
+    if (abortPoint == "start")
+        abortForTests();
+    if (abortPoint == "texture")
+        TransferWriter::beforeFirstTexture = abortForTests;
     const AddressLimit limit(budget);
     sendModel(path, streamDescriptor, progress, [&limit, progress](unsigned long long bytes) {
         limit.set(progress->bytesRead += bytes);
     });
     progress->stage = ImportProgress::finished;
+    if (abortPoint == "exit")
+        abortForTests();
+    std::cout.flush();
+    std::fflush(nullptr);
     _exit(0);
 }
 
@@ -210,6 +268,14 @@ ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget
         startFailure = std::string("cannot start the import process: ") + std::strerror(errno);
         return;
     }
+    int outputEnds[2] = {-1, -1};
+    if (pipe2(outputEnds, O_CLOEXEC) != 0) {
+        startFailure = std::string("cannot start the import process: ") + std::strerror(errno);
+        close(ends[0]);
+        close(ends[1]);
+        return;
+    }
+    fcntl(outputEnds[0], F_SETFL, fcntl(outputEnds[0], F_GETFL) | O_NONBLOCK);
     // The viewer takes the stream between its frames: it never waits on a
     // read, and the pipe holds what comes meanwhile (a megabyte, where the
     // system lets a pipe hold that much).
@@ -225,14 +291,17 @@ ImportProcess::ImportProcess(const std::string& path, const ImportBudget& budget
     ++importsStarted;
     child = fork();
     if (child == 0)
-        runChild(path, ends[1], progress, budget, viewer);
+        runChild(path, ends[1], outputEnds[1], progress, budget, viewer);
     close(ends[1]);
+    close(outputEnds[1]);
     if (child < 0) {
         close(ends[0]);
+        close(outputEnds[0]);
         startFailure = std::string("cannot start the import process: ") + std::strerror(errno);
         return;
     }
     stream = ends[0];
+    output = outputEnds[0];
     watcher = std::thread([this] { watch(); });
 }
 
@@ -241,6 +310,8 @@ ImportProcess::~ImportProcess()
     stopWatching();
     if (stream >= 0)
         close(stream);
+    if (output >= 0)
+        close(output);
     if (progress != nullptr) {
         progress->~ImportProgress();
         munmap(progress, sizeof(ImportProgress));
@@ -258,18 +329,27 @@ bool ImportProcess::receive(double seconds)
 bool ImportProcess::pump(Clock::time_point until, int idleMilliseconds)
 {
     while (!over) {
-        // A stream over before its end (complete, failed, or refused for what
-        // it held) needs nothing more from the process.
-        if (!startFailure.empty() || (reader.over() && !streamEnded)) {
+        // A stream that held what no import sends needs nothing more from
+        // the process.
+        if (!startFailure.empty() ||
+            (reader.over() && !streamEnded && reader.result.outcome == TransferResult::Outcome::cut)) {
             over = true;
             break;
         }
-        if (streamEnded) {
-            over = ended || Clock::now() - streamEndedAt > exitGrace;
+        // Its last record came, or it ended: how the process ends says
+        // whether it crashed, as it sent or after (a destructor at exit
+        // finding its heap broken). That is waited for, a little.
+        if (reader.over() || streamEnded) {
+            if (!waitingForExit) {
+                waitingForExit = true;
+                waitingSince = Clock::now();
+            }
+            over = ended || Clock::now() - waitingSince > exitGrace;
             if (over || Clock::now() >= until)
                 break;
-            std::this_thread::sleep_for(
-                std::min<Clock::duration>(std::chrono::milliseconds(idleMilliseconds), until - Clock::now()));
+            // The watcher sees the end within its interval: no longer a wait.
+            std::this_thread::sleep_for(std::min<Clock::duration>(
+                std::chrono::milliseconds(std::min(idleMilliseconds, 2)), until - Clock::now()));
             continue;
         }
         if (readSome()) {
@@ -300,7 +380,6 @@ bool ImportProcess::readSome()
         return false;
     reader.end();
     streamEnded = true;
-    streamEndedAt = Clock::now();
     return true;
 }
 
@@ -331,9 +410,11 @@ void ImportProcess::watch()
     OwnTime time(child);
     double activeSeconds = 0.0;
     for (;;) {
+        takeOutput();
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child) {
             waitStatus = status;
+            takeOutput(true);
             ended = true;
             return;
         }
@@ -341,6 +422,8 @@ void ImportProcess::watch()
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             waitStatus = status;
+            stoppedByViewer = true;
+            takeOutput(true);
             ended = true;
             return;
         }
@@ -365,6 +448,43 @@ void ImportProcess::watch()
     }
 }
 
+// Takes what the process wrote on its standard output and error, without
+// waiting: it must never wait on a full pipe. Once the process is gone,
+// `last` keeps a line it left without its end.
+void ImportProcess::takeOutput(bool last)
+{
+    char bytes[4096];
+    for (;;) {
+        const ssize_t got = output >= 0 ? read(output, bytes, sizeof bytes) : 0;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        for (ssize_t i = 0; i < got; ++i) {
+            const char c = bytes[i];
+            if (c == '\n' || c == '\r')
+                endOutputLine();
+            else if (outputLine.size() < mostOutputLineBytes)
+                outputLine += c;
+            else
+                outputLineCut = true;
+        }
+    }
+    if (last)
+        endOutputLine();
+}
+
+void ImportProcess::endOutputLine()
+{
+    const bool blank = outputLine.find_first_not_of(" \t") == std::string::npos;
+    if (!blank && outputLines.size() < mostOutputLines)
+        outputLines.push_back(outputLine + (outputLineCut ? "..." : ""));
+    else if (!blank)
+        ++outputLinesLeftOut;
+    outputLine.clear();
+    outputLineCut = false;
+}
+
 void ImportProcess::stopWatching()
 {
     if (!watcher.joinable())
@@ -381,10 +501,22 @@ std::string ImportProcess::cutReason() const
     if (why.empty())
         why = killReason;
     if (why.empty() && WIFSIGNALED(waitStatus))
-        why = "the importer crashed (" + std::string(strsignal(WTERMSIG(waitStatus))) + ")";
+        why = crashReason();
     if (why.empty() && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
         why = "the import process ended with status " + std::to_string(WEXITSTATUS(waitStatus));
     return why.empty() ? "the import process ended before the model was complete" : why;
+}
+
+// Whether the process ended by a signal of its own: not one the viewer
+// sent, for its budget or because nothing more was wanted of it.
+bool ImportProcess::crashed() const
+{
+    return ended && WIFSIGNALED(waitStatus) && killReason.empty() && !stoppedByViewer;
+}
+
+std::string ImportProcess::crashReason() const
+{
+    return "the importer crashed (" + std::string(strsignal(WTERMSIG(waitStatus))) + ")";
 }
 
 bool ImportProcess::finish(ModelData& out, std::string& reason)
@@ -404,14 +536,22 @@ bool ImportProcess::finish(ModelData& out, std::string& reason)
     stopWatching();
     out = std::move(model);
     const TransferResult& result = reader.result;
-    if (result.outcome == TransferResult::Outcome::complete)
+    // A crash is a crash, whatever came before it: a process that sent its
+    // whole model and then died as it left (a destructor finding its heap
+    // broken) is no model to trust, nor is an empty one "nothing to draw".
+    // Only textures being decoded are let go of, as below, the model kept.
+    if (result.outcome == TransferResult::Outcome::complete && !crashed())
         return true;
     if (result.outcome == TransferResult::Outcome::failed) {
         reason = result.reason.empty() ? "the importer gave no reason" : result.reason;
+        if (crashed())
+            reason += "; then " + crashReason();
         return false;
     }
     const std::string why = cutReason();
-    if (!result.geometryComplete) {
+    const bool keptThroughTextures =
+        result.geometryComplete && (!crashed() || (result.pendingTexture >= 0 && !out.meshes.empty()));
+    if (result.outcome == TransferResult::Outcome::complete || !keptThroughTextures) {
         reason = why;
         return false;
     }

@@ -60,7 +60,19 @@ struct ImportBudget {
 // For the tests, BRASSFERN_TEST_STALL_IMPORT="N BYTES" makes the Nth import
 // process of the viewer stop itself (SIGSTOP) once it has sent BYTES bytes,
 // as one stalled by a bug or a debugger would: nothing else can stop it
-// halfway through its stream at a known point.
+// halfway through its stream at a known point. Likewise
+// BRASSFERN_TEST_ABORT_IMPORT="N WHEN", read by the import process alone,
+// makes the Nth write "import test hook: aborting" on its standard output
+// and end as the C library ends a process whose heap it finds broken (its
+// own line on standard error, "*** buffer overflow detected ***:
+// terminated" from glibc, then SIGABRT), at WHEN: `start` (before it reads
+// or sends anything), `texture` (the geometry sent, its first texture
+// decoded and not yet sent) or `exit` (its whole stream sent, as it leaves).
+//
+// A process that dies by a signal of its own fails the import with the
+// signal ("the importer crashed (Aborted)"), whatever it sent before, even
+// all of its stream: only a crash while textures are decoded keeps the
+// model, with a line for each texture left.
 class ImportProcess {
 public:
     explicit ImportProcess(const std::string& path, const ImportBudget& budget = ImportBudget());
@@ -81,6 +93,14 @@ public:
     // its model, with a note for the rest.
     bool finish(ModelData& model, std::string& reason);
 
+    // What the process wrote on its standard output and error (the C
+    // library's last words as it aborts, a library's warnings), once
+    // `finish` has returned: its lines, each cut to 400 bytes, at most 32 of
+    // them, and how many more there were. None of it reaches the terminal
+    // by itself: the viewer prints them as its own lines.
+    const std::vector<std::string>& processOutput() const { return outputLines; }
+    unsigned long long processOutputLeftOut() const { return outputLinesLeftOut; }
+
     // What the process says of its progress, and when it started.
     const ImportProgress* progressPage() const { return progress; }
     std::chrono::steady_clock::time_point startedAt() const { return started; }
@@ -90,6 +110,10 @@ private:
     bool pump(Clock::time_point until, int idleMilliseconds);
     bool readSome();
     std::string cutReason() const;
+    bool crashed() const;
+    std::string crashReason() const;
+    void takeOutput(bool last = false);
+    void endOutputLine();
     void watch();
     bool viewerBehind() const;
     unsigned long long addedMemory() const;
@@ -100,6 +124,7 @@ private:
     ImportProgress* progress = nullptr; // shared with the child
     pid_t child = -1;
     int stream = -1; // the read end of the child's records, not blocking
+    int output = -1; // the read end of its standard output and error, not blocking
     unsigned long long viewerResident = 0; // as the child was forked
     std::string startFailure;
     // The model as it arrives.
@@ -107,7 +132,9 @@ private:
     TransferReader reader{model};
     std::vector<unsigned char> chunk;
     bool streamEnded = false;
-    Clock::time_point streamEndedAt;
+    // Since when the stream has needed nothing more, and the process's end is awaited.
+    bool waitingForExit = false;
+    Clock::time_point waitingSince;
     bool over = false;
     bool collected = false;
     std::thread watcher;
@@ -116,6 +143,12 @@ private:
     std::atomic<bool> ended{false};
     int waitStatus = 0;
     std::string killReason;
+    bool stoppedByViewer = false; // killed as it was no longer wanted
+    // What it wrote on its standard output and error, taken by the watcher.
+    std::vector<std::string> outputLines;
+    unsigned long long outputLinesLeftOut = 0;
+    std::string outputLine; // the line coming
+    bool outputLineCut = false;
 };
 
 } // namespace import

@@ -274,6 +274,7 @@ void notePlacementCuts(const Placements& walk, const PlacementLimits& limits, st
 // A model within the draw budget once fitted to it: its textures (their
 // sources in `sources`, reordered as the budget keeps them), materials,
 // meshes, placements and notes. Each mesh goes from memory once sent.
+// True while the stream takes it; the caller ends the geometry.
 bool sendWithinBudget(ModelData& model, std::vector<TextureSource>& sources, TransferWriter& out)
 {
     for (const TextureSource& source : sources)
@@ -294,7 +295,7 @@ bool sendWithinBudget(ModelData& model, std::vector<TextureSource>& sources, Tra
         out.placement(placement);
     for (const std::string& line : model.notes)
         out.note(line);
-    return out.geometryDone();
+    return out.writing();
 }
 
 // A model past the draw budget: every mesh converted before any is sent,
@@ -375,7 +376,7 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     notePlacementCuts(walk, limits, notes);
     for (const std::string& line : notes)
         out.note(line);
-    return out.geometryDone();
+    return out.writing();
 }
 
 // The model through the OBJ reader, sent as sendImported sends it: each
@@ -432,7 +433,9 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     try {
         const bool sent = files == nullptr && isObjPath(path) ? sendObj(path, out, progress, onRead, sources)
                                                               : sendImported(path, out, progress, onRead, files, sources);
-        if (!sent)
+        // The importer and the reader have freed all they held: a heap they
+        // broke shows there, as a crash before the geometry is complete.
+        if (!sent || !out.geometryDone())
             return;
     } catch (const std::bad_alloc&) {
         out.failure("the model needs more memory than an import may take");

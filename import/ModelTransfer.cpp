@@ -7,6 +7,7 @@
 #include <cstring>
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace import {
 
@@ -141,6 +142,7 @@ bool cleanMappings(ModelMaterial& material)
 } // namespace
 
 unsigned long long TransferWriter::stallAfterBytes = 0;
+void (*TransferWriter::beforeFirstTexture)() = nullptr;
 
 bool TransferWriter::flush()
 {
@@ -239,12 +241,16 @@ bool TransferWriter::geometryDone()
 
 bool TransferWriter::image(unsigned texture, const ModelImage& image)
 {
+    if (beforeFirstTexture != nullptr)
+        std::exchange(beforeFirstTexture, nullptr)();
     return tag(imageTag) && u32(texture) && u32(static_cast<unsigned>(image.width)) &&
            u32(static_cast<unsigned>(image.height)) && array(image.pixels) && flush();
 }
 
 bool TransferWriter::textureFailed(unsigned texture, const std::string& reason)
 {
+    if (beforeFirstTexture != nullptr)
+        std::exchange(beforeFirstTexture, nullptr)();
     return tag(textureFailedTag) && u32(texture) && text(reason) && flush();
 }
 

@@ -24,18 +24,24 @@ public:
     bool mesh(const ModelMesh& mesh);
     bool placement(const ModelPlacement& placement);
     // After it, only images and texture failures: what follows can be lost
-    // without losing the model.
+    // without losing the model. The import sends it once the importer and
+    // all it held are gone: a crash in their clean-up cuts the geometry.
     bool geometryDone();
     bool image(unsigned texture, const ModelImage& image);
     bool textureFailed(unsigned texture, const std::string& reason);
     // The last record: the model is complete, or the import failed.
     bool end();
     bool failure(const std::string& reason);
+    // False once a write failed.
+    bool writing() const { return good; }
 
     // For the tests alone (see BRASSFERN_TEST_STALL_IMPORT in ImportProcess.h):
     // once a writer has written this many bytes, its process stops itself,
     // as one stalled by a bug or a debugger would. 0: never.
     static unsigned long long stallAfterBytes;
+    // For the tests alone (see BRASSFERN_TEST_ABORT_IMPORT): called, when
+    // set, before a writer writes its first image or texture failure.
+    static void (*beforeFirstTexture)();
 
 private:
     bool tag(char tag);

@@ -2,6 +2,7 @@
 #include "import/SceneRead.h"
 
 #include "base/RegularFile.h"
+#include "import/PlyHeader.h"
 #include "import/PolygonFacing.h"
 
 #include <assimp/Importer.hpp>
@@ -124,8 +125,10 @@ Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode
         std::memmove(bytes, bytes + openingLength, mark);
         std::memcpy(bytes + mark, openingLine, openingLength);
     }
-    if (isScene)
-        return new SceneStream(bytes, openingLength + read, openScenes);
+    if (isScene) {
+        const size_t length = guarded ? openingLength + read : plyDiffuseAsVertexColours(bytes, read);
+        return new SceneStream(bytes, length, openScenes);
+    }
     return new Assimp::MemoryIOStream(bytes, openingLength + read, true);
 }
 

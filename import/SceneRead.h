@@ -68,7 +68,9 @@ private:
 // stays as it is while it is read as the scene (its size decides whether
 // the importer takes it at all), but not when it names itself as its library.
 // Other formats' side files (a glTF's binary buffer) are left as they are:
-// shifted, they would no longer be what the scene says they are.
+// shifted, they would no longer be what the scene says they are. A PLY
+// scene has its vertices' diffuse colours renamed to the colours the
+// importer reads (plyDiffuseAsVertexColours).
 class MaterialFirstIOSystem : public Assimp::IOSystem {
 public:
     static constexpr const char* openingLine = "newmtl brassfern-opening-material\n";

@@ -409,6 +409,15 @@ std::vector<scene::SceneObject*> ModelLoad::finish(ModelOutcome& outcome)
     }
     progress->setStage("uploading");
     progress->clearLine();
+    // What the import process wrote (the C library's last words as it
+    // aborted, a library's warnings) never reaches the terminal by itself:
+    // here it goes out as the viewer's own lines, escaped.
+    const std::string importing = "brassfern: importing " + printable(path) + ": ";
+    for (const std::string& line : process->processOutput())
+        std::cerr << importing << printable(line) << std::endl;
+    if (process->processOutputLeftOut() > 0)
+        std::cerr << importing << process->processOutputLeftOut() << " more lines from the import process left out"
+                  << std::endl;
     if (!imported) {
         progress->finish("");
         // No blank between the words and the path: the built-in scene's line

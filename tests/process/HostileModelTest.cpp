@@ -5,6 +5,9 @@
 #include "Sandbox.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -43,5 +46,39 @@ TEST_P(HostileModel, EndsWithinBoundsWithItsLineAndStatus)
 
 INSTANTIATE_TEST_SUITE_P(File, HostileModel, testing::ValuesIn(hostileCases()),
                          [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+
+using ImportProcessOutput = DisplayTest;
+
+// What an import process writes as it dies (the C library's last words as it
+// aborts, the importer's failed assertion, a line on its standard output)
+// reaches standard error as the viewer's own lines, after
+// "brassfern: importing MODEL: ", never bare, and none of it standard output.
+TEST_F(ImportProcessOutput, ArrivesAsTheViewersOwnLines)
+{
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"ImportThatAbortsBeforeItSends", {"import test hook: aborting", "*** buffer overflow detected ***: terminated"}},
+        {"ImportThatAbortsAfterItsWholeStream",
+         {"import test hook: aborting", "*** buffer overflow detected ***: terminated"}},
+        {"ThreeMfWhoseZipChecksumsAreWrong", {"ai_assert failure in "}},
+    };
+    for (const auto& [name, said] : cases) {
+        const HostileCase& c = hostileCase(name);
+        Sandbox sandbox;
+        sandbox.write("small.txt", smallSettings);
+        const std::string model = c.make(sandbox);
+
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                           "--output", "shot.png", model},
+                                          90.0, c.env);
+
+        EXPECT_EQ(run.status, 1) << name << run.out << run.err;
+        EXPECT_EQ(run.out, replaced(c.out, sandbox, model)) << name;
+        for (const std::string& line : splitLines(run.err))
+            EXPECT_EQ(line.rfind("brassfern: ", 0), 0u) << name << ": a bare line: " << line;
+        const std::string importing = replaced("brassfern: importing MODEL: ", sandbox, model);
+        for (const std::string& line : said)
+            EXPECT_NE(run.err.find(importing + line), std::string::npos) << name << run.err;
+    }
+}
 
 } // namespace

@@ -3,8 +3,11 @@
 
 #include "ModelFiles.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -65,6 +68,57 @@ std::string plyTriangle(const std::string& faceLine)
     return "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
            "element face 1\nproperty list uchar int vertex_index\nend_header\n0 0 0\n1 0 0\n0 1 0\n" +
            faceLine + "\n";
+}
+
+// A 3MF of one triangle, in a zip whose entries are stored as they are but
+// whose checksums are all zero. The importer (Assimp 5.2.5, as Debian builds
+// it) checks an entry's checksum once it has read it with an assertion,
+// which aborts the process: a real file that crashes it.
+std::string threeMfWithWrongChecksums()
+{
+    const std::pair<std::string, std::string> entries[] = {
+        {"[Content_Types].xml",
+         R"(<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/)"
+         R"(content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.)"
+         R"(relationships+xml"/><Default Extension="model" ContentType="application/vnd.ms-package.)"
+         R"(3dmanufacturing-3dmodel+xml"/></Types>)"},
+        {"_rels/.rels",
+         R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/)"
+         R"(package/2006/relationships"><Relationship Target="/3D/3dmodel.model" Id="rel0" )"
+         R"(Type="http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel"/></Relationships>)"},
+        {"3D/3dmodel.model",
+         R"(<?xml version="1.0" encoding="UTF-8"?><model unit="millimeter" xmlns="http://schemas.microsoft.com/)"
+         R"(3dmanufacturing/core/2015/02"><resources><object id="1" type="model"><mesh><vertices>)"
+         R"(<vertex x="0" y="0" z="0"/><vertex x="1" y="0" z="0"/><vertex x="0" y="1" z="0"/></vertices>)"
+         R"(<triangles><triangle v1="0" v2="1" v3="2"/></triangles></mesh></object></resources><build>)"
+         R"(<item objectid="1"/></build></model>)"}};
+    std::string zip;
+    std::string directory;
+    for (const auto& [name, data] : entries) {
+        const auto offset = static_cast<std::uint32_t>(zip.size());
+        const auto size = static_cast<std::uint32_t>(data.size());
+        const auto nameLength = static_cast<std::uint16_t>(name.size());
+        // Version, flags, method (stored), time, date; checksum 0; sizes; name and extra lengths.
+        append<std::uint32_t>(zip, {0x04034b50u});
+        append<std::uint16_t>(zip, {20, 0, 0, 0, 0});
+        append<std::uint32_t>(zip, {0u, size, size});
+        append<std::uint16_t>(zip, {nameLength, 0});
+        zip += name + data;
+        append<std::uint32_t>(directory, {0x02014b50u});
+        append<std::uint16_t>(directory, {20, 20, 0, 0, 0, 0});
+        append<std::uint32_t>(directory, {0u, size, size});
+        append<std::uint16_t>(directory, {nameLength, 0, 0, 0, 0});
+        append<std::uint32_t>(directory, {0u, offset});
+        directory += name;
+    }
+    const auto count = static_cast<std::uint16_t>(std::size(entries));
+    const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
+    zip += directory;
+    append<std::uint32_t>(zip, {0x06054b50u});
+    append<std::uint16_t>(zip, {0, 0, count, count});
+    append<std::uint32_t>(zip, {static_cast<std::uint32_t>(directory.size()), directoryOffset});
+    append<std::uint16_t>(zip, {0});
+    return zip;
 }
 
 // A flat grid of 60 x 60 squares: more geometry than the import sends at once.
@@ -252,6 +306,43 @@ const std::vector<HostileCase>& hostileCases()
                     "Could not load texture ROOT/big.png: the import did not finish within 10 s and was stopped" +
                         inColour,
                     "", {"BRASSFERN_TEST_STALL_IMPORT=1 4096"}},
+
+        // An import process that crashes (the tests' abort, as the C library
+        // ends a process whose heap it finds broken): the import fails with
+        // the signal, whatever the process sent before it, even its whole
+        // stream, and even a model with nothing to draw. Only a crash while
+        // textures are decoded keeps the model.
+        HostileCase{"ImportThatAbortsBeforeItSends",
+                    [](const Sandbox& s) {
+                        s.write("model.ply", plyTriangle("3 0 1 2"));
+                        return "model.ply";
+                    },
+                    1, "Import failedMODEL\n", "brassfern: cannot import MODEL: the importer crashed (Aborted)\n",
+                    {"BRASSFERN_TEST_ABORT_IMPORT=1 start"}},
+        HostileCase{"ImportThatAbortsAfterItsWholeStream",
+                    [](const Sandbox& s) {
+                        s.write("model.ply", plyTriangle("3 0 1 2"));
+                        return "model.ply";
+                    },
+                    1, "Import failedMODEL\n", "brassfern: cannot import MODEL: the importer crashed (Aborted)\n",
+                    {"BRASSFERN_TEST_ABORT_IMPORT=1 exit"}},
+        HostileCase{"ImportOfNothingToDrawThatAbortsAfterItsStream",
+                    [](const Sandbox& s) { return glbWithNodes(s, R"([{"name":"empty"}])"); }, 1,
+                    "Import failedMODEL\n", "brassfern: cannot import MODEL: the importer crashed (Aborted)\n",
+                    {"BRASSFERN_TEST_ABORT_IMPORT=1 exit"}},
+        HostileCase{"ImportThatAbortsWhileDecodingATexture",
+                    [](const Sandbox& s) {
+                        s.writeImage("wood.png", 8, 8, std::vector<unsigned char>(8 * 8 * 3, 120));
+                        return objNaming(s, "wood.png");
+                    },
+                    0, "Could not load texture ROOT/wood.png: the importer crashed (Aborted)" + inColour, "",
+                    {"BRASSFERN_TEST_ABORT_IMPORT=1 texture"}},
+        HostileCase{"ThreeMfWhoseZipChecksumsAreWrong",
+                    [](const Sandbox& s) {
+                        s.write("model.3mf", threeMfWithWrongChecksums());
+                        return "model.3mf";
+                    },
+                    1, "Import failedMODEL\n", "brassfern: cannot import MODEL: the importer crashed (Aborted)\n"},
 
         // Special files where files are read.
         HostileCase{"PipeAsTheModel",

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -259,6 +261,75 @@ TEST_F(ModelSurfaces, StlFacetsAreLitByTheirWindingWhateverTheirNormalsSay)
     EXPECT_GT(lit[0], 20.0);
     EXPECT_NEAR(lit[1], lit[0], 1.0) << "inward normals";
     EXPECT_NEAR(lit[2], lit[0], 1.0) << "zero normals";
+}
+
+// A scanner's PLY whose colours are `diffuse_red`, `diffuse_green`,
+// `diffuse_blue` is drawn in them, as the same file with `red`, `green`,
+// `blue` is: the same picture, a red edge and a blue one. Binary big-endian
+// floats and ASCII bytes alike.
+TEST_F(ModelSurfaces, PlyDiffuseColoursAreDrawnAsItsVertexColours)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    auto square = [](bool binary, const std::string& prefix) {
+        std::string ply = std::string("ply\nformat ") + (binary ? "binary_big_endian" : "ascii") +
+                          " 1.0\nelement vertex 4\nproperty float x\nproperty float y\nproperty float z\n";
+        for (const char* channel : {"red", "green", "blue"})
+            ply += std::string("property ") + (binary ? "float " : "uchar ") + prefix + channel + "\n";
+        ply += "element face 2\nproperty list uchar int vertex_indices\nend_header\n";
+        static const float corners[4][6] = {
+            {-1, -1, 0, 1, 0, 0}, {1, -1, 0, 1, 0, 0}, {1, 1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}};
+        for (const auto& corner : corners)
+            for (int k = 0; k < 6; ++k) {
+                if (!binary) {
+                    ply += (k < 3 ? std::to_string(corner[k]) : std::to_string(static_cast<int>(corner[k] * 255))) +
+                           (k == 5 ? "\n" : " ");
+                    continue;
+                }
+                unsigned char bytes[4];
+                std::memcpy(bytes, &corner[k], 4);
+                for (int b = 3; b >= 0; --b)
+                    ply += static_cast<char>(bytes[b]);
+            }
+        if (!binary)
+            return ply + "3 0 1 2\n3 0 2 3\n";
+        static const int faces[2][3] = {{0, 1, 2}, {0, 2, 3}};
+        for (const auto& face : faces) {
+            ply += static_cast<char>(3);
+            for (int corner : face)
+                ply += std::string(3, '\0') + static_cast<char>(corner); // a big-endian int
+        }
+        return ply;
+    };
+    for (bool binary : {false, true}) {
+        Picture shots[2];
+        for (int diffuse = 0; diffuse < 2; ++diffuse) {
+            sandbox.write("square.ply", square(binary, diffuse ? "diffuse_" : ""));
+            const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000",
+                                               "--no-tour", "--no-ground", "--output", "shot.png", "square.ply"});
+            ASSERT_EQ(run.status, 0) << run.out << run.err;
+            EXPECT_EQ(run.out, "");
+            shots[diffuse] = readModelPicture(sandbox.root / "shot.png");
+        }
+        EXPECT_EQ(differingShare(shots[1], shots[0], 0), 0.0) << (binary ? "binary" : "ascii");
+        // The lit rows' mean colour: blue at the top, red at the bottom.
+        std::vector<std::array<double, 4>> rows; // red, green, blue, pixels
+        for (int y = 0; y < shots[1].height; ++y) {
+            std::array<double, 4> row{0, 0, 0, 0};
+            for (int x = 0; x < shots[1].width; ++x) {
+                const unsigned char* p = shots[1].at(x, y);
+                if (std::max({p[0], p[1], p[2]}) > 15)
+                    row = {row[0] + p[0], row[1] + p[1], row[2] + p[2], row[3] + 1};
+            }
+            if (row[3] > 0)
+                rows.push_back(row);
+        }
+        ASSERT_GT(rows.size(), 10u);
+        const std::array<double, 4>& top = rows[2];
+        const std::array<double, 4>& bottom = rows[rows.size() - 3];
+        EXPECT_GT(top[2], 2 * top[0]) << (binary ? "binary" : "ascii");
+        EXPECT_GT(bottom[0], 2 * bottom[2]) << (binary ? "binary" : "ascii");
+    }
 }
 
 // Corpus files of points, lines and vertex colours: drawn, in their colours.
