@@ -10,6 +10,7 @@
 #include "import/NodePlacement.h"
 #include "import/ObjReader.h"
 #include "import/SceneRead.h"
+#include "import/StlReader.h"
 #include "import/Tangents.h"
 #include "import/TexturePath.h"
 #include "import/TextureSources.h"
@@ -351,6 +352,12 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     return out.geometryDone();
 }
 
+// How far a reader of our own is, on the progress line.
+ReadProgress readProgress(ImportProgress* progress)
+{
+    return {&progress->workDone, &progress->workTotal, [progress] { progress->stage = ImportProgress::building; }};
+}
+
 // The model through the OBJ reader, sent as sendImported sends it: each
 // mesh placed once, where it stands.
 bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progress,
@@ -358,9 +365,7 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
 {
     ObjModel read;
     std::string reason;
-    const ObjProgress reading{&progress->workDone, &progress->workTotal,
-                              [progress] { progress->stage = ImportProgress::building; }};
-    if (!readObj(path, read, reason, onRead, reading)) {
+    if (!readObj(path, read, reason, onRead, readProgress(progress))) {
         out.failure(reason);
         return false;
     }
@@ -394,6 +399,28 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
     return sendWithinBudget(model, sources, out);
 }
 
+enum class Sent { sent, failed, notHandled };
+
+// The model through the STL reader, sent as sendImported sends it, or left
+// to the importer where the reader does not take the file.
+Sent sendStl(const std::string& path, TransferWriter& out, ImportProgress* progress,
+             const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
+{
+    ModelData model;
+    std::string reason;
+    switch (readStl(path, model, reason, onRead, readProgress(progress))) {
+    case StlOutcome::read:
+        break;
+    case StlOutcome::notHandled:
+        return Sent::notHandled;
+    case StlOutcome::failed:
+        out.failure(reason);
+        return Sent::failed;
+    }
+    progress->stage = ImportProgress::sending;
+    return sendWithinBudget(model, sources, out) ? Sent::sent : Sent::failed;
+}
+
 } // namespace
 
 void sendModel(const std::string& path, int fd, ImportProgress* progress,
@@ -403,9 +430,16 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     onRead(0);
     std::vector<TextureSource> sources;
     try {
-        const bool sent = files == nullptr && isObjPath(path) ? sendObj(path, out, progress, onRead, sources)
-                                                              : sendImported(path, out, progress, onRead, files, sources);
-        if (!sent)
+        // Files given in memory (the fuzzers') go to the importer, as do
+        // the files a reader of our own leaves to it.
+        Sent sent = Sent::notHandled;
+        if (files == nullptr && isObjPath(path))
+            sent = sendObj(path, out, progress, onRead, sources) ? Sent::sent : Sent::failed;
+        else if (files == nullptr && isStlPath(path))
+            sent = sendStl(path, out, progress, onRead, sources);
+        if (sent == Sent::notHandled)
+            sent = sendImported(path, out, progress, onRead, files, sources) ? Sent::sent : Sent::failed;
+        if (sent == Sent::failed)
             return;
     } catch (const std::bad_alloc&) {
         out.failure("the model needs more memory than an import may take");
