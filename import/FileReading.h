@@ -40,6 +40,12 @@ struct ReadProgress {
     }
 };
 
+// "1 face", "3 faces": counts in the lines that say what a reader left out.
+inline std::string counted(size_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 // Whether `path` ends in the extension `lowercase` (without its dot), in any
 // case, as the importer tells formats by name.
 inline bool hasExtension(const std::string& path, const char* lowercase)

@@ -33,11 +33,6 @@ int resolve(long long index, size_t count)
     return static_cast<int>(count - back);
 }
 
-std::string counted(size_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // What the corners of the file named, field by field (position, texture
 // coordinate, normal): the largest index and the smallest, which is one of
 // the marks below 0 where an index is 0 (zeroIndex, the lowest mark) or

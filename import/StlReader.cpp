@@ -20,11 +20,6 @@ constexpr size_t facetBytes = 50;
 // Indices are 32-bit and every facet has three vertices of its own.
 constexpr unsigned long long mostFacets = 0xFFFFFFFFull / 3;
 
-std::string counted(size_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // Facets as they are read, into the one mesh, with what is left out counted.
 class Facets {
 public:

@@ -220,6 +220,19 @@ const std::vector<HostileCase>& hostileCases()
                         return "model.ply";
                     },
                     1, "Import failedMODEL\n", "did not finish within 10 s and was stopped"},
+        // A binary STL whose header names four thousand million facets
+        // (200 GB): refused from its size, with nothing reserved for them.
+        HostileCase{"StlWhoseHeaderNamesMoreFacetsThanItHolds",
+                    [](const Sandbox& s) {
+                        std::string stl(80, ' ');
+                        append<std::uint32_t>(stl, {0xFFFFFFFFu});
+                        append<float>(stl, {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0});
+                        stl += std::string(2, '\0');
+                        s.write("model.stl", stl);
+                        return "model.stl";
+                    },
+                    1, "Import failedMODEL\n",
+                    "STL: the header names 4294967295 facets (214748364834 bytes), but the file holds 134 bytes"},
         HostileCase{"GlbWhoseChunkLengthLies",
                     [](const Sandbox& s) {
                         std::string glb;
