@@ -59,6 +59,14 @@ inline bool hasExtension(const std::string& path, const char* lowercase)
     return true;
 }
 
+// What a reader of our own made of a file.
+enum class ReadOutcome {
+    read,
+    // A file of the format the reader leaves to the importer.
+    notHandled,
+    failed, // with the reason
+};
+
 // Pieces this long keep a reader's buffer out of the way of the model it builds.
 constexpr size_t filePieceBytes = size_t(1) << 22;
 

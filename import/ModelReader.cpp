@@ -9,6 +9,7 @@
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
 #include "import/ObjReader.h"
+#include "import/PlyReader.h"
 #include "import/SceneRead.h"
 #include "import/StlReader.h"
 #include "import/Tangents.h"
@@ -401,23 +402,27 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
 
 enum class Sent { sent, failed, notHandled };
 
-// The model through the STL reader, sent as sendImported sends it, or left
-// to the importer where the reader does not take the file.
-Sent sendStl(const std::string& path, TransferWriter& out, ImportProgress* progress,
-             const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
+// The model through the STL or PLY reader, sent as sendImported sends it,
+// or left to the importer where the reader does not take the file.
+Sent sendRead(const std::string& path, TransferWriter& out, ImportProgress* progress,
+              const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
 {
     ModelData model;
     std::string reason;
-    switch (readStl(path, model, reason, onRead, readProgress(progress))) {
-    case StlOutcome::read:
+    const ReadOutcome outcome = isStlPath(path) ? readStl(path, model, reason, onRead, readProgress(progress))
+                                                : readPly(path, model, reason, onRead, readProgress(progress));
+    switch (outcome) {
+    case ReadOutcome::read:
         break;
-    case StlOutcome::notHandled:
+    case ReadOutcome::notHandled:
         return Sent::notHandled;
-    case StlOutcome::failed:
+    case ReadOutcome::failed:
         out.failure(reason);
         return Sent::failed;
     }
     progress->stage = ImportProgress::sending;
+    for (ModelMesh& mesh : model.meshes)
+        decodeSrgbColours(mesh.colours);
     return sendWithinBudget(model, sources, out) ? Sent::sent : Sent::failed;
 }
 
@@ -435,8 +440,8 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
         Sent sent = Sent::notHandled;
         if (files == nullptr && isObjPath(path))
             sent = sendObj(path, out, progress, onRead, sources) ? Sent::sent : Sent::failed;
-        else if (files == nullptr && isStlPath(path))
-            sent = sendStl(path, out, progress, onRead, sources);
+        else if (files == nullptr && (isStlPath(path) || isPlyPath(path)))
+            sent = sendRead(path, out, progress, onRead, sources);
         if (sent == Sent::notHandled)
             sent = sendImported(path, out, progress, onRead, files, sources) ? Sent::sent : Sent::failed;
         if (sent == Sent::failed)

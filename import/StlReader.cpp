@@ -242,13 +242,13 @@ bool isStlPath(const std::string& path)
     return hasExtension(path, "stl");
 }
 
-StlOutcome readStl(const std::string& path, ModelData& model, std::string& reason,
+ReadOutcome readStl(const std::string& path, ModelData& model, std::string& reason,
                    const std::function<void(unsigned long long)>& onRead, const ReadProgress& progress)
 {
     RegularFile source(path);
     if (!source.isOpen()) {
         reason = source.failure();
-        return StlOutcome::failed;
+        return ReadOutcome::failed;
     }
     onRead(source.storedBytes());
     const unsigned long long size = source.size();
@@ -256,7 +256,7 @@ StlOutcome readStl(const std::string& path, ModelData& model, std::string& reaso
     unsigned char head[512] = {};
     size_t got = 0;
     if (!source.read(reinterpret_cast<char*>(head), std::min<unsigned long long>(size, sizeof head), got, reason))
-        return StlOutcome::failed;
+        return ReadOutcome::failed;
     const unsigned long long facets = got >= headerBytes ? littleU32(head + 80) : 0;
     const bool binarySize = got >= headerBytes && headerBytes + facetBytes * facets == size;
     const char* text = reinterpret_cast<const char*>(head);
@@ -267,10 +267,10 @@ StlOutcome readStl(const std::string& path, ModelData& model, std::string& reaso
                          std::memchr(head, 0, got) == nullptr;
     if (!binarySize && !textual && got < headerBytes) {
         reason = "STL: the file is neither text starting with \"solid\" nor as long as a binary header (84 bytes)";
-        return StlOutcome::failed;
+        return ReadOutcome::failed;
     }
     if (!textual && std::search(text, text + 80, "COLOR=", "COLOR=" + 6) != text + 80)
-        return StlOutcome::notHandled;
+        return ReadOutcome::notHandled;
 
     model = ModelData();
     model.meshes.emplace_back();
@@ -279,21 +279,21 @@ StlOutcome readStl(const std::string& path, ModelData& model, std::string& reaso
     if (textual) {
         StlText parser(out, mesh);
         if (!readLines(source, parser, progress, reason, std::string_view(text, got)))
-            return StlOutcome::failed;
+            return ReadOutcome::failed;
         parser.finish(model.notes);
     } else {
         const unsigned long long needed = headerBytes + facetBytes * facets;
         if (needed > size) {
             reason = "STL: the header names " + counted(facets, "facet", "facets") + " (" + std::to_string(needed) +
                      " bytes), but the file holds " + std::to_string(size) + " bytes";
-            return StlOutcome::failed;
+            return ReadOutcome::failed;
         }
         if (needed < size)
             model.notes.push_back("Left out the " + std::to_string(size - needed) + " bytes after the " +
                                   counted(facets, "facet", "facets") + " the header names");
         if (!readBinary(source, facets, std::string_view(text + headerBytes, got - headerBytes), out, progress,
                         reason))
-            return StlOutcome::failed;
+            return ReadOutcome::failed;
     }
     progress.build();
     out.finish(model.notes);
@@ -302,7 +302,7 @@ StlOutcome readStl(const std::string& path, ModelData& model, std::string& reaso
     stlMaterials(model.materials);
     for (size_t i = 0; i < model.meshes.size(); ++i)
         model.placements.push_back({static_cast<unsigned>(i), glm::mat4(1.0f)});
-    return StlOutcome::read;
+    return ReadOutcome::read;
 }
 
 } // namespace import

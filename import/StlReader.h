@@ -23,19 +23,13 @@ namespace import {
 // says (84 + 50 a facet), whatever its first words, as the importer tells;
 // otherwise text when it starts with "solid" and holds no NUL byte in its
 // first 512 (a binary header starting with "solid" is followed by a count
-// with zero bytes), binary otherwise.
-enum class StlOutcome {
-    read,
-    // Binary files with the "COLOR=" header of coloured STL: the importer's.
-    notHandled,
-    failed, // with the reason
-};
-
+// with zero bytes), binary otherwise. Binary files with the "COLOR=" header
+// of coloured STL are left to the importer.
 // Reads the STL file `path` (a regular file only; `onRead` hears its size
 // as it opens) into `model`: one mesh, one material, one placement, and
 // notes for what was left out. Counts are trusted only as far as the file
 // holds them.
-StlOutcome readStl(const std::string& path, ModelData& model, std::string& reason,
+ReadOutcome readStl(const std::string& path, ModelData& model, std::string& reason,
                    const std::function<void(unsigned long long)>& onRead, const ReadProgress& progress = {});
 
 // Whether `path` names an STL file by its extension, as the importer decides.

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     import::ModelData model;
     std::string reason;
-    const import::StlOutcome outcome = import::readStl(path, model, reason, [](unsigned long long) {});
-    if (outcome == import::StlOutcome::failed && reason.empty())
+    const import::ReadOutcome outcome = import::readStl(path, model, reason, [](unsigned long long) {});
+    if (outcome == import::ReadOutcome::failed && reason.empty())
         broken("a failure without a reason");
-    if (outcome != import::StlOutcome::read)
+    if (outcome != import::ReadOutcome::read)
         return 0;
     checkMeshes(model.meshes, model.materials.size());
     if (model.placements.size() != model.meshes.size())

@@ -155,7 +155,7 @@ TEST(StlReader, GivesTheImportersModelInBothEncodings)
 }
 
 struct Read {
-    import::StlOutcome outcome;
+    import::ReadOutcome outcome;
     import::ModelData model;
     std::string reason;
     size_t facets() const { return model.meshes.empty() ? 0 : model.meshes[0].indices.size() / 3; }
@@ -185,14 +185,14 @@ TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
 {
     const std::vector<Facet> one = {Facet{0, 0, 0, 1, 0, 0, 0, 1, 0}};
     Read lying = readBytes(binaryStl(one, "binary", 0xFFFFFFFFll));
-    EXPECT_EQ(lying.outcome, import::StlOutcome::failed);
+    EXPECT_EQ(lying.outcome, import::ReadOutcome::failed);
     EXPECT_EQ(lying.reason, "STL: the header names 4294967295 facets (214748364834 bytes), but the file holds 134 bytes");
     Read cut = readBytes(binaryStl(tetrahedron()).substr(0, 84 + 50 * 4 + 20));
-    EXPECT_EQ(cut.outcome, import::StlOutcome::failed);
+    EXPECT_EQ(cut.outcome, import::ReadOutcome::failed);
     EXPECT_NE(cut.reason.find("names 5 facets"), std::string::npos) << cut.reason;
 
     Read trailing = readBytes(binaryStl(tetrahedron()) + "trailing");
-    EXPECT_EQ(trailing.outcome, import::StlOutcome::read);
+    EXPECT_EQ(trailing.outcome, import::ReadOutcome::read);
     EXPECT_EQ(trailing.facets(), 5u);
     EXPECT_EQ(trailing.notes(), "Left out the 8 bytes after the 5 facets the header names\n");
 
@@ -203,7 +203,7 @@ TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
     odd.push_back({0, 0, 0, 1, inf, 0, 0, 1, 0});
     for (const std::string& bytes : {binaryStl(odd), textStl(odd)}) {
         Read read = readBytes(bytes);
-        EXPECT_EQ(read.outcome, import::StlOutcome::read);
+        EXPECT_EQ(read.outcome, import::ReadOutcome::read);
         EXPECT_EQ(read.facets(), 5u);
         EXPECT_EQ(read.notes(), "Left out 2 facets with coordinates that are not finite numbers\n");
         for (float value : read.model.meshes[0].positions)
@@ -215,24 +215,24 @@ TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
                             "facet\nvertex 0 0 0\nvertex 1 zero 0\nvertex 0 1 0\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1e39 0 0\nvertex 0 1 0\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n");
-    EXPECT_EQ(broken.outcome, import::StlOutcome::read);
+    EXPECT_EQ(broken.outcome, import::ReadOutcome::read);
     EXPECT_EQ(broken.facets(), 1u) << "the last facet, its endfacet missing at the end of the file";
     EXPECT_EQ(broken.model.meshes[0].name, "s");
     EXPECT_EQ(broken.notes(), "Left out 3 facets without exactly three vertices that can be read\n"
                               "Left out 1 facet with coordinates that are not finite numbers\n");
 
     Read empty = readBytes("solid nothing\nendsolid nothing\n");
-    EXPECT_EQ(empty.outcome, import::StlOutcome::read);
+    EXPECT_EQ(empty.outcome, import::ReadOutcome::read);
     EXPECT_TRUE(empty.model.meshes.empty() && empty.model.placements.empty());
 
-    EXPECT_EQ(readBytes("neither").outcome, import::StlOutcome::failed);
-    EXPECT_EQ(readBytes("").outcome, import::StlOutcome::failed);
+    EXPECT_EQ(readBytes("neither").outcome, import::ReadOutcome::failed);
+    EXPECT_EQ(readBytes("").outcome, import::ReadOutcome::failed);
     // A binary file cut inside its first facets, though it starts with
     // "solid": the zero bytes of its count say it is not text.
     Read cutSolid = readBytes(binaryStl(tetrahedron(), "solid cut").substr(0, 150));
-    EXPECT_EQ(cutSolid.outcome, import::StlOutcome::failed);
+    EXPECT_EQ(cutSolid.outcome, import::ReadOutcome::failed);
     EXPECT_NE(cutSolid.reason.find("names 5 facets"), std::string::npos) << cutSolid.reason;
-    EXPECT_EQ(readBytes(binaryStl(one, "COLOR=\x80\x80\x80\xff")).outcome, import::StlOutcome::notHandled);
+    EXPECT_EQ(readBytes(binaryStl(one, "COLOR=\x80\x80\x80\xff")).outcome, import::ReadOutcome::notHandled);
 }
 
 } // namespace
