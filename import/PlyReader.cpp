@@ -487,45 +487,60 @@ glm::vec3 pointOf(const std::vector<float>& positions, unsigned vertex)
     return glm::vec3(positions[3 * size_t(vertex)], positions[3 * size_t(vertex) + 1], positions[3 * size_t(vertex) + 2]);
 }
 
+// Each face of `read`: its corners and their count.
+template <typename OnFace> void forEachFace(const Read& read, OnFace&& onFace)
+{
+    size_t next = 0;
+    for (size_t p = 0; p <= read.polygons.size(); p += 2) {
+        const size_t polygonAt = p < read.polygons.size() ? read.polygons[p] : read.corners.size();
+        for (; next + 3 <= polygonAt; next += 3)
+            onFace(read.corners.data() + next, size_t(3));
+        if (p == read.polygons.size())
+            break;
+        onFace(read.corners.data() + polygonAt, size_t(read.polygons[p + 1]));
+        next = polygonAt + read.polygons[p + 1];
+    }
+}
+
 // The faces as triangles into `indices`: polygons cut, triangles whose
 // corners coincide or touch a vertex that is not finite left out.
 void triangles(const Read& read, const std::vector<char>& finite, std::vector<unsigned>& indices, size_t& notFinite)
 {
     indices.reserve(read.corners.size());
-    auto add = [&](unsigned a, unsigned b, unsigned c) {
-        if (!finite[a] || !finite[b] || !finite[c]) {
-            ++notFinite;
+    Triangulator triangulator;
+    forEachFace(read, [&](const unsigned* corners, size_t count) {
+        for (size_t k = 0; k < count; ++k)
+            if (!finite[corners[k]]) {
+                ++notFinite;
+                return;
+            }
+        auto add = [&](unsigned a, unsigned b, unsigned c) {
+            const glm::vec3 pa = pointOf(read.positions, a), pb = pointOf(read.positions, b),
+                            pc = pointOf(read.positions, c);
+            if (pa != pb && pb != pc && pa != pc)
+                indices.insert(indices.end(), {a, b, c});
+        };
+        if (count == 3) {
+            add(corners[0], corners[1], corners[2]);
             return;
         }
-        const glm::vec3 pa = pointOf(read.positions, a), pb = pointOf(read.positions, b),
-                        pc = pointOf(read.positions, c);
-        if (pa == pb || pb == pc || pa == pc)
-            return;
-        indices.insert(indices.end(), {a, b, c});
-    };
-    Triangulator triangulator;
-    size_t next = 0;
-    for (size_t p = 0; p <= read.polygons.size(); p += 2) {
-        const size_t polygonAt = p < read.polygons.size() ? read.polygons[p] : read.corners.size();
-        for (; next + 3 <= polygonAt; next += 3)
-            add(read.corners[next], read.corners[next + 1], read.corners[next + 2]);
-        if (p == read.polygons.size())
-            break;
-        const unsigned* polygon = read.corners.data() + polygonAt;
-        const size_t count = read.polygons[p + 1];
         const std::vector<unsigned>& cut =
-            triangulator.cutInSpace(count, [&](size_t k) { return glm::dvec3(pointOf(read.positions, polygon[k])); });
+            triangulator.cutInSpace(count, [&](size_t k) { return glm::dvec3(pointOf(read.positions, corners[k])); });
         for (size_t t = 0; t + 2 < cut.size(); t += 3)
-            add(polygon[cut[t]], polygon[cut[t + 1]], polygon[cut[t + 2]]);
-        next = polygonAt + count;
-    }
+            add(corners[cut[t]], corners[cut[t + 1]], corners[cut[t + 2]]);
+    });
 }
 
-// Normals from the faces, as the importer makes them: the mean facing of
-// the faces around each position (or, in a model past bigModelVertices,
-// around each vertex: the importer's search of space took seconds there).
-std::vector<float> faceNormals(const std::vector<float>& positions, const std::vector<unsigned>& indices)
+// Normals from the faces: the mean facing of the faces around each
+// position (in a model past bigModelVertices, around each vertex, as the
+// importer's path there makes them: its search of space took seconds), each
+// face counted once, whole. The importer's smoothing of a small model whose
+// faces share vertices gives each vertex the facing of one of its faces
+// alone (a pyramid's base corners lit as a side); this is what it means to
+// give.
+std::vector<float> faceNormals(const Read& read, const std::vector<char>& finite)
 {
+    const std::vector<float>& positions = read.positions;
     const size_t vertices = positions.size() / 3;
     std::vector<unsigned> at(vertices);
     for (size_t v = 0; v < vertices; ++v)
@@ -539,17 +554,19 @@ std::vector<float> faceNormals(const std::vector<float>& positions, const std::v
         }
     }
     std::vector<double> sums(3 * vertices, 0.0);
-    for (size_t t = 0; t + 2 < indices.size(); t += 3) {
-        const glm::dvec3 a(pointOf(positions, indices[t])), b(pointOf(positions, indices[t + 1])),
-            c(pointOf(positions, indices[t + 2]));
-        const glm::dvec3 n = glm::cross(b - a, c - a);
+    forEachFace(read, [&](const unsigned* corners, size_t count) {
+        for (size_t k = 0; k < count; ++k)
+            if (!finite[corners[k]])
+                return;
+        const glm::dvec3 n =
+            newellNormal(count, [&](size_t k) { return glm::dvec3(pointOf(positions, corners[k])); });
         const double length = glm::length(n);
         if (!(length > 0.0) || !std::isfinite(length))
-            continue;
-        for (size_t k = 0; k < 3; ++k)
-            for (size_t c3 = 0; c3 < 3; ++c3)
-                sums[3 * size_t(at[indices[t + k]]) + c3] += n[static_cast<int>(c3)] / length;
-    }
+            return;
+        for (size_t k = 0; k < count; ++k)
+            for (size_t c = 0; c < 3; ++c)
+                sums[3 * size_t(at[corners[k]]) + c] += n[static_cast<int>(c)] / length;
+    });
     std::vector<float> normals(3 * vertices, 0.0f);
     for (size_t v = 0; v < vertices; ++v) {
         const double* sum = &sums[3 * size_t(at[v])];
@@ -590,15 +607,16 @@ void keepUsed(ModelMesh& mesh, std::vector<char> used)
 }
 
 // What the importer makes of a PLY file's material, as readMaterials reads
-// it, and the fallback that every model ends with.
-void plyMaterials(std::vector<ModelMaterial>& materials)
+// it (two-sided where the file has faces, whose order the format leaves
+// open), and the fallback that every model ends with.
+void plyMaterials(std::vector<ModelMaterial>& materials, bool faces)
 {
     ModelMaterial white;
     white.diffuse = glm::vec4(1.0f);
     white.colourMultiplies = false;
     white.specular = 2.0f;
     white.roughness = 1.0f;
-    white.twoSided = true;
+    white.twoSided = faces;
     materials.assign({white, ModelMaterial()});
 }
 
@@ -632,18 +650,18 @@ void build(Read& read, ModelData& model)
         notFinite = notFiniteVertices;
         used = finite;
     }
-    std::vector<unsigned>().swap(read.corners);
     const float scale = workingScale(largest);
     if (scale != 1.0f)
         for (float& value : read.positions)
             value *= scale;
-    mesh.positions = std::move(read.positions);
     const bool givenNormals = !read.normals.empty() &&
                               std::all_of(read.normals.begin(), read.normals.end(), [](float n) { return std::isfinite(n); });
     if (givenNormals)
         mesh.normals = std::move(read.normals);
     else if (mesh.primitive == Primitive::triangles)
-        mesh.normals = faceNormals(mesh.positions, mesh.indices);
+        mesh.normals = faceNormals(read, finite);
+    std::vector<unsigned>().swap(read.corners);
+    mesh.positions = std::move(read.positions);
     mesh.colours = std::move(read.colours);
     for (float& value : mesh.colours)
         value = std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f;
@@ -659,7 +677,7 @@ void build(Read& read, ModelData& model)
         model.meshes.push_back(std::move(mesh));
         model.placements.push_back({0, glm::mat4(1.0f)});
     }
-    plyMaterials(model.materials);
+    plyMaterials(model.materials, read.faces > 0);
 }
 
 } // namespace

@@ -1,9 +1,6 @@
 // STL files read by the reader of our own and by the importer, as the import process sends each: the same facets,
 // normals and material; and files that lie about themselves, which the reader refuses or reads as far as they hold.
-#include "import/ModelReader.h"
-#include "import/ModelTransfer.h"
-#include "import/ImportProgress.h"
-#include "import/SceneRead.h"
+#include "ImporterAgreement.h"
 #include "import/StlReader.h"
 
 #include <algorithm>
@@ -11,13 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -61,99 +53,6 @@ std::vector<Facet> tetrahedron(float scale = 1.0f)
             Facet{s, 0, 0, 0, s, 0, 0, 0, s}, Facet{s, 0, 0, 0, 0, s, 0, s, 0}};
 }
 
-class TempFile {
-public:
-    explicit TempFile(const std::string& bytes, const char* name = "model.stl")
-        : path(fs::temp_directory_path() / ("brassfern-stl-" + std::to_string(::getpid()) + "-" + name))
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    ~TempFile() { fs::remove(path); }
-    const fs::path path;
-};
-
-// The model as the viewer receives it: through the reader of our own, or
-// (with `importer`) through the importer.
-import::TransferResult received(const fs::path& path, bool importer, import::ModelData& model)
-{
-    FILE* stream = std::tmpfile();
-    import::ImportProgress progress;
-    import::sendModel(path.string(), fileno(stream), &progress, [](unsigned long long) {},
-                      importer ? new import::RegularFilesIOSystem : nullptr);
-    lseek(fileno(stream), 0, SEEK_SET);
-    const import::TransferResult result = import::readTransfer(fileno(stream), model);
-    std::fclose(stream);
-    return result;
-}
-
-// Every triangle drawn, its corners and normals, in an order of its own.
-std::vector<std::array<float, 18>> triangles(const import::ModelData& model)
-{
-    std::vector<std::array<float, 18>> all;
-    for (const import::ModelPlacement& placement : model.placements) {
-        const import::ModelMesh& mesh = model.meshes[placement.mesh];
-        EXPECT_EQ(placement.transform, glm::mat4(1.0f));
-        EXPECT_EQ(mesh.normals.size(), mesh.positions.size());
-        for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
-            std::array<float, 18> t{};
-            for (size_t k = 0; k < 3; ++k)
-                for (size_t c = 0; c < 3; ++c) {
-                    t[3 * k + c] = mesh.positions[3 * mesh.indices[i + k] + c];
-                    t[9 + 3 * k + c] = mesh.normals[3 * mesh.indices[i + k] + c];
-                }
-            all.push_back(t);
-        }
-    }
-    std::sort(all.begin(), all.end());
-    return all;
-}
-
-void expectSameModel(const std::string& bytes)
-{
-    TempFile file(bytes);
-    import::ModelData ours, theirs;
-    ASSERT_EQ(received(file.path, false, ours).outcome, import::TransferResult::Outcome::complete);
-    ASSERT_EQ(received(file.path, true, theirs).outcome, import::TransferResult::Outcome::complete);
-    const auto mine = triangles(ours);
-    const auto its = triangles(theirs);
-    ASSERT_EQ(mine.size(), its.size());
-    for (size_t t = 0; t < mine.size(); ++t)
-        for (size_t k = 0; k < 18; ++k)
-            EXPECT_NEAR(mine[t][k], its[t][k], 1e-6f) << "triangle " << t << ", value " << k;
-    ASSERT_EQ(ours.materials.size(), theirs.materials.size());
-    for (size_t m = 0; m < ours.materials.size(); ++m) {
-        const import::ModelMaterial& a = ours.materials[m];
-        const import::ModelMaterial& b = theirs.materials[m];
-        EXPECT_EQ(a.diffuse, b.diffuse) << m;
-        EXPECT_EQ(a.colourMultiplies, b.colourMultiplies) << m;
-        EXPECT_EQ(a.specular, b.specular) << m;
-        EXPECT_EQ(a.roughness, b.roughness) << m;
-        EXPECT_EQ(a.metallic, b.metallic) << m;
-        EXPECT_EQ(a.texture, b.texture) << m;
-        EXPECT_EQ(a.twoSided, b.twoSided) << m;
-    }
-    for (const import::ModelMesh& mesh : ours.meshes)
-        EXPECT_TRUE(mesh.colours.empty() && mesh.texCoords.empty() && mesh.tangents.empty());
-}
-
-// The same triangles, normals (each facet's winding's, whatever the file
-// stores) and material as the importer gives, binary or text: facets whose
-// corners coincide left out, a facet of no area kept, coordinates far from
-// the unit scale brought near it, several solids in one text.
-TEST(StlReader, GivesTheImportersModelInBothEncodings)
-{
-    std::vector<Facet> facets = tetrahedron();
-    facets.push_back({2, 0, 0, 2, 0, 0, 3, 1, 0}); // two corners coincide
-    facets.push_back({0, 2, 0, 1, 2, 0, 2, 2, 0}); // in a line
-    expectSameModel(binaryStl(facets));
-    expectSameModel(textStl(facets));
-    // A binary header may start as text does; its size tells it apart.
-    expectSameModel(binaryStl(facets, "solid made by a writer that starts binary files so"));
-    expectSameModel(binaryStl(tetrahedron(3e22f)));
-    expectSameModel(textStl(tetrahedron(2e-21f)));
-    expectSameModel(textStl(tetrahedron(), "first") + textStl({Facet{5, 5, 5, 6, 5, 5, 5, 6, 5}}, "second"));
-}
-
 struct Read {
     import::ReadOutcome outcome;
     import::ModelData model;
@@ -170,10 +69,31 @@ struct Read {
 
 Read readBytes(const std::string& bytes)
 {
-    TempFile file(bytes);
+    TempFile file(bytes, "model.stl");
     Read read;
     read.outcome = import::readStl(file.path.string(), read.model, read.reason, [](unsigned long long) {});
     return read;
+}
+
+// The same triangles, normals (each facet's winding's, whatever the file
+// stores) and material as the importer gives, binary or text: facets whose
+// corners coincide left out, a facet of no area kept, coordinates far from
+// the unit scale brought near it, several solids in one text.
+TEST(StlReader, GivesTheImportersModelInBothEncodings)
+{
+    std::vector<Facet> facets = tetrahedron();
+    facets.push_back({2, 0, 0, 2, 0, 0, 3, 1, 0}); // two corners coincide
+    facets.push_back({0, 2, 0, 1, 2, 0, 2, 2, 0}); // in a line
+    for (const std::string& bytes : {binaryStl(facets), textStl(facets)})
+        ASSERT_EQ(readBytes(bytes).outcome, import::ReadOutcome::read) << "read by the reader of our own";
+    expectSameModel(binaryStl(facets), "binary.stl");
+    expectSameModel(textStl(facets), "text.stl");
+    // A binary header may start as text does; its size tells it apart.
+    expectSameModel(binaryStl(facets, "solid made by a writer that starts binary files so"), "solid.stl");
+    expectSameModel(binaryStl(tetrahedron(3e22f)), "large.stl");
+    expectSameModel(textStl(tetrahedron(2e-21f)), "small.stl");
+    expectSameModel(textStl(tetrahedron(), "first") + textStl({Facet{5, 5, 5, 6, 5, 5, 5, 6, 5}}, "second"),
+                    "solids.stl");
 }
 
 // Counts the header claims past what the file holds are refused before
