@@ -198,7 +198,7 @@ const std::vector<HostileCase>& hostileCases()
                         s.write("model.ply", plyTriangle("3 0 1 7"));
                         return "model.ply";
                     },
-                    1, "Import failedMODEL\n", "Validation failed"},
+                    1, "Import failedMODEL\n", "PLY: face 1 names vertex 7 of 3"},
         HostileCase{"BinaryPlyWhoseListCountLies",
                     [](const Sandbox& s) {
                         std::string ply = "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
@@ -212,14 +212,14 @@ const std::vector<HostileCase>& hostileCases()
                         s.write("model.ply", ply);
                         return "model.ply";
                     },
-                    1, "Import failedMODEL\n", "Validation failed"},
+                    1, "Import failedMODEL\n", "PLY: face 1 names vertex 3 of 3"},
         HostileCase{"PlyHeaderThatNeverEnds",
                     [](const Sandbox& s) {
                         const std::string ply = plyTriangle("");
                         s.write("model.ply", ply.substr(0, ply.find("end_header")));
                         return "model.ply";
                     },
-                    1, "Import failedMODEL\n", "did not finish within 10 s and was stopped"},
+                    1, "Import failedMODEL\n", "PLY: the header has no end_header line"},
         // A binary STL whose header names four thousand million facets
         // (200 GB): refused from its size, with nothing reserved for them.
         HostileCase{"StlWhoseHeaderNamesMoreFacetsThanItHolds",
