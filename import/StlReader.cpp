@@ -269,7 +269,8 @@ ReadOutcome readStl(const std::string& path, ModelData& model, std::string& reas
         reason = "STL: the file is neither text starting with \"solid\" nor as long as a binary header (84 bytes)";
         return ReadOutcome::failed;
     }
-    if (!textual && std::search(text, text + 80, "COLOR=", "COLOR=" + 6) != text + 80)
+    const std::string_view colourKey = "COLOR=";
+    if (!textual && std::search(text, text + 80, colourKey.begin(), colourKey.end()) != text + 80)
         return ReadOutcome::notHandled;
 
     model = ModelData();

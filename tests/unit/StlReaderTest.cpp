@@ -78,7 +78,8 @@ Read readBytes(const std::string& bytes)
 // The same triangles, normals (each facet's winding's, whatever the file
 // stores) and material as the importer gives, binary or text: facets whose
 // corners coincide left out, a facet of no area kept, coordinates far from
-// the unit scale brought near it, several solids in one text.
+// the unit scale brought near it (subnormal ones too), several solids in
+// one text.
 TEST(StlReader, GivesTheImportersModelInBothEncodings)
 {
     std::vector<Facet> facets = tetrahedron();
@@ -92,6 +93,8 @@ TEST(StlReader, GivesTheImportersModelInBothEncodings)
     expectSameModel(binaryStl(facets, "solid made by a writer that starts binary files so"), "solid.stl");
     expectSameModel(binaryStl(tetrahedron(3e22f)), "large.stl");
     expectSameModel(textStl(tetrahedron(2e-21f)), "small.stl");
+    // Subnormal coordinates alone: once scaled to infinity and NaN.
+    expectSameModel(binaryStl(tetrahedron(3e-41f)), "subnormal.stl");
     expectSameModel(textStl(tetrahedron(), "first") + textStl({Facet{5, 5, 5, 6, 5, 5, 5, 6, 5}}, "second"),
                     "solids.stl");
 }
