@@ -46,6 +46,21 @@ inline std::string counted(size_t count, const char* one, const char* many)
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// `source`, opened from a model's path: false, with the reason, where it is
+// not open (not a regular file); otherwise its size is told to `onRead`
+// (as it lies on disk) and to the progress line.
+inline bool opened(const RegularFile& source, const std::function<void(unsigned long long)>& onRead,
+                   const ReadProgress& progress, std::string& reason)
+{
+    if (!source.isOpen()) {
+        reason = source.failure();
+        return false;
+    }
+    onRead(source.storedBytes());
+    progress.total(source.size());
+    return true;
+}
+
 // Whether `path` ends in the extension `lowercase` (without its dot), in any
 // case, as the importer tells formats by name.
 inline bool hasExtension(const std::string& path, const char* lowercase)

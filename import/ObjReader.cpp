@@ -410,12 +410,8 @@ bool readObj(const std::string& path, ObjModel& model, std::string& reason,
              const std::function<void(unsigned long long)>& onRead, ReadProgress progress)
 {
     RegularFile source(path);
-    if (!source.isOpen()) {
-        reason = source.failure();
+    if (!opened(source, onRead, progress, reason))
         return false;
-    }
-    onRead(source.storedBytes());
-    progress.total(source.size());
     ObjParser parser(path, model, onRead);
     if (!readLines(source, parser, progress, reason))
         return false;

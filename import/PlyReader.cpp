@@ -687,8 +687,10 @@ bool isPlyPath(const std::string& path)
     return hasExtension(path, "ply");
 }
 
-ReadOutcome readPlyBytes(const char* bytes, size_t size, ModelData& model, std::string& reason,
-                         const ReadProgress& progress)
+namespace {
+
+// The file's values into `read`; `build` makes the mesh of them.
+ReadOutcome parse(const char* bytes, size_t size, Read& read, std::string& reason, const ReadProgress& progress)
 {
     Header header;
     if (!readHeader(std::string_view(bytes, size), header, reason))
@@ -707,33 +709,48 @@ ReadOutcome readPlyBytes(const char* bytes, size_t size, ModelData& model, std::
         return ReadOutcome::notHandled;
     Values values(bytes + header.bytes, bytes + size, header.format);
     Reader reader(header, values, progress);
-    Read read;
-    model = ModelData();
     if (!reader.read(read, reason))
         return ReadOutcome::failed;
-    if (reader.leftToImporter)
-        return ReadOutcome::notHandled;
-    progress.build();
-    build(read, model);
-    return ReadOutcome::read;
+    return reader.leftToImporter ? ReadOutcome::notHandled : ReadOutcome::read;
+}
+
+} // namespace
+
+ReadOutcome readPlyBytes(const char* bytes, size_t size, ModelData& model, std::string& reason,
+                         const ReadProgress& progress)
+{
+    Read read;
+    const ReadOutcome outcome = parse(bytes, size, read, reason, progress);
+    model = ModelData();
+    if (outcome == ReadOutcome::read) {
+        progress.build();
+        build(read, model);
+    }
+    return outcome;
 }
 
 ReadOutcome readPly(const std::string& path, ModelData& model, std::string& reason,
                     const std::function<void(unsigned long long)>& onRead, const ReadProgress& progress)
 {
     RegularFile source(path);
-    if (!source.isOpen()) {
-        reason = source.failure();
+    if (!opened(source, onRead, progress, reason))
         return ReadOutcome::failed;
-    }
-    onRead(source.storedBytes());
-    progress.total(source.size());
     std::string bytes;
     if (!source.readAll(bytes, maxFileBytes, reason)) {
         reason = "PLY: " + reason;
         return ReadOutcome::failed;
     }
-    return readPlyBytes(bytes.data(), bytes.size(), model, reason, progress);
+    Read read;
+    const ReadOutcome outcome = parse(bytes.data(), bytes.size(), read, reason, progress);
+    model = ModelData();
+    if (outcome != ReadOutcome::read)
+        return outcome;
+    // The text goes before the mesh is made: a text file holds several times
+    // the bytes of its values.
+    std::string().swap(bytes);
+    progress.build();
+    build(read, model);
+    return outcome;
 }
 
 } // namespace import

@@ -246,13 +246,9 @@ ReadOutcome readStl(const std::string& path, ModelData& model, std::string& reas
                    const std::function<void(unsigned long long)>& onRead, const ReadProgress& progress)
 {
     RegularFile source(path);
-    if (!source.isOpen()) {
-        reason = source.failure();
+    if (!opened(source, onRead, progress, reason))
         return ReadOutcome::failed;
-    }
-    onRead(source.storedBytes());
     const unsigned long long size = source.size();
-    progress.total(size);
     unsigned char head[512] = {};
     size_t got = 0;
     if (!source.read(reinterpret_cast<char*>(head), std::min<unsigned long long>(size, sizeof head), got, reason))

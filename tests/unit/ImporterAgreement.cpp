@@ -14,6 +14,14 @@
 
 namespace fs = std::filesystem;
 
+std::string OwnRead::notes() const
+{
+    std::string all;
+    for (const std::string& note : model.notes)
+        all += note + "\n";
+    return all;
+}
+
 TempFile::TempFile(const std::string& bytes, const std::string& name)
     : path(fs::temp_directory_path() / ("brassfern-agree-" + std::to_string(::getpid()) + "-" + name))
 {

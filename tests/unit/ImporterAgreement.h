@@ -2,12 +2,21 @@
 // hold the two to the same model.
 #pragma once
 
+#include "import/FileReading.h"
 #include "import/ModelData.h"
 #include "import/ModelTransfer.h"
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+// What a reader of our own made of a file, and the lines it left.
+struct OwnRead {
+    import::ReadOutcome outcome = import::ReadOutcome::failed;
+    import::ModelData model;
+    std::string reason;
+    std::string notes() const;
+};
 
 // A file of `bytes` in the temporary folder for as long as it lives.
 class TempFile {

@@ -57,22 +57,9 @@ std::string colouredBinary(bool bigEndian)
     return ply + "hi";
 }
 
-struct Read {
-    import::ReadOutcome outcome;
-    import::ModelData model;
-    std::string reason;
-    std::string notes() const
-    {
-        std::string all;
-        for (const std::string& note : model.notes)
-            all += note + "\n";
-        return all;
-    }
-};
-
-Read readBytes(const std::string& bytes)
+OwnRead readBytes(const std::string& bytes)
 {
-    Read read;
+    OwnRead read;
     read.outcome = import::readPlyBytes(bytes.data(), bytes.size(), read.model, read.reason);
     return read;
 }
@@ -123,7 +110,7 @@ const std::string triangleHeader = "ply\nformat binary_little_endian 1.0\nelemen
 // diffuse_red/green/blue are the vertex colours some scanners write.
 TEST(PlyReader, DiffuseColoursAreVertexColours)
 {
-    const Read read = readBytes("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+    const OwnRead read = readBytes("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
                                 "property float z\nproperty uchar diffuse_red\nproperty uchar diffuse_green\n"
                                 "property uchar diffuse_blue\nelement face 1\nproperty list uchar int vertex_index\n"
                                 "end_header\n0 0 0 255 0 0\n1 0 0 255 0 0\n0 1 0 0 51 255\n3 0 1 2\n");
@@ -144,7 +131,7 @@ TEST(PlyReader, FilesThatLieAboutThemselvesAreRefusedOrLeftToTheImporter)
     std::string counted = "ply\nformat binary_little_endian 1.0\nelement vertex 4000000000\nproperty float x\n"
                           "property float y\nproperty float z\nend_header\n";
     put<float>(counted, {0, 0, 0, 1, 0, 0, 0, 1, 0});
-    Read lying = readBytes(counted);
+    OwnRead lying = readBytes(counted);
     EXPECT_EQ(lying.outcome, import::ReadOutcome::failed);
     EXPECT_EQ(lying.reason, "PLY: the data ends inside vertex 4 of 4000000000, or holds what is not a number there");
 
@@ -180,7 +167,7 @@ TEST(PlyReader, FilesThatLieAboutThemselvesAreRefusedOrLeftToTheImporter)
     put<int>(notFinite, {0, 1, 2});
     put<unsigned char>(notFinite, {3});
     put<int>(notFinite, {0, 3, 1});
-    Read partly = readBytes(notFinite);
+    OwnRead partly = readBytes(notFinite);
     ASSERT_EQ(partly.outcome, import::ReadOutcome::read) << partly.reason;
     EXPECT_EQ(partly.notes(), "Left out 1 face with coordinates that are not finite numbers\n");
     ASSERT_EQ(partly.model.meshes.size(), 1u);

@@ -53,24 +53,15 @@ std::vector<Facet> tetrahedron(float scale = 1.0f)
             Facet{s, 0, 0, 0, s, 0, 0, 0, s}, Facet{s, 0, 0, 0, 0, s, 0, s, 0}};
 }
 
-struct Read {
-    import::ReadOutcome outcome;
-    import::ModelData model;
-    std::string reason;
-    size_t facets() const { return model.meshes.empty() ? 0 : model.meshes[0].indices.size() / 3; }
-    std::string notes() const
-    {
-        std::string all;
-        for (const std::string& note : model.notes)
-            all += note + "\n";
-        return all;
-    }
-};
+size_t facets(const OwnRead& read)
+{
+    return read.model.meshes.empty() ? 0 : read.model.meshes[0].indices.size() / 3;
+}
 
-Read readBytes(const std::string& bytes)
+OwnRead readBytes(const std::string& bytes)
 {
     TempFile file(bytes, "model.stl");
-    Read read;
+    OwnRead read;
     read.outcome = import::readStl(file.path.string(), read.model, read.reason, [](unsigned long long) {});
     return read;
 }
@@ -107,16 +98,16 @@ TEST(StlReader, GivesTheImportersModelInBothEncodings)
 TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
 {
     const std::vector<Facet> one = {Facet{0, 0, 0, 1, 0, 0, 0, 1, 0}};
-    Read lying = readBytes(binaryStl(one, "binary", 0xFFFFFFFFll));
+    OwnRead lying = readBytes(binaryStl(one, "binary", 0xFFFFFFFFll));
     EXPECT_EQ(lying.outcome, import::ReadOutcome::failed);
     EXPECT_EQ(lying.reason, "STL: the header names 4294967295 facets (214748364834 bytes), but the file holds 134 bytes");
-    Read cut = readBytes(binaryStl(tetrahedron()).substr(0, 84 + 50 * 4 + 20));
+    OwnRead cut = readBytes(binaryStl(tetrahedron()).substr(0, 84 + 50 * 4 + 20));
     EXPECT_EQ(cut.outcome, import::ReadOutcome::failed);
     EXPECT_NE(cut.reason.find("names 5 facets"), std::string::npos) << cut.reason;
 
-    Read trailing = readBytes(binaryStl(tetrahedron()) + "trailing");
+    OwnRead trailing = readBytes(binaryStl(tetrahedron()) + "trailing");
     EXPECT_EQ(trailing.outcome, import::ReadOutcome::read);
-    EXPECT_EQ(trailing.facets(), 5u);
+    EXPECT_EQ(facets(trailing), 5u);
     EXPECT_EQ(trailing.notes(), "Left out the 8 bytes after the 5 facets the header names\n");
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -125,26 +116,26 @@ TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
     odd.push_back({nan, 0, 0, 1, 0, 0, 0, 1, 0});
     odd.push_back({0, 0, 0, 1, inf, 0, 0, 1, 0});
     for (const std::string& bytes : {binaryStl(odd), textStl(odd)}) {
-        Read read = readBytes(bytes);
+        OwnRead read = readBytes(bytes);
         EXPECT_EQ(read.outcome, import::ReadOutcome::read);
-        EXPECT_EQ(read.facets(), 5u);
+        EXPECT_EQ(facets(read), 5u);
         EXPECT_EQ(read.notes(), "Left out 2 facets with coordinates that are not finite numbers\n");
         for (float value : read.model.meshes[0].positions)
             EXPECT_TRUE(std::isfinite(value));
     }
 
-    Read broken = readBytes("solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\nendfacet\n"
+    OwnRead broken = readBytes("solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\nvertex 1 1 0\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1 zero 0\nvertex 0 1 0\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1e39 0 0\nvertex 0 1 0\nendfacet\n"
                             "facet\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n");
     EXPECT_EQ(broken.outcome, import::ReadOutcome::read);
-    EXPECT_EQ(broken.facets(), 1u) << "the last facet, its endfacet missing at the end of the file";
+    EXPECT_EQ(facets(broken), 1u) << "the last facet, its endfacet missing at the end of the file";
     EXPECT_EQ(broken.model.meshes[0].name, "s");
     EXPECT_EQ(broken.notes(), "Left out 3 facets without exactly three vertices that can be read\n"
                               "Left out 1 facet with coordinates that are not finite numbers\n");
 
-    Read empty = readBytes("solid nothing\nendsolid nothing\n");
+    OwnRead empty = readBytes("solid nothing\nendsolid nothing\n");
     EXPECT_EQ(empty.outcome, import::ReadOutcome::read);
     EXPECT_TRUE(empty.model.meshes.empty() && empty.model.placements.empty());
 
@@ -152,7 +143,7 @@ TEST(StlReader, FilesThatLieAboutThemselvesAreRefusedOrReadAsFarAsTheyHold)
     EXPECT_EQ(readBytes("").outcome, import::ReadOutcome::failed);
     // A binary file cut inside its first facets, though it starts with
     // "solid": the zero bytes of its count say it is not text.
-    Read cutSolid = readBytes(binaryStl(tetrahedron(), "solid cut").substr(0, 150));
+    OwnRead cutSolid = readBytes(binaryStl(tetrahedron(), "solid cut").substr(0, 150));
     EXPECT_EQ(cutSolid.outcome, import::ReadOutcome::failed);
     EXPECT_NE(cutSolid.reason.find("names 5 facets"), std::string::npos) << cutSolid.reason;
     EXPECT_EQ(readBytes(binaryStl(one, "COLOR=\x80\x80\x80\xff")).outcome, import::ReadOutcome::notHandled);
