@@ -220,6 +220,15 @@ const std::vector<HostileCase>& hostileCases()
                         return "model.ply";
                     },
                     1, "Import failedMODEL\n", "PLY: the header has no end_header line"},
+        // The same under a name the PLY reader does not take: the importer,
+        // which tells PLY by its first word, searches until the time is up.
+        HostileCase{"PlyHeaderThatNeverEndsUnderAnotherName",
+                    [](const Sandbox& s) {
+                        const std::string ply = plyTriangle("");
+                        s.write("model.data", ply.substr(0, ply.find("end_header")));
+                        return "model.data";
+                    },
+                    1, "Import failedMODEL\n", "did not finish within 10 s and was stopped"},
         // A binary STL whose header names four thousand million facets
         // (200 GB): refused from its size, with nothing reserved for them.
         HostileCase{"StlWhoseHeaderNamesMoreFacetsThanItHolds",
