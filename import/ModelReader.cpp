@@ -9,7 +9,9 @@
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
 #include "import/ObjReader.h"
+#include "import/PlyReader.h"
 #include "import/SceneRead.h"
+#include "import/StlReader.h"
 #include "import/Tangents.h"
 #include "import/TexturePath.h"
 #include "import/TextureSources.h"
@@ -379,6 +381,12 @@ bool sendImported(const std::string& path, TransferWriter& out, ImportProgress* 
     return out.writing();
 }
 
+// How far a reader of our own is, on the progress line.
+ReadProgress readProgress(ImportProgress* progress)
+{
+    return {&progress->workDone, &progress->workTotal, [progress] { progress->stage = ImportProgress::building; }};
+}
+
 // The model through the OBJ reader, sent as sendImported sends it: each
 // mesh placed once, where it stands.
 bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progress,
@@ -386,9 +394,7 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
 {
     ObjModel read;
     std::string reason;
-    const ObjProgress reading{&progress->workDone, &progress->workTotal,
-                              [progress] { progress->stage = ImportProgress::building; }};
-    if (!readObj(path, read, reason, onRead, reading)) {
+    if (!readObj(path, read, reason, onRead, readProgress(progress))) {
         out.failure(reason);
         return false;
     }
@@ -422,6 +428,32 @@ bool sendObj(const std::string& path, TransferWriter& out, ImportProgress* progr
     return sendWithinBudget(model, sources, out);
 }
 
+enum class Sent { sent, failed, notHandled };
+
+// The model through the STL or PLY reader, sent as sendImported sends it,
+// or left to the importer where the reader does not take the file.
+Sent sendRead(const std::string& path, TransferWriter& out, ImportProgress* progress,
+              const std::function<void(unsigned long long)>& onRead, std::vector<TextureSource>& sources)
+{
+    ModelData model;
+    std::string reason;
+    const ReadOutcome outcome = isStlPath(path) ? readStl(path, model, reason, onRead, readProgress(progress))
+                                                : readPly(path, model, reason, onRead, readProgress(progress));
+    switch (outcome) {
+    case ReadOutcome::read:
+        break;
+    case ReadOutcome::notHandled:
+        return Sent::notHandled;
+    case ReadOutcome::failed:
+        out.failure(reason);
+        return Sent::failed;
+    }
+    progress->stage = ImportProgress::sending;
+    for (ModelMesh& mesh : model.meshes)
+        decodeSrgbColours(mesh.colours);
+    return sendWithinBudget(model, sources, out) ? Sent::sent : Sent::failed;
+}
+
 } // namespace
 
 void sendModel(const std::string& path, int fd, ImportProgress* progress,
@@ -431,11 +463,18 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
     onRead(0);
     std::vector<TextureSource> sources;
     try {
-        const bool sent = files == nullptr && isObjPath(path) ? sendObj(path, out, progress, onRead, sources)
-                                                              : sendImported(path, out, progress, onRead, files, sources);
-        // The importer and the reader have freed all they held: a heap they
-        // broke shows there, as a crash before the geometry is complete.
-        if (!sent || !out.geometryDone())
+        // Files given in memory (the fuzzers') go to the importer, as do
+        // the files a reader of our own leaves to it.
+        Sent sent = Sent::notHandled;
+        if (files == nullptr && isObjPath(path))
+            sent = sendObj(path, out, progress, onRead, sources) ? Sent::sent : Sent::failed;
+        else if (files == nullptr && (isStlPath(path) || isPlyPath(path)))
+            sent = sendRead(path, out, progress, onRead, sources);
+        if (sent == Sent::notHandled)
+            sent = sendImported(path, out, progress, onRead, files, sources) ? Sent::sent : Sent::failed;
+        // The importer and the readers have freed all they held: a heap
+        // they broke shows there, as a crash before the geometry is complete.
+        if (sent == Sent::failed || !out.geometryDone())
             return;
     } catch (const std::bad_alloc&) {
         out.failure("the model needs more memory than an import may take");

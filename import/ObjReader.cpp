@@ -19,8 +19,6 @@ namespace import {
 
 namespace {
 
-constexpr size_t chunkBytes = size_t(1) << 22;
-
 // Resolves a 1-based or negative (counted back from the latest) index.
 int resolve(long long index, size_t count)
 {
@@ -33,11 +31,6 @@ int resolve(long long index, size_t count)
     if (back > count || count - back > static_cast<unsigned long long>(INT_MAX))
         return badIndex;
     return static_cast<int>(count - back);
-}
-
-std::string counted(size_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // What the corners of the file named, field by field (position, texture
@@ -410,55 +403,19 @@ void ObjParser::addNotes()
 
 bool isObjPath(const std::string& path)
 {
-    const std::string extension = std::filesystem::path(path).extension().string();
-    auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
-    return extension.size() == 4 && extension[0] == '.' && lower(extension[1]) == 'o' && lower(extension[2]) == 'b' &&
-           lower(extension[3]) == 'j';
+    return hasExtension(path, "obj");
 }
 
 bool readObj(const std::string& path, ObjModel& model, std::string& reason,
-             const std::function<void(unsigned long long)>& onRead, ObjProgress progress)
+             const std::function<void(unsigned long long)>& onRead, ReadProgress progress)
 {
     RegularFile source(path);
-    if (!source.isOpen()) {
-        reason = source.failure();
+    if (!opened(source, onRead, progress, reason))
         return false;
-    }
-    const unsigned long long size = source.size();
-    onRead(source.storedBytes());
-    if (progress.bytesTotal != nullptr)
-        *progress.bytesTotal = size;
     ObjParser parser(path, model, onRead);
-    std::vector<char> buffer(chunkBytes);
-    size_t held = 0;
-    unsigned long long parsed = 0;
-    for (;;) {
-        // A line longer than the buffer makes it grow, up to the longest
-        // line held; one longer still is left out.
-        if (held == buffer.size() && buffer.size() < maxLineBytes) {
-            buffer.resize(std::min(2 * buffer.size(), maxLineBytes));
-        } else if (held == buffer.size()) {
-            parser.leaveOutLongLine();
-            parsed += held;
-            held = 0;
-        }
-        size_t got = 0;
-        if (!source.read(buffer.data() + held, buffer.size() - held, got, reason))
-            return false;
-        const bool last = got == 0;
-        held += got;
-        const size_t taken = parser.lines(buffer.data(), held, last);
-        std::memmove(buffer.data(), buffer.data() + taken, held - taken);
-        held -= taken;
-        parsed += taken;
-        if (progress.bytesParsed != nullptr)
-            *progress.bytesParsed = parsed;
-        if (last)
-            break;
-    }
-    std::vector<char>().swap(buffer);
-    if (progress.building)
-        progress.building();
+    if (!readLines(source, parser, progress, reason))
+        return false;
+    progress.build();
     return parser.finish(reason);
 }
 

@@ -1,10 +1,10 @@
 // Wavefront OBJ models given by path, read straight into the import process's arrays.
 #pragma once
 
+#include "import/FileReading.h"
 #include "import/ModelData.h"
 #include "import/TextureRecipe.h"
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,14 +31,6 @@ struct ObjModel {
     std::vector<std::string> notes;
 };
 
-// Where the reader is, for the progress line: bytes of the model file
-// read, and a call once the text is read and the meshes are being built.
-struct ObjProgress {
-    std::atomic<unsigned long long>* bytesParsed = nullptr;
-    std::atomic<unsigned long long>* bytesTotal = nullptr;
-    std::function<void()> building;
-};
-
 // Reads the OBJ text `path` and the material libraries it names (regular
 // files only; `onRead` hears each file's size as it opens). False, with the
 // reason, when the model file cannot be read or is one the importer refuses
@@ -47,7 +39,7 @@ struct ObjProgress {
 // with a note; texture coordinates and normals that faces name but the file
 // lacks are left out as the importer leaves them out.
 bool readObj(const std::string& path, ObjModel& model, std::string& reason,
-             const std::function<void(unsigned long long)>& onRead, ObjProgress progress = {});
+             const std::function<void(unsigned long long)>& onRead, ReadProgress progress = {});
 
 // The same from text in memory; material libraries are looked up beside
 // `path`.

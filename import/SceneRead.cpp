@@ -10,6 +10,7 @@
 #include <assimp/scene.h>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sys/stat.h>
 #include <vector>
 
@@ -194,8 +195,11 @@ float workingScale(float largest)
     constexpr float farthest = 65536.0f;
     if (!(largest > 0.0f) || !std::isfinite(largest) || (largest <= farthest && largest >= 1.0f / farthest))
         return 1.0f;
-    // A power of two: every coordinate keeps its digits exactly.
-    return std::ldexp(1.0f, -std::ilogb(largest));
+    // A power of two: every coordinate keeps its digits exactly. A model
+    // of subnormal coordinates alone (below 2^-126) needs more than the
+    // largest power a float holds, which would turn every coordinate into
+    // infinity or NaN; it stays that far from the unit scale instead.
+    return std::ldexp(1.0f, std::min(-std::ilogb(largest), std::numeric_limits<float>::max_exponent - 1));
 }
 
 namespace {

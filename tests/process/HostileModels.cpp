@@ -252,7 +252,7 @@ const std::vector<HostileCase>& hostileCases()
                         s.write("model.ply", plyTriangle("3 0 1 7"));
                         return "model.ply";
                     },
-                    1, "Import failedMODEL\n", "Validation failed"},
+                    1, "Import failedMODEL\n", "PLY: face 1 names vertex 7 of 3"},
         HostileCase{"BinaryPlyWhoseListCountLies",
                     [](const Sandbox& s) {
                         std::string ply = "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
@@ -266,14 +266,36 @@ const std::vector<HostileCase>& hostileCases()
                         s.write("model.ply", ply);
                         return "model.ply";
                     },
-                    1, "Import failedMODEL\n", "Validation failed"},
+                    1, "Import failedMODEL\n", "PLY: face 1 names vertex 3 of 3"},
         HostileCase{"PlyHeaderThatNeverEnds",
                     [](const Sandbox& s) {
                         const std::string ply = plyTriangle("");
                         s.write("model.ply", ply.substr(0, ply.find("end_header")));
                         return "model.ply";
                     },
+                    1, "Import failedMODEL\n", "PLY: the header has no end_header line"},
+        // The same under a name the PLY reader does not take: the importer,
+        // which tells PLY by its first word, searches until the time is up.
+        HostileCase{"PlyHeaderThatNeverEndsUnderAnotherName",
+                    [](const Sandbox& s) {
+                        const std::string ply = plyTriangle("");
+                        s.write("model.data", ply.substr(0, ply.find("end_header")));
+                        return "model.data";
+                    },
                     1, "Import failedMODEL\n", "did not finish within 10 s and was stopped"},
+        // A binary STL whose header names four thousand million facets
+        // (200 GB): refused from its size, with nothing reserved for them.
+        HostileCase{"StlWhoseHeaderNamesMoreFacetsThanItHolds",
+                    [](const Sandbox& s) {
+                        std::string stl(80, ' ');
+                        append<std::uint32_t>(stl, {0xFFFFFFFFu});
+                        append<float>(stl, {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0});
+                        stl += std::string(2, '\0');
+                        s.write("model.stl", stl);
+                        return "model.stl";
+                    },
+                    1, "Import failedMODEL\n",
+                    "STL: the header names 4294967295 facets (214748364834 bytes), but the file holds 134 bytes"},
         HostileCase{"GlbWhoseChunkLengthLies",
                     [](const Sandbox& s) {
                         std::string glb;
