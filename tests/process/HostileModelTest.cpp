@@ -22,16 +22,22 @@ constexpr double mostSeconds = 40.0;
 class HostileModel : public DisplayTestWithParam<HostileCase> {
 };
 
+// The viewer asked for a small picture of the case's model, made in `sandbox`.
+RunResult runOn(const HostileCase& c, Sandbox& sandbox, std::string& model)
+{
+    sandbox.write("small.txt", smallSettings);
+    model = c.make(sandbox);
+    return sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour", "--output",
+                        "shot.png", model},
+                       90.0, c.env);
+}
+
 TEST_P(HostileModel, EndsWithinBoundsWithItsLineAndStatus)
 {
     const HostileCase& c = GetParam();
     Sandbox sandbox;
-    sandbox.write("small.txt", smallSettings);
-    const std::string model = c.make(sandbox);
-
-    const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                       "--output", "shot.png", model},
-                                      90.0, c.env);
+    std::string model;
+    const RunResult run = runOn(c, sandbox, model);
 
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0);
@@ -64,12 +70,8 @@ TEST_F(ImportProcessOutput, ArrivesAsTheViewersOwnLines)
     for (const auto& [name, said] : cases) {
         const HostileCase& c = hostileCase(name);
         Sandbox sandbox;
-        sandbox.write("small.txt", smallSettings);
-        const std::string model = c.make(sandbox);
-
-        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                           "--output", "shot.png", model},
-                                          90.0, c.env);
+        std::string model;
+        const RunResult run = runOn(c, sandbox, model);
 
         EXPECT_EQ(run.status, 1) << name << run.out << run.err;
         EXPECT_EQ(run.out, replaced(c.out, sandbox, model)) << name;
