@@ -15,6 +15,9 @@ namespace {
 // one look can share a draw and show the same.
 struct Look {
     unsigned primitive = 0;
+    // Triangles without normals are lit by their facets' planes, those with
+    // them by their normals: a merge would give the first zero normals.
+    bool facetNormals = false;
     bool twoSided = false;
     int texture = -1;            // the picture shown, -1 for the colour alone
     glm::vec4 colour{0.0f};      // with a picture: the colour it multiplies, or shows where it fails
@@ -25,7 +28,7 @@ struct Look {
 
     auto key() const
     {
-        return std::make_tuple(primitive, twoSided, texture, colour.r, colour.g, colour.b, colour.a, vertexColours,
+        return std::make_tuple(primitive, facetNormals, twoSided, texture, colour.r, colour.g, colour.b, colour.a, vertexColours,
                                surface.colourMultiplies, surface.metallic, surface.roughness, surface.specular,
                                surface.surfaceTexture, surface.normalTexture, surface.normalScale,
                                surface.occlusionTexture, surface.occlusionStrength, surface.emissive.r,
@@ -76,6 +79,7 @@ Look lookOf(const ModelMesh& mesh, const std::vector<ModelMaterial>& materials)
     const ModelMaterial& material = materials[mesh.material];
     Look look;
     look.primitive = static_cast<unsigned>(mesh.primitive);
+    look.facetNormals = mesh.normals.empty() && mesh.primitive == Primitive::triangles;
     look.twoSided = material.twoSided;
     look.surface = material;
     look.surface.diffuse = glm::vec4(1.0f);

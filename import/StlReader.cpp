@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <glm/glm.hpp>
+#include <vector>
 
 namespace import {
 
@@ -17,19 +18,27 @@ namespace {
 
 constexpr size_t headerBytes = 84;
 constexpr size_t facetBytes = 50;
-// Indices are 32-bit and every facet has three vertices of its own.
+// Indices are 32-bit, and in the worst case every facet has three vertices
+// of its own.
 constexpr unsigned long long mostFacets = 0xFFFFFFFFull / 3;
 
 // Facets as they are read, into the one mesh, with what is left out counted.
+// Corners at the same point (the same bits) share a vertex, and the mesh
+// carries no normals: the viewer lights a triangle mesh without them by the
+// plane of each facet, turned by its winding, as the format means. A
+// 2-million-facet file thus sends a sixth of the vertices, without normals,
+// where one vertex a corner with its facet's normal had sent four times the
+// bytes, and the rasterizer shades each shared vertex once.
 class Facets {
 public:
     explicit Facets(ModelMesh& mesh) : mesh(mesh) {}
 
     void reserve(size_t facets)
     {
-        mesh.positions.reserve(9 * facets);
-        mesh.normals.reserve(9 * facets);
+        // A closed surface has about half as many points as facets.
+        mesh.positions.reserve(3 * (facets / 2 + 3));
         mesh.indices.reserve(3 * facets);
+        grow(facets + 3);
     }
 
     // A facet's corners, x y z each.
@@ -54,23 +63,14 @@ public:
         }
         for (int k = 0; k < 9; ++k)
             largest = std::max(largest, std::fabs(corner[k]));
-        // In double, the winding's normal neither overflows nor vanishes
-        // for any corners a float holds.
-        const glm::dvec3 across = glm::cross(glm::dvec3(b - a), glm::dvec3(c - a));
-        const double length = glm::length(across);
-        const glm::vec3 normal = length > 0.0 && std::isfinite(length) ? glm::vec3(across / length)
-                                                                        : glm::vec3(0.0f, 0.0f, 1.0f);
-        const unsigned first = static_cast<unsigned>(mesh.positions.size() / 3);
-        mesh.positions.insert(mesh.positions.end(), corner, corner + 9);
-        for (int k = 0; k < 3; ++k) {
-            mesh.normals.insert(mesh.normals.end(), {normal.x, normal.y, normal.z});
-            mesh.indices.push_back(first + static_cast<unsigned>(k));
-        }
+        for (int k = 0; k < 3; ++k)
+            mesh.indices.push_back(vertexAt(corner + 3 * k));
     }
 
     // The working scale applied, and notes for what was left out.
     void finish(std::vector<std::string>& notes)
     {
+        slots = std::vector<unsigned>();
         const float scale = workingScale(largest);
         if (scale != 1.0f)
             for (float& value : mesh.positions)
@@ -84,7 +84,66 @@ public:
     }
 
 private:
+    // The vertex at `point` (x y z), made the first time the point is met.
+    // An open-addressed table of vertex numbers plus one, kept at most half full.
+    unsigned vertexAt(const float* point)
+    {
+        std::uint32_t bits[3];
+        std::memcpy(bits, point, sizeof bits);
+        if (slots.empty())
+            grow(1);
+        const size_t mask = slots.size() - 1;
+        for (size_t slot = hashOf(bits) & mask;; slot = (slot + 1) & mask) {
+            const unsigned held = slots[slot];
+            if (held == 0)
+                break;
+            if (std::memcmp(&mesh.positions[3 * (held - 1)], point, sizeof bits) == 0)
+                return held - 1;
+        }
+        const unsigned vertex = static_cast<unsigned>(mesh.positions.size() / 3);
+        mesh.positions.insert(mesh.positions.end(), point, point + 3);
+        if (2 * (static_cast<size_t>(vertex) + 1) > slots.size())
+            grow(2 * slots.size());
+        else
+            place(bits, vertex);
+        return vertex;
+    }
+
+    static size_t hashOf(const std::uint32_t* bits)
+    {
+        std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ull ^ bits[1] * 0xC2B2AE3D27D4EB4Full ^
+                          bits[2] * 0x165667B19E3779F9ull;
+        h ^= h >> 29;
+        return static_cast<size_t>(h * 0xBF58476D1CE4E5B9ull >> 20);
+    }
+
+    void place(const std::uint32_t* bits, unsigned vertex)
+    {
+        const size_t mask = slots.size() - 1;
+        size_t slot = hashOf(bits) & mask;
+        while (slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots[slot] = vertex + 1;
+    }
+
+    // A table of at least twice `vertices` slots, with every vertex made so far in it.
+    void grow(size_t vertices)
+    {
+        size_t size = 1024;
+        while (size < 2 * vertices)
+            size *= 2;
+        if (size <= slots.size())
+            return;
+        slots.assign(size, 0);
+        for (size_t v = 0; v < mesh.positions.size() / 3; ++v) {
+            std::uint32_t bits[3];
+            std::memcpy(bits, &mesh.positions[3 * v], sizeof bits);
+            place(bits, static_cast<unsigned>(v));
+        }
+    }
+
     ModelMesh& mesh;
+    std::vector<unsigned> slots;
     float largest = 0.0f;
     size_t notFinite = 0;
     size_t pastIndices = 0;

@@ -13,11 +13,11 @@ namespace import {
 // steps search those millions of vertices (degenerate faces, invalid data,
 // validation) and the viewer copies them twice more to light each facet by
 // its winding: three seconds of a 2-million-facet file that takes a tenth of
-// that to read. This reader makes the same model in one pass: one mesh,
-// each facet with vertices of its own and the normal of its winding (the
-// stored one is ignored, as models.md says), facets whose corners coincide
-// left out as the importer leaves them out, and the importer's one grey
-// material.
+// that to read. This reader makes the same model in one pass: one mesh
+// whose corners at one point share a vertex, without normals, so that the
+// viewer lights each facet by the plane of its winding (the stored normal
+// is ignored, as models.md says); facets whose corners coincide left out as
+// the importer leaves them out; and the importer's one grey material.
 //
 // A file is binary when its size is what the facet count in its header
 // says (84 + 50 a facet), whatever its first words, as the importer tells;

@@ -41,6 +41,9 @@ public:
     bool cutOut = false;
     bool seeThrough = false;
     float alphaCutoff = 0.5f;
+    // A triangle mesh that came without normals is lit facet by facet, by
+    // the plane of each triangle as drawn.
+    bool facetNormals = false;
     // How each texture is read, by slot (import::ModelMaterial's order:
     // colour, surface, normal, occlusion, emissive): the sampler object its
     // unit reads through (0: the texture's own parameters), its set of

@@ -204,7 +204,8 @@ std::string mapDefinitions(const Material& material, bool pictured)
         {occlusionInSurface, "OCCLUSION_IN_SURFACE"},
         {material.emissiveTexture != nullptr, "EMISSIVE_MAP"},
         {material.cutOut, "ALPHA_MASK"},
-        {material.seeThrough, "ALPHA_BLEND"}};
+        {material.seeThrough, "ALPHA_BLEND"},
+        {material.facetNormals, "FLAT_NORMALS"}};
     std::string lines;
     for (const auto& [shown, name] : maps)
         if (shown)
@@ -235,6 +236,7 @@ Material* surfaceMaterial(const import::ModelData& model, const std::vector<Text
     material->cutOut = surface.alphaMode == import::AlphaMode::mask;
     material->seeThrough = surface.alphaMode == import::AlphaMode::blend;
     material->alphaCutoff = surface.alphaCutoff;
+    material->facetNormals = mesh.normals.empty() && mesh.primitive == import::Primitive::triangles;
     material->metallic = surface.metallic;
     material->roughness = surface.roughness;
     material->specular = surface.specular;

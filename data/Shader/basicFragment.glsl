@@ -49,7 +49,8 @@
 //     up (y), ENVIRONMENT_ELEVATION_STEPS by ENVIRONMENT_ROUGHNESS_STEPS
 //     texels, each a sample at its centre.
 // Back faces (drawn only for two-sided surfaces) are lit as seen, and
-// points and lines, which have no normal, face the eye.
+// points and lines, which have no normal, face the eye. With FLAT_NORMALS
+// (a triangle mesh without normals) each facet is lit by its own plane.
 // Built with GROUND_PLANE, it draws the ground under a model given by path:
 // a plain grey with a faint grid, lit and shadowed like the model, its alpha
 // falling to 0 toward the edge of the disc it covers so that it blends into
@@ -336,9 +337,19 @@ void main()
 #endif
     roughness = clamp(roughness, smoothest, 1.0);
 
+    float side = gl_FrontFacing ? 1.0 : -1.0;
+#ifdef FLAT_NORMALS
+    // A mesh without normals (an STL's facets) is lit by the plane of the
+    // triangle under the pixel: how the position changes across the screen
+    // spans it. Turned to the eye, then by the side seen, as a normal of the
+    // winding would be below; a facet of no area faces the eye.
+    vec3 across = cross(dFdx(viewPosition), dFdy(viewPosition));
+    across = dot(across, viewPosition) > 0.0 ? -across : across;
+    vec3 geometric = (dot(across, across) > 1e-30 ? normalize(across) : vec3(0.0, 0.0, 1.0)) * side;
+#else
     // A zero normal would normalise to NaN, which the effects would spread.
     vec3 geometric = dot(viewNormal, viewNormal) > 1e-20 ? normalize(viewNormal) : vec3(0.0, 0.0, 1.0);
-    float side = gl_FrontFacing ? 1.0 : -1.0;
+#endif
     vec3 n = geometric * side;
 #ifdef NORMAL_MAP
     // The back of a two-sided surface is the mirror image of its front:

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -217,12 +218,34 @@ TEST_F(ModelSurfaces, APaletteTexelColoursAMeshWhoseCornersAllPointAtIt)
 }
 
 // A cube whose facet normals agree with its winding, point inward, or are
-// zero, as STL writers leave them: all three are lit alike, by the winding.
+// zero, as STL writers leave them: all three are lit alike, by the winding,
+// and as the same cube in OBJ with the normals of its faces is.
 TEST_F(ModelSurfaces, StlFacetsAreLitByTheirWindingWhateverTheirNormalsSay)
 {
     Sandbox sandbox;
     sandbox.write("small.txt", smallSettings);
     static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    const auto shoot = [&sandbox](const char* model) {
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                           "--no-ground", "--output", "shot.png", model});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        return readModelPicture(sandbox.root / "shot.png");
+    };
+    // The material the STL's is: white, its specular colour its diffuse.
+    sandbox.write("cube.mtl", "newmtl white\nKd 1 1 1\nKs 1 1 1\n");
+    std::string obj = "mtllib cube.mtl\nusemtl white\n";
+    for (int corner = 0; corner < 8; ++corner)
+        obj += "v " + std::to_string(corner & 1) + " " + std::to_string(corner >> 1 & 1) + " " +
+               std::to_string(corner >> 2 & 1) + "\n";
+    obj += "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n";
+    for (int f = 0; f < 6; ++f) {
+        obj += "f";
+        for (int k = 0; k < 4; ++k)
+            obj += " " + std::to_string(faces[f][k] + 1) + "//" + std::to_string(f + 1);
+        obj += "\n";
+    }
+    sandbox.write("cube.obj", obj);
+    const Picture faceNormals = shoot("cube.obj");
     double lit[3] = {0.0, 0.0, 0.0};
     for (int kind = 0; kind < 3; ++kind) {
         std::string stl = "solid cube\n";
@@ -249,14 +272,16 @@ TEST_F(ModelSurfaces, StlFacetsAreLitByTheirWindingWhateverTheirNormalsSay)
                 stl += line;
             }
         sandbox.write("cube.stl", stl + "endsolid cube\n");
-        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
-                                           "--no-ground", "--output", "shot.png", "cube.stl"});
-        ASSERT_EQ(run.status, 0) << run.out << run.err;
-        const Picture shot = readModelPicture(sandbox.root / "shot.png");
+        const Picture shot = shoot("cube.stl");
         double sum = 0.0;
-        for (unsigned char level : shot.rgb)
-            sum += level;
+        double apart = 0.0;
+        ASSERT_EQ(shot.rgb.size(), faceNormals.rgb.size());
+        for (size_t i = 0; i < shot.rgb.size(); ++i) {
+            sum += shot.rgb[i];
+            apart += std::abs(shot.rgb[i] - faceNormals.rgb[i]);
+        }
         lit[kind] = sum / static_cast<double>(shot.rgb.size());
+        EXPECT_LT(apart / static_cast<double>(shot.rgb.size()), 0.5) << "kind " << kind << " against the OBJ";
     }
     EXPECT_GT(lit[0], 20.0);
     EXPECT_NEAR(lit[1], lit[0], 1.0) << "inward normals";

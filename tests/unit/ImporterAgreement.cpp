@@ -51,14 +51,25 @@ std::vector<std::vector<float>> drawnFaces(const import::ModelData& model, bool 
     for (const import::ModelPlacement& placement : model.placements) {
         const import::ModelMesh& mesh = model.meshes[placement.mesh];
         const size_t perFace = static_cast<size_t>(mesh.primitive);
+        // A triangle mesh without normals is lit by its facets' planes.
+        const bool facetNormals = normals && mesh.normals.empty() && perFace == 3;
         for (size_t i = 0; i + perFace <= mesh.indices.size(); i += perFace) {
             std::vector<std::vector<float>> corners;
+            glm::vec3 facet(0.0f, 0.0f, 1.0f);
+            if (facetNormals) {
+                const auto corner = [&](size_t k) { return glm::dvec3(glm::make_vec3(&mesh.positions[3 * mesh.indices[i + k]])); };
+                const glm::dvec3 across = glm::cross(corner(1) - corner(0), corner(2) - corner(0));
+                if (glm::length(across) > 0.0)
+                    facet = glm::vec3(glm::normalize(across));
+            }
             for (size_t k = 0; k < perFace; ++k) {
                 const size_t v = mesh.indices[i + k];
                 const glm::vec4 at = placement.transform * glm::vec4(glm::make_vec3(&mesh.positions[3 * v]), 1.0f);
                 std::vector<float> corner{at.x, at.y, at.z};
                 if (normals && !mesh.normals.empty())
                     corner.insert(corner.end(), mesh.normals.begin() + 3 * v, mesh.normals.begin() + 3 * v + 3);
+                if (facetNormals)
+                    corner.insert(corner.end(), {facet.x, facet.y, facet.z});
                 if (!mesh.colours.empty())
                     corner.insert(corner.end(), mesh.colours.begin() + 4 * v, mesh.colours.begin() + 4 * v + 4);
                 corners.push_back(std::move(corner));

@@ -76,8 +76,14 @@ TEST(StlReader, GivesTheImportersModelInBothEncodings)
     std::vector<Facet> facets = tetrahedron();
     facets.push_back({2, 0, 0, 2, 0, 0, 3, 1, 0}); // two corners coincide
     facets.push_back({0, 2, 0, 1, 2, 0, 2, 2, 0}); // in a line
-    for (const std::string& bytes : {binaryStl(facets), textStl(facets)})
-        ASSERT_EQ(readBytes(bytes).outcome, import::ReadOutcome::read) << "read by the reader of our own";
+    for (const std::string& bytes : {binaryStl(facets), textStl(facets)}) {
+        const OwnRead read = readBytes(bytes);
+        ASSERT_EQ(read.outcome, import::ReadOutcome::read) << "read by the reader of our own";
+        // Corners at one point share a vertex: the tetrahedron's four and
+        // the three of the facet of no area; the normals are the facets'.
+        EXPECT_EQ(read.model.meshes[0].vertexCount(), 7u);
+        EXPECT_TRUE(read.model.meshes[0].normals.empty());
+    }
     expectSameModel(binaryStl(facets), "binary.stl");
     expectSameModel(textStl(facets), "text.stl");
     // A binary header may start as text does; its size tells it apart.
