@@ -2,6 +2,7 @@
 #include "app/ModelSwap.h"
 
 #include "app/ShownModel.h"
+#include "base/FreedMemory.h"
 #include "base/Printable.h"
 #include "gpu/Texture.h"
 #include "import/ImportProcess.h"
@@ -71,7 +72,7 @@ bool ModelSwap::poll()
     lastPoll = now;
     if (pending == nullptr || !pending->receive(std::clamp(frameSeconds, leastReadSeconds, mostReadSeconds)))
         return false;
-    const std::unique_ptr<ModelLoad> load = std::move(pending);
+    std::unique_ptr<ModelLoad> load = std::move(pending);
     const bool first = std::exchange(pendingFirst, false);
     // The new model's textures go into a cache of their own: the names of a
     // file read again are the same, and its pictures may not be.
@@ -87,10 +88,16 @@ bool ModelSwap::poll()
         if (!first)
             std::cerr << "brassfern: " << printable(load->path) << " cannot be shown; the model shown stays"
                       << std::endl;
+        load.reset();
+        returnFreedMemory();
         return false;
     }
     showModel(std::move(objects));
     deleteTextures(shownTextures);
     shown = load->path;
+    // The arrays the model came in go with the load; the viewer goes on
+    // without them.
+    load.reset();
+    returnFreedMemory();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DataFolder.h"
 #include "app/PictureFile.h"
+#include "base/FreedMemory.h"
 #include "base/Printable.h"
 #include "scene/ModelObjects.h"
 #include "scene/SceneImport.h"
@@ -24,6 +25,7 @@ int usageError(const std::string& error)
 
 int main(int argc, char** argv)
 {
+    keepFreedMemory();
     ViewerOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error))

@@ -1,6 +1,7 @@
 // Starting, watching and collecting the import process.
 #include "import/ImportProcess.h"
 
+#include "base/FreedMemory.h"
 #include "import/ModelReader.h"
 #include "import/ModelTransfer.h"
 
@@ -206,6 +207,7 @@ private:
     setenv("LIBC_FATAL_STDERR_", "1", 1);
     // A viewer that went away is no reason to die of a signal.
     std::signal(SIGPIPE, SIG_IGN);
+    keepFreedMemory();
     stallForTests(importsStarted);
     const std::string abortPoint = abortPointForTests(importsStarted);
     if (abortPoint == "start")
