@@ -240,18 +240,28 @@ void applyGltfTransform(const GltfTextureTransform& transform, TextureMapping& m
 std::vector<GltfMaterialExtras> gltfMaterialExtras(const std::string& path)
 {
     RegularFile file(path);
-    std::string text;
+    std::string text(20, '\0');
     std::string reason;
-    if (!file.isOpen() || !file.readAll(text, maxJsonBytes, reason))
+    size_t got = 0;
+    if (!file.isOpen() || !file.read(text.data(), text.size(), got, reason))
         return {};
-    // A binary file: a header, then the JSON chunk's length and type, then the JSON.
-    if (text.size() >= 20 && text.compare(0, 4, "glTF") == 0) {
+    text.resize(got);
+    // A binary file: a header, then the JSON chunk's length and type, then
+    // the JSON, which alone is read: the buffers after it may be hundreds
+    // of megabytes, and a file over the JSON's limit lost its extras.
+    if (text.size() == 20 && text.compare(0, 4, "glTF") == 0) {
         const std::uint32_t length = littleEndian(text, 12);
-        if (littleEndian(text, 16) != 0x4E4F534Au || length > text.size() - 20)
+        if (littleEndian(text, 16) != 0x4E4F534Au || length > maxJsonBytes)
             return {};
-        text = text.substr(20, length);
+        text.assign(length, '\0');
+        if (!file.read(text.data(), text.size(), got, reason) || got != length)
+            return {};
+        return materialExtrasOfJson(text);
     }
-    return materialExtrasOfJson(text);
+    std::string rest;
+    if (!file.readAll(rest, maxJsonBytes - text.size(), reason))
+        return {};
+    return materialExtrasOfJson(text + rest);
 }
 
 } // namespace import

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <vector>
 
@@ -18,19 +19,31 @@ namespace import {
 
 namespace {
 
-// Counts itself among the open streams of the scene file for as long as it
-// lives: the importer deletes some streams itself instead of closing them.
-class SceneStream : public Assimp::MemoryIOStream {
+// A stream over bytes in memory that it may share with other streams of
+// the same file. A stream of the scene file counts itself among the open
+// ones for as long as it lives: the importer deletes some streams itself
+// instead of closing them.
+class HeldStream : public Assimp::MemoryIOStream {
 public:
-    SceneStream(const uint8_t* bytes, size_t length, int& openCount)
-        : Assimp::MemoryIOStream(bytes, length, true), openCount(openCount)
+    HeldStream(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t length, int* openCount = nullptr)
+        : Assimp::MemoryIOStream(bytes->data(), length, false), bytes(std::move(bytes)), openCount(openCount)
     {
-        ++openCount;
+        if (openCount != nullptr)
+            ++*openCount;
     }
-    ~SceneStream() override { --openCount; }
+    ~HeldStream() override
+    {
+        if (openCount != nullptr)
+            --*openCount;
+    }
+    HeldStream(const HeldStream&) = delete;
+    HeldStream& operator=(const HeldStream&) = delete;
+
+    const std::shared_ptr<const std::vector<uint8_t>>& held() const { return bytes; }
 
 private:
-    int& openCount;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    int* openCount;
 };
 
 // The importer reads through 32-bit sizes in places; no scene file is near this.
@@ -48,22 +61,32 @@ bool RegularFilesIOSystem::Exists(const char* file) const
     return file != nullptr && stat(file, &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// The importer opens the scene file several times (each reader that might
+// take it looks at its first bytes, then the one chosen reads it, then the
+// viewer's own look at a glTF file's extras): a 36 MB GLB was read from the
+// disk and copied five times before. The last file read is kept, and its
+// streams share one copy of it.
 Assimp::IOStream* RegularFilesIOSystem::Open(const char* file, const char* mode)
 {
     if (file == nullptr || mode == nullptr || mode[0] != 'r')
         return nullptr;
+    if (last != nullptr && lastPath == file)
+        return new HeldStream(last, last->size());
     RegularFile source(file);
     if (!source.isOpen() || source.size() > maxFileBytes)
         return nullptr;
     if (onRead)
         onRead(source.storedBytes());
     const size_t size = static_cast<size_t>(source.size());
-    auto* bytes = new uint8_t[size == 0 ? 1 : size];
+    auto bytes = std::make_shared<std::vector<uint8_t>>(size == 0 ? 1 : size);
     size_t got = 0;
     std::string unused;
     // A file cut short while read is taken as far as it goes.
-    source.read(reinterpret_cast<char*>(bytes), size, got, unused);
-    return new Assimp::MemoryIOStream(bytes, got, true);
+    source.read(reinterpret_cast<char*>(bytes->data()), size, got, unused);
+    bytes->resize(std::max<size_t>(got, 1));
+    last = bytes;
+    lastPath = file;
+    return new HeldStream(last, got);
 }
 
 void RegularFilesIOSystem::Close(Assimp::IOStream* stream)
@@ -102,7 +125,9 @@ char MaterialFirstIOSystem::getOsSeparator() const
     return files->getOsSeparator();
 }
 
-// Every stream handed out is a copy in memory, so that Close has only one kind to delete.
+// Every stream handed out holds its bytes in memory, so that Close has only
+// one kind to delete; one that needs no change shares them with the file's
+// other streams.
 Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode)
 {
     if (mode == nullptr || mode[0] != 'r')
@@ -115,22 +140,31 @@ Assimp::IOStream* MaterialFirstIOSystem::Open(const char* file, const char* mode
     // the scene itself; format detection opens and closes it one at a time.
     const bool isScene = scenePath == file;
     const bool guarded = (!isScene || openScenes > 0) && readingObj();
+    int* const counted = isScene ? &openScenes : nullptr;
+    if (const auto* shared = dynamic_cast<HeldStream*>(source); shared != nullptr && !guarded) {
+        const std::shared_ptr<const std::vector<uint8_t>> bytes = shared->held();
+        const size_t length = shared->FileSize();
+        // A PLY scene's header may be renamed, in a copy of its own.
+        const bool ply = isScene && length >= 3 && std::memcmp(bytes->data(), "ply", 3) == 0;
+        if (!ply) {
+            files->Close(source);
+            return new HeldStream(bytes, length, counted);
+        }
+    }
     const size_t openingLength = guarded ? std::strlen(openingLine) : 0;
-    auto* bytes = new uint8_t[openingLength + size];
-    const size_t read = size == 0 ? 0 : source->Read(bytes + openingLength, 1, size);
+    auto bytes = std::make_shared<std::vector<uint8_t>>(openingLength + size + 1);
+    uint8_t* const data = bytes->data();
+    const size_t read = size == 0 ? 0 : source->Read(data + openingLength, 1, size);
     files->Close(source);
     if (guarded) {
         // The byte-order mark must stay first for the reader to skip it.
         const uint8_t utf8Mark[3] = {0xEF, 0xBB, 0xBF};
-        const size_t mark = read >= 3 && std::memcmp(bytes + openingLength, utf8Mark, 3) == 0 ? 3 : 0;
-        std::memmove(bytes, bytes + openingLength, mark);
-        std::memcpy(bytes + mark, openingLine, openingLength);
+        const size_t mark = read >= 3 && std::memcmp(data + openingLength, utf8Mark, 3) == 0 ? 3 : 0;
+        std::memmove(data, data + openingLength, mark);
+        std::memcpy(data + mark, openingLine, openingLength);
     }
-    if (isScene) {
-        const size_t length = guarded ? openingLength + read : plyDiffuseAsVertexColours(bytes, read);
-        return new SceneStream(bytes, length, openScenes);
-    }
-    return new Assimp::MemoryIOStream(bytes, openingLength + read, true);
+    const size_t length = isScene && !guarded ? plyDiffuseAsVertexColours(data, read) : openingLength + read;
+    return new HeldStream(std::move(bytes), length, counted);
 }
 
 void MaterialFirstIOSystem::Close(Assimp::IOStream* stream)

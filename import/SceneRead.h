@@ -3,8 +3,11 @@
 
 #include <assimp/IOSystem.hpp>
 #include <assimp/postprocess.h>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct aiScene;
 
@@ -56,6 +59,8 @@ public:
 
 private:
     std::function<void(unsigned long long)> onRead;
+    std::string lastPath;
+    std::shared_ptr<const std::vector<uint8_t>> last;
 };
 
 // Files as `files` has them, except that in an OBJ import every file but

@@ -1,15 +1,21 @@
-// The files the importer is handed: the scene as it is, every library behind an opening material.
+// The files the importer is handed: the scene as it is, read once, every library behind an opening material;
+// a binary glTF's own JSON.
+#include "import/GltfExtras.h"
 #include "import/SceneRead.h"
 
 #include <assimp/IOStream.hpp>
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 #include <assimp/MemoryIOWrapper.h>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -166,4 +172,66 @@ TEST(ReadModel, BigModelsTakeTheirNormalsFromTheFacesAroundEachVertex)
             }
         }
     }
+}
+
+// The importer opens the scene file several times: it is read from the disk
+// once, and each stream still sees the bytes as before (a PLY scene's
+// diffuse colours renamed, an OBJ's libraries behind their opening
+// material, the scene opened within itself guarded as a library).
+TEST(RegularFilesIOSystem, TheSceneIsReadOnceAndEachStreamSeesWhatItSawBefore)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("brassfern-scene-read-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto write = [&folder](const char* name, const std::string& bytes) {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return (folder / name).string();
+    };
+    const std::string plyText = "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\n"
+                                "property float z\nproperty uchar diffuse_red\nend_header\n0 0 0 255\n";
+    const std::string objPath = write("scene.obj", "mtllib scene.mtl\nv 0 0 0\n");
+    const std::string mtlPath = write("scene.mtl", "newmtl a\n");
+    const std::string plyPath = write("scene.ply", plyText);
+    const std::string opening = import::MaterialFirstIOSystem::openingLine;
+
+    std::vector<unsigned long long> reads;
+    auto* objFiles = new import::RegularFilesIOSystem([&reads](unsigned long long bytes) { reads.push_back(bytes); });
+    import::MaterialFirstIOSystem obj(objPath, objFiles);
+    for (int again = 0; again < 3; ++again)
+        EXPECT_EQ(readAll(obj, objPath.c_str()), "mtllib scene.mtl\nv 0 0 0\n");
+    Assimp::IOStream* scene = obj.Open(objPath.c_str(), "rb");
+    EXPECT_EQ(readAll(obj, objPath.c_str()), opening + "mtllib scene.mtl\nv 0 0 0\n");
+    obj.Close(scene);
+    EXPECT_EQ(readAll(obj, mtlPath.c_str()), opening + "newmtl a\n");
+    EXPECT_EQ(reads, (std::vector<unsigned long long>{25, 9})) << "each file read from the disk once";
+
+    import::MaterialFirstIOSystem ply(plyPath, new import::RegularFilesIOSystem, nullptr);
+    std::string renamed = plyText;
+    renamed.replace(renamed.find("diffuse_red"), 11, "red");
+    for (int again = 0; again < 2; ++again)
+        EXPECT_EQ(readAll(ply, plyPath.c_str()).substr(0, renamed.size()), renamed);
+    std::filesystem::remove_all(folder);
+}
+
+// A binary glTF's extras come from its JSON chunk alone: one followed by
+// 80 MB of buffers (past the JSON's limit) kept them too, once read whole
+// and refused for its size.
+TEST(GltfExtras, ABinaryFileIsReadForItsJsonAloneWhateverFollows)
+{
+    const std::string json =
+        R"({"asset":{"version":"2.0"},"materials":[{"extensions":{"KHR_materials_emissive_strength":)"
+        R"({"emissiveStrength":5}}}]})";
+    const auto u32 = [](std::uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); };
+    const std::uint32_t binLength = 80u << 20;
+    const std::string head = "glTF" + u32(2) + u32(static_cast<std::uint32_t>(28 + json.size() + binLength)) +
+                             u32(static_cast<std::uint32_t>(json.size())) + "JSON" + json + u32(binLength) +
+                             std::string("BIN\0", 4);
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("brassfern-extras-" + std::to_string(getpid()) + ".glb");
+    std::ofstream(path, std::ios::binary) << head;
+    std::filesystem::resize_file(path, head.size() + binLength); // a hole: nothing written
+    const std::vector<import::GltfMaterialExtras> extras = import::gltfMaterialExtras(path.string());
+    std::filesystem::remove(path);
+    ASSERT_EQ(extras.size(), 1u);
+    EXPECT_EQ(extras[0].emissiveStrength, 5.0f);
 }
