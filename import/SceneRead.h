@@ -123,8 +123,10 @@ float workingScale(float largest);
 // through millions of vertices took seconds), except
 // that a mesh of vertices alone (an OBJ point cloud) gets a point for each
 // vertex before the importer's check, which would refuse a mesh without
-// faces, and its steps, which keep only vertices that faces use. A file
-// without meshes is handed back as read.
+// faces, and its steps, which keep only vertices that faces use. A glTF
+// file's meshes without normals are left without (lit by their facets)
+// unless a normal map needs them. A file without meshes is handed back as
+// read.
 const aiScene* readModel(Assimp::Importer& importer, const std::string& path, Assimp::IOSystem* files);
 
 } // namespace import

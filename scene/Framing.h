@@ -23,6 +23,10 @@ struct Bounds {
 // The objects' finite vertices as their model matrices place them.
 Bounds sceneBounds(const std::vector<SceneObject*>& objects);
 
+// `count` vertices (three floats each) as `model` places them, added to
+// `bounds`; those that are not finite once placed are left out.
+void addPlaced(Bounds& bounds, const glm::mat4& model, const float* positions, size_t count);
+
 // The uniform scale and move that puts the centre of `bounds` on `target`
 // and its bounding sphere at `radius`, for any finite bounds. A box without
 // extent is only moved.

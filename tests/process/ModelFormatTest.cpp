@@ -288,6 +288,54 @@ TEST_F(ModelSurfaces, StlFacetsAreLitByTheirWindingWhateverTheirNormalsSay)
     EXPECT_NEAR(lit[2], lit[0], 1.0) << "zero normals";
 }
 
+// A glTF mesh without normals is lit by its facets, as the format asks:
+// a cube of eight shared corners looks as the same cube with the normals
+// of its faces does, not rounded off by normals averaged at the corners.
+TEST_F(ModelSurfaces, GltfMeshesWithoutNormalsAreLitByTheirFacets)
+{
+    Sandbox sandbox;
+    sandbox.write("small.txt", smallSettings);
+    static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    static const float faceNormals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
+    const auto corner = [](int c) { return std::array<float, 3>{float(c & 1), float(c >> 1 & 1), float(c >> 2 & 1)}; };
+    GltfModel shared;
+    shared.material = R"({"pbrMetallicRoughness":{"baseColorFactor":[1,1,1,1],"metallicFactor":0}})";
+    GltfModel faceted = shared;
+    for (int c = 0; c < 8; ++c)
+        for (float v : corner(c))
+            shared.positions.push_back(v);
+    for (int f = 0; f < 6; ++f) {
+        for (int k = 0; k < 4; ++k) {
+            for (float v : corner(faces[f][k]))
+                faceted.positions.push_back(v);
+            faceted.normals.insert(faceted.normals.end(), faceNormals[f], faceNormals[f] + 3);
+        }
+        for (int k : {0, 1, 2, 0, 2, 3}) {
+            shared.indices.push_back(static_cast<std::uint16_t>(faces[f][k]));
+            faceted.indices.push_back(static_cast<std::uint16_t>(4 * f + k));
+        }
+    }
+    const auto shoot = [&sandbox](const char* stem, const GltfModel& model) {
+        for (const auto& [file, bytes] : gltfFiles(stem, model, GltfLayout::binary))
+            sandbox.write(file, bytes);
+        const RunResult run = sandbox.run({BRASSFERN_EXE, "--settings", "small.txt", "--effects", "000", "--no-tour",
+                                           "--no-ground", "--output", "shot.png", std::string(stem) + ".glb"});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        return readModelPicture(sandbox.root / "shot.png");
+    };
+    const Picture flat = shoot("faceted", faceted);
+    const Picture shot = shoot("shared", shared);
+    ASSERT_EQ(shot.rgb.size(), flat.rgb.size());
+    double lit = 0.0;
+    double apart = 0.0;
+    for (size_t i = 0; i < shot.rgb.size(); ++i) {
+        lit += flat.rgb[i];
+        apart += std::abs(shot.rgb[i] - flat.rgb[i]);
+    }
+    EXPECT_GT(lit / static_cast<double>(flat.rgb.size()), 20.0);
+    EXPECT_LT(apart / static_cast<double>(shot.rgb.size()), 0.5);
+}
+
 // A scanner's PLY whose colours are `diffuse_red`, `diffuse_green`,
 // `diffuse_blue` is drawn in them, as the same file with `red`, `green`,
 // `blue` is: the same picture, a red edge and a blue one. Binary big-endian

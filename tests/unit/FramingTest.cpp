@@ -3,6 +3,10 @@
 #include "scene/Framing.h"
 
 #include <gtest/gtest.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -71,4 +75,39 @@ TEST(Framing, TheStartViewSeesTheWholeSphereInWideAndTallWindows)
         EXPECT_LT(std::asin(radius / distance), std::min(halfVertical, halfHorizontal)) << aspect;
         EXPECT_GT(radius, 0.5f * distance * std::sin(std::min(halfVertical, halfHorizontal))) << aspect;
     }
+}
+
+// The bounds of placed vertices are those of every vertex placed one by
+// one, to the last bit, whether the placement turns the model or only
+// scales (by negative factors too) and moves it; vertices that are not
+// finite are left out either way.
+TEST(Framing, PlacedBoundsAreThoseOfEveryVertexPlaced)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> positions;
+    for (int i = 0; i < 1000; ++i)
+        for (int axis = 0; axis < 3; ++axis)
+            positions.push_back(std::sin(0.37f * static_cast<float>(i * (axis + 2))) * 1e3f / static_cast<float>(axis + 1));
+    positions.insert(positions.end(), {inf, 0.0f, 0.0f, 5e3f, std::nanf(""), 0.0f});
+    const glm::mat4 placements[] = {
+        glm::mat4(1.0f),
+        glm::translate(glm::mat4(1.0f), glm::vec3(3.5f, -2e4f, 0.125f)) * glm::scale(glm::mat4(1.0f), glm::vec3(-2.0f, 0.3f, -7.0f)),
+        glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(1.0f, 2.0f, 3.0f)), 0.7f, glm::vec3(1.0f, 1.0f, 0.0f)),
+    };
+    for (const glm::mat4& placement : placements) {
+        scene::Bounds expected;
+        const glm::dmat4 model(placement);
+        for (size_t i = 0; i < positions.size() / 3; ++i) {
+            const glm::dvec4 p = model * glm::dvec4(positions[3 * i], positions[3 * i + 1], positions[3 * i + 2], 1.0);
+            if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+                expected.add(glm::dvec3(p));
+        }
+        scene::Bounds bounds;
+        scene::addPlaced(bounds, placement, positions.data(), positions.size() / 3);
+        EXPECT_EQ(bounds.low, expected.low);
+        EXPECT_EQ(bounds.high, expected.high);
+    }
+    scene::Bounds none;
+    scene::addPlaced(none, placements[1], positions.data() + 3000, 2);
+    EXPECT_TRUE(none.empty);
 }
