@@ -55,6 +55,8 @@ public:
 
     // Hands the open descriptor over to the caller, who closes it.
     int release();
+    // The open descriptor, still the file's own (to map it).
+    int descriptor() const { return fd; }
 
 private:
     template <typename Bytes> bool readInto(Bytes& data, unsigned long long limit, std::string& reason);

@@ -518,6 +518,11 @@ bool ImportProcess::crashed() const
 
 std::string ImportProcess::crashReason() const
 {
+    // The scene file is mapped into the import process: its bytes vanish
+    // under the reader when the file is cut short (an exporter writing it
+    // anew), and nothing else in it raises SIGBUS on this system.
+    if (WTERMSIG(waitStatus) == SIGBUS)
+        return "the file was cut short while it was read (" + std::string(strsignal(SIGBUS)) + ")";
     return "the importer crashed (" + std::string(strsignal(WTERMSIG(waitStatus))) + ")";
 }
 

@@ -60,7 +60,8 @@ public:
 private:
     std::function<void(unsigned long long)> onRead;
     std::string lastPath;
-    std::shared_ptr<const std::vector<uint8_t>> last;
+    std::shared_ptr<const uint8_t> last;
+    size_t lastSize = 0;
 };
 
 // Files as `files` has them, except that in an OBJ import every file but

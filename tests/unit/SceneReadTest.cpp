@@ -8,6 +8,7 @@
 #include <assimp/scene.h>
 #include <assimp/MemoryIOWrapper.h>
 #include <cstdint>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -211,6 +212,27 @@ TEST(RegularFilesIOSystem, TheSceneIsReadOnceAndEachStreamSeesWhatItSawBefore)
     for (int again = 0; again < 2; ++again)
         EXPECT_EQ(readAll(ply, plyPath.c_str()).substr(0, renamed.size()), renamed);
     std::filesystem::remove_all(folder);
+}
+
+// The scene file is mapped, not copied: one cut short after it was opened
+// ends the process that reads it by SIGBUS, which the viewer names, never
+// with the importer reading bytes that are no longer there.
+TEST(RegularFilesIOSystemDeathTest, AFileCutShortWhileItIsReadEndsTheReaderBySigbus)
+{
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("brassfern-cut-short-" + std::to_string(getpid()) + ".bin");
+    std::ofstream(path, std::ios::binary) << std::string(1 << 20, 'x');
+    EXPECT_EXIT(
+        {
+            import::RegularFilesIOSystem files;
+            Assimp::IOStream* stream = files.Open(path.c_str(), "rb");
+            std::filesystem::resize_file(path, 0);
+            char tail[4096];
+            stream->Seek((1 << 20) - sizeof tail, aiOrigin_SET);
+            std::exit(stream->Read(tail, 1, sizeof tail) == sizeof tail && tail[0] == 'x' ? 3 : 4);
+        },
+        testing::KilledBySignal(SIGBUS), "");
+    std::filesystem::remove(path);
 }
 
 // A binary glTF's extras come from its JSON chunk alone: one followed by
