@@ -69,6 +69,7 @@ ModelOutcome initScene(const std::string& sceneFile, std::unique_ptr<import::Imp
     {
         const StartupClock clock(startupTimes.light);
         shadowLight = new ShadowLight(sceneFile.empty() ? sceneLightPosition : modelLightPosition, glm::vec3(1.0f), 1.0f);
+        shadowLight->keepsShadowMap = !sceneFile.empty();
     }
 
     const StartupTimes before = startupTimes;

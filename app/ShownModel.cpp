@@ -6,6 +6,7 @@
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
 #include "render/Renderer.h"
+#include "render/ShadowLight.h"
 #include "render/Stage.h"
 #include "scene/Framing.h"
 #include "scene/SceneObject.h"
@@ -31,6 +32,7 @@ void showModel(std::vector<scene::SceneObject*> objects)
     for (scene::SceneObject* object : sceneObjects)
         delete object;
     sceneObjects = std::move(objects);
+    shadowLight->forgetShadowMap();
     if (renderer->stage == nullptr)
         renderer->stage = new render::Stage();
     placeGroundUnderModel();

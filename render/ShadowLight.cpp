@@ -55,6 +55,31 @@ glm::mat4 ShadowLight::computeLightMVP(bool withBias, const glm::mat4& model) co
     return (lightProjection() * lightView(direction)) * model;
 }
 
+// The objects are compared as well as forgotten on a change: a new model's
+// objects may stand where the old one's were freed, at the same addresses,
+// but hardly all with the same placements, vertex counts, vertex arrays and
+// materials as well.
+bool ShadowLight::holds(const std::vector<scene::SceneObject*>& objects) const
+{
+    if (!drawn || drawnDirection != direction || drawnOf.size() != objects.size())
+        return false;
+    for (size_t i = 0; i < objects.size(); ++i)
+        if (drawnOf[i].object != objects[i] || drawnOf[i].modelMatrix != objects[i]->modelMatrix ||
+            drawnOf[i].vertexCount != objects[i]->vertexCount || drawnOf[i].vao != objects[i]->vao ||
+            drawnOf[i].material != objects[i]->material)
+            return false;
+    return true;
+}
+
+void ShadowLight::remember(const std::vector<scene::SceneObject*>& objects)
+{
+    drawnOf.clear();
+    for (const scene::SceneObject* object : objects)
+        drawnOf.push_back({object, object->modelMatrix, object->vertexCount, object->vao, object->material});
+    drawnDirection = direction;
+    drawn = true;
+}
+
 void drawDepth(const scene::SceneObject& object, const glm::mat4& mvp, float seeThroughCutoff)
 {
     const Material* material = object.material;
@@ -84,6 +109,9 @@ void drawDepth(const scene::SceneObject& object, const glm::mat4& mvp, float see
 
 void renderShadowMap()
 {
+    if (shadowLight->keepsShadowMap && shadowLight->holds(sceneObjects))
+        return;
+    ++shadowLight->shadowMapsDrawn;
     // Moments must not be weighted by any alpha: blending is for the scene pass.
     glDisable(GL_BLEND);
     const ShadowMapTarget& target = *shadowLight->shadowTarget;
@@ -98,4 +126,6 @@ void renderShadowMap()
         Material::releaseSamplers();
     }
     shadowLight->shadowBlur->apply(target.depthTexture);
+    if (shadowLight->keepsShadowMap)
+        shadowLight->remember(sceneObjects);
 }

@@ -2,9 +2,14 @@
 #pragma once
 
 #include <glm/glm.hpp>
+#include <vector>
 
 class ShadowMapTarget;
 class VarianceShadowBlur;
+
+namespace scene {
+class SceneObject;
+}
 
 // Maps the clip cube [-1, 1]^3 onto texture space [0, 1]^3.
 extern const glm::mat4 biasMatrix;
@@ -19,6 +24,14 @@ public:
     float intensity;
     ShadowMapTarget* shadowTarget = nullptr;
     VarianceShadowBlur* shadowBlur = nullptr;
+
+    // A model's shadow map is kept from frame to frame while what it is drawn
+    // of stays the same: the light stands still for a model and the camera
+    // has no part in it, so a drag redraws the frame without it (a third of
+    // a moving frame). The built-in scene draws it every frame.
+    bool keepsShadowMap = false;
+    // How often the shadow map has been drawn.
+    unsigned long long shadowMapsDrawn = 0;
 
     ShadowLight(const glm::vec3& direction, const glm::vec3& color, float intensity);
     ~ShadowLight();
@@ -36,14 +49,30 @@ public:
     static glm::mat4 lightProjection();
     // The view from a light standing at `position`, looking at the origin.
     static glm::mat4 lightView(const glm::vec3& position);
+
+    // The next frame draws the shadow map anew: the objects have changed.
+    void forgetShadowMap() { drawnOf.clear(); drawn = false; }
+    // Whether the shadow map holds `objects` as they stand now, with the
+    // light where it is; `remember` notes that it does.
+    bool holds(const std::vector<scene::SceneObject*>& objects) const;
+    void remember(const std::vector<scene::SceneObject*>& objects);
+
+private:
+    // The objects (and where they stood) the shadow map was last drawn of.
+    struct DrawnObject {
+        const scene::SceneObject* object;
+        glm::mat4 modelMatrix;
+        unsigned vertexCount;
+        unsigned vao;
+        const void* material;
+    };
+    std::vector<DrawnObject> drawnOf;
+    glm::vec3 drawnDirection{0.0f};
+    bool drawn = false;
 };
 
 // The shadow work of one frame: depth pass, moments and the two blurs.
 void renderShadowMap();
-
-namespace scene {
-class SceneObject;
-}
 
 // The depth of `object` as `mvp` projects it, into whatever target is
 // bound, with the holes of its alpha: a cut-out's below its cutoff, a

@@ -4,13 +4,16 @@
 #include "app/Application.h"
 #include "app/Globals.h"
 #include "app/ModelSwap.h"
+#include "app/ShownModel.h"
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
 #include "render/PassObserver.h"
 #include "render/Renderer.h"
+#include "render/ShadowLight.h"
 #include "render/Stage.h"
 #include "scene/Framing.h"
+#include "scene/ModelObjects.h"
 
 #include <GLFW/glfw3.h>
 #include <chrono>
@@ -235,6 +238,36 @@ TEST_F(ModelViewGL, MovingFramesAreSmallerAndTheFirstStillFrameIsWholeAgain)
     observed.expectAll(whole);
     render::passObserver = nullptr;
     EXPECT_EQ(Image::ofWindow().rgb, first.rgb);
+}
+
+// A model's shadow map is drawn once while only the camera moves, and the
+// frames drawn with the kept one are those drawn with one made anew; a new
+// model's first frame draws its own.
+TEST_F(ModelViewGL, TheShadowMapIsKeptWhileOnlyTheCameraMoves)
+{
+    renderer->effectEnabled = {true, true, true};
+    renderFrame();
+    const unsigned long long drawn = shadowLight->shadowMapsDrawn;
+    drag(GLFW_MOUSE_BUTTON_LEFT, 30.0, 20.0);
+    renderFrame();
+    const Camera rested = *camera;
+    renderFrame();
+    EXPECT_EQ(shadowLight->shadowMapsDrawn, drawn);
+    const Image kept = Image::ofWindow();
+    shadowLight->forgetShadowMap();
+    *camera = rested;
+    renderFrame();
+    EXPECT_EQ(shadowLight->shadowMapsDrawn, drawn + 1);
+    EXPECT_EQ(Image::ofWindow().rgb, kept.rgb);
+
+    std::ofstream("tall.obj") << boxObj(glm::vec3(0.0f), glm::vec3(0.5f, 3.0f, 0.5f));
+    ModelOutcome outcome = ModelOutcome::failed;
+    showModel(importModel("tall.obj", nullptr, outcome));
+    ASSERT_EQ(outcome, ModelOutcome::shown);
+    renderFrame();
+    EXPECT_EQ(shadowLight->shadowMapsDrawn, drawn + 2);
+    renderFrame();
+    EXPECT_EQ(shadowLight->shadowMapsDrawn, drawn + 2);
 }
 
 } // namespace
