@@ -83,11 +83,7 @@ ModelOutcome initScene(const std::string& sceneFile, std::unique_ptr<import::Imp
             later->startWith(sceneFile, std::move(started));
             outcome = ModelOutcome::loading;
         } else {
-            // The stage (its programs, and the light of the surroundings it
-            // computes) owes nothing to the model: it is made while the
-            // import process works, not after it.
-            if (renderer->stage == nullptr)
-                renderer->stage = new render::Stage();
+            makeStage();
             showModel(importModel(sceneFile, std::move(started), outcome));
         }
     }

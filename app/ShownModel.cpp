@@ -24,6 +24,12 @@ void placeGroundUnderModel()
 
 } // namespace
 
+void makeStage()
+{
+    if (renderer->stage == nullptr)
+        renderer->stage = new render::Stage();
+}
+
 void showModel(std::vector<scene::SceneObject*> objects)
 {
     // The built-in scene is made to the viewer's units; any other model is
@@ -33,8 +39,7 @@ void showModel(std::vector<scene::SceneObject*> objects)
         delete object;
     sceneObjects = std::move(objects);
     shadowLight->forgetShadowMap();
-    if (renderer->stage == nullptr)
-        renderer->stage = new render::Stage();
+    makeStage();
     placeGroundUnderModel();
     if (!tourActive)
         reframeModel();

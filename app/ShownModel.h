@@ -12,3 +12,7 @@ class SceneObject;
 // goes back to the start view unless the tour is playing, which keeps its
 // own. Start-up and every later model go through here.
 void showModel(std::vector<scene::SceneObject*> objects);
+
+// The stage a model stands on, made once. It owes nothing to the model, so
+// a picture's start-up makes it while the import process works.
+void makeStage();

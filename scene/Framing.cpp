@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <glm/gtc/matrix_transform.hpp>
 
 namespace scene {
@@ -43,17 +44,17 @@ bool addAlongAxes(const glm::dmat4& model, const float* positions, size_t count,
                 return false;
     if (model[3][3] != 1.0)
         return false;
-    glm::vec3 low(0.0f), high(0.0f);
-    bool any = false;
+    glm::vec3 low(std::numeric_limits<float>::infinity());
+    glm::vec3 high(-std::numeric_limits<float>::infinity());
     for (size_t i = 0; i < count; ++i) {
         const glm::vec3 p(positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]);
-        if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
-            continue;
-        low = any ? glm::min(low, p) : p;
-        high = any ? glm::max(high, p) : p;
-        any = true;
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) {
+            low = glm::min(low, p);
+            high = glm::max(high, p);
+        }
     }
-    if (!any)
+    // No finite vertex: nothing to add.
+    if (low.x > high.x)
         return true;
     const glm::dvec3 corners[2] = {glm::dvec3(model * glm::dvec4(glm::dvec3(low), 1.0)),
                                    glm::dvec3(model * glm::dvec4(glm::dvec3(high), 1.0))};
