@@ -6,6 +6,7 @@
 #include "image/ImageDecoder.h"
 #include "base/StartupTimes.h"
 
+#include <algorithm>
 #include <iostream>
 #include <vector>
 
@@ -35,7 +36,7 @@ int Texture::maxSide()
     return size;
 }
 
-Texture::Texture(const std::string& path)
+Texture::Texture(const std::string& path, bool mipmapped)
 {
     const StartupClock clock(startupTimes.textureDecoding);
     glGenTextures(1, &id);
@@ -51,25 +52,41 @@ Texture::Texture(const std::string& path)
         failToLoad(path, failure);
     width = image.width;
     height = image.height;
-    upload(image.pixels);
+    upload(image.pixels, GL_RGBA, mipmapped);
     // The GL holds its own copy now; keeping the decoded image would only
     // double the memory of every scene texture.
     releaseDecodedImage();
 }
 
-Texture::Texture(int width, int height, const unsigned char* rgbaPixels, bool srgb) : width(width), height(height)
+Texture::Texture(int width, int height, const unsigned char* rgbaPixels, bool srgb, const unsigned char* mipmaps)
+    : width(width), height(height)
 {
-    upload(rgbaPixels, srgb ? GL_SRGB8_ALPHA8 : GL_RGBA);
+    upload(rgbaPixels, srgb ? GL_SRGB8_ALPHA8 : GL_RGBA, true, mipmaps);
 }
 
-void Texture::upload(const unsigned char* pixels, GLint internalFormat)
+void Texture::upload(const unsigned char* pixels, GLint internalFormat, bool mipmapped, const unsigned char* mipmaps)
 {
     if (id == 0)
         glGenTextures(1, &id);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id);
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    glGenerateMipmap(GL_TEXTURE_2D);
+    if (!mipmapped) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        return;
+    }
+    if (mipmaps != nullptr) {
+        int level = 0;
+        for (int w = width, h = height; w > 1 || h > 1;) {
+            w = std::max(1, w / 2);
+            h = std::max(1, h / 2);
+            glTexImage2D(GL_TEXTURE_2D, ++level, internalFormat, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, mipmaps);
+            mipmaps += 4 * static_cast<size_t>(w) * static_cast<size_t>(h);
+        }
+    } else {
+        glGenerateMipmap(GL_TEXTURE_2D);
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }

@@ -55,6 +55,9 @@ struct ModelImage {
     int width = 0;
     int height = 0;
     std::vector<unsigned char> pixels;
+    // Mipmap levels 1 to 1 x 1, one after another (makeMipmaps), or none:
+    // the GL then makes them.
+    std::vector<unsigned char> mipmaps{};
     // Its texture's, set as the stream is read.
     ColourSpace space = ColourSpace::srgb;
 };

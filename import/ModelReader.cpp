@@ -6,6 +6,7 @@
 #include "import/GltfExtras.h"
 #include "import/ImportProgress.h"
 #include "import/ImportedMaterials.h"
+#include "import/Mipmaps.h"
 #include "import/ModelTransfer.h"
 #include "import/NodePlacement.h"
 #include "import/ObjReader.h"
@@ -492,6 +493,10 @@ void sendModel(const std::string& path, int fd, ImportProgress* progress,
         ModelImage image;
         std::string reason;
         const bool decoded = decodeSource(sources[i], onRead, image, reason);
+        if (decoded) {
+            image.space = sources[i].texture.space;
+            image.mipmaps = makeMipmaps(image);
+        }
         progress->stage = ImportProgress::sendingTextures;
         if (!(decoded ? out.image(static_cast<unsigned>(i), image)
                       : out.textureFailed(static_cast<unsigned>(i), printable(reason))))

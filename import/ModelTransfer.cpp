@@ -1,6 +1,8 @@
 // Writing and reading the records of the import process's stream.
 #include "import/ModelTransfer.h"
 
+#include "import/Mipmaps.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -244,7 +246,7 @@ bool TransferWriter::image(unsigned texture, const ModelImage& image)
     if (beforeFirstTexture != nullptr)
         std::exchange(beforeFirstTexture, nullptr)();
     return tag(imageTag) && u32(texture) && u32(static_cast<unsigned>(image.width)) &&
-           u32(static_cast<unsigned>(image.height)) && array(image.pixels) && flush();
+           u32(static_cast<unsigned>(image.height)) && array(image.pixels) && array(image.mipmaps) && flush();
 }
 
 bool TransferWriter::textureFailed(unsigned texture, const std::string& reason)
@@ -448,6 +450,7 @@ bool TransferReader::imageHeader(Cursor& in)
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     imageTexture = texture;
+    imageArrays = 0;
     open = imageTag;
     return true;
 }
@@ -574,9 +577,12 @@ bool TransferReader::startArray(unsigned long long count)
             array.indices = &mesh.indices;
         else
             array.floats = meshArrays == 5 ? &mesh.tangents : &mesh.texCoords1;
-    } else {
+    } else if (imageArrays == 0) {
         array.bytes = &image.pixels;
         most = 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height);
+    } else {
+        array.bytes = &image.mipmaps;
+        most = mipmapBytes(image.width, image.height);
     }
     if (count > most)
         return cut("an array longer than its record allows");
@@ -621,8 +627,11 @@ void TransferReader::arrayFilled()
         mesh = ModelMesh();
         return;
     }
+    if (++imageArrays < 2)
+        return;
     open = 0;
-    if (image.pixels.size() != 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height)) {
+    if (image.pixels.size() != 4ULL * static_cast<unsigned>(image.width) * static_cast<unsigned>(image.height) ||
+        (!image.mipmaps.empty() && image.mipmaps.size() != mipmapBytes(image.width, image.height))) {
         cut("an image whose pixels do not match its size");
         return;
     }

@@ -129,6 +129,7 @@ private:
     char open = 0;
     ModelMesh mesh;
     int meshArrays = 0; // of the mesh's seven, those read
+    int imageArrays = 0; // of the image's two (its pixels, its mipmaps), those read
     ModelImage image;
     unsigned imageTexture = 0;
     bool filling = false;

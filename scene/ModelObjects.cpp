@@ -300,7 +300,8 @@ Texture* uploadPicture(const import::ModelImage& image)
 {
     if (image.width > Texture::maxSide() || image.height > Texture::maxSide())
         return nullptr;
-    return new Texture(image.width, image.height, image.pixels.data(), image.space == import::ColourSpace::srgb);
+    return new Texture(image.width, image.height, image.pixels.data(), image.space == import::ColourSpace::srgb,
+                       image.mipmaps.empty() ? nullptr : image.mipmaps.data());
 }
 
 std::vector<scene::SceneObject*> createModelObjects(import::ModelData& model, std::vector<Texture*> uploaded)

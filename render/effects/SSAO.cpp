@@ -14,7 +14,8 @@ namespace render {
 SSAO::SSAO(float radius, float ssaoFactor, const std::string& noisePath, int width, int height, float scale)
     : ScreenSpaceEffect(width, height, scale), ssaoFactor(ssaoFactor)
 {
-    randomTexture = new Texture(noisePath);
+    // Read by texelFetch at its full size alone.
+    randomTexture = new Texture(noisePath, false);
 
     ssaoProgram = buildProgram("Shader/ScreenQuadVertex.glsl", "Shader/SSAOFragment.glsl");
     setUniform(ssaoProgram->program, "radius", radius);

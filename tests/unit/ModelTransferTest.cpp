@@ -73,7 +73,9 @@ TEST(ModelTransfer, AModelArrivesWholeWithItsPicturesAndNotes)
     TransferWriter out(stream.fd());
     writeGeometry(out);
     out.textureFailed(0, "no such file");
-    out.image(1, {1, 1, {1, 2, 3, 4}});
+    import::ModelImage picture{2, 1, {1, 2, 3, 4, 5, 6, 7, 8}};
+    picture.mipmaps = {3, 4, 5, 6};
+    out.image(1, picture);
     ASSERT_TRUE(out.end());
 
     ModelData model;
@@ -86,7 +88,8 @@ TEST(ModelTransfer, AModelArrivesWholeWithItsPicturesAndNotes)
     EXPECT_EQ(model.placements[0].transform, glm::mat4(2.0f));
     EXPECT_EQ(model.textures[0].image, -1);
     ASSERT_EQ(model.textures[1].image, 0);
-    EXPECT_EQ(model.images[0].pixels, (std::vector<unsigned char>{1, 2, 3, 4}));
+    EXPECT_EQ(model.images[0].pixels, (std::vector<unsigned char>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(model.images[0].mipmaps, (std::vector<unsigned char>{3, 4, 5, 6}));
     EXPECT_EQ(model.notes, (std::vector<std::string>{
                                "a note", "Could not load texture wood.png: no such file; its meshes show their colour"}));
 }
@@ -151,6 +154,13 @@ TEST(ModelTransfer, InconsistentRecordsEndTheStream)
         out.geometryDone();
         out.image(0, {2, 2, {1, 2, 3, 4}});
     })) << "fewer pixels than the size says";
+    EXPECT_TRUE(cutBy([](TransferWriter& out) {
+        out.texture({"a.png", -1});
+        out.geometryDone();
+        import::ModelImage image{2, 2, std::vector<unsigned char>(16, 7)};
+        image.mipmaps = {1, 2, 3};
+        out.image(0, image);
+    })) << "mipmaps of another size than the image's";
     EXPECT_TRUE(cutBy([](TransferWriter& out) {
         out.geometryDone();
         out.textureFailed(0, "never announced");
