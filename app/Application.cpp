@@ -6,11 +6,13 @@
 #include "app/Globals.h"
 #include "app/ModelSwap.h"
 #include "app/PictureFile.h"
+#include "app/ResolutionSettings.h"
 #include "app/Screenshots.h"
 #include "app/ShownModel.h"
 #include "app/Thumbnail.h"
 #include "app/Window.h"
 #include "base/EffectSwitches.h"
+#include "base/FreedMemory.h"
 #include "base/Printable.h"
 #include "base/StartupTimes.h"
 #include "camera/Camera.h"
@@ -37,6 +39,10 @@
 #include <vector>
 
 namespace {
+
+// The renderer's targets at the largest render size, its moving frame's and
+// a big model's arrays on their way to the GL, with room to spare.
+constexpr size_t rendererHeapBytes = size_t(384) << 20;
 
 constexpr const char* builtInScenePath = "SceneObjects/FinalScene/final_scene.obj";
 
@@ -205,7 +211,17 @@ void openContext(const ViewerOptions& options)
         return;
     }
     const int side = options.size > 0 ? thumbnailDrawSide(options.size) : 0;
-    openPictureContext(options.headless, side, side, options.settingsPath, options.glDebug);
+    // A model's picture is the same in either context; the built-in scene's
+    // is drawn as it always was, full screen where its settings say so.
+    PictureContext choice = PictureContext::windowFirst;
+    if (options.headless)
+        choice = PictureContext::headlessOnly;
+    else if (!options.scenePath.empty() &&
+             (side > 0 ||
+              !ResolutionSettings(options.settingsPath.empty() ? ResolutionSettings::path : options.settingsPath)
+                   .fullscreen))
+        choice = PictureContext::headlessFirst;
+    openPictureContext(choice, side, side, options.settingsPath, options.glDebug);
     if (side > 0)
         fitRenderToThumbnail(side);
     else if (!options.scenePath.empty() && options.settingsPath.empty())
@@ -236,6 +252,8 @@ int runViewer(const ViewerOptions& options)
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
         import = std::make_unique<import::ImportProcess>(
             options.scenePath, options.size > 0 ? thumbnailBudget() : import::ImportBudget());
+    // After the fork: the import process keeps the heap it had.
+    growHeapInLargePages(rendererHeapBytes);
     openContext(options);
     // A window draws its stage, and answers its keys, while the model comes
     // in; a picture waits for it.

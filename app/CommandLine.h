@@ -11,7 +11,7 @@ struct ViewerOptions {
     std::string scenePath;
     // Empty: Settings/resolution.txt, silently optional.
     std::string settingsPath;
-    // Non-empty: render in a hidden window, save this PNG and exit.
+    // Non-empty: render with no window shown, save this PNG and exit.
     std::string outputPath;
     // Non-empty: the program's own files are here, wherever it was started.
     std::string dataPath;

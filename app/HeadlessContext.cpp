@@ -4,6 +4,8 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <cstring>
+#include <filesystem>
+#include <GL/gl.h>
 #include <vector>
 
 namespace {
@@ -113,6 +115,28 @@ bool openHeadlessContext(bool debugContext, std::string& reason)
 bool headlessContextOpen()
 {
     return context != EGL_NO_CONTEXT;
+}
+
+bool headlessDrawsAsFast()
+{
+    if (context == EGL_NO_CONTEXT)
+        return false;
+    using GetString = const GLubyte* (*)(GLenum);
+    const auto getString = reinterpret_cast<GetString>(eglGetProcAddress("glGetString"));
+    const GLubyte* name = getString != nullptr ? getString(GL_RENDERER) : nullptr;
+    const char* renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+    const bool software = std::strstr(renderer, "llvmpipe") != nullptr || std::strstr(renderer, "softpipe") != nullptr ||
+                          std::strstr(renderer, "swrast") != nullptr;
+    if (!software)
+        return true;
+    // A render node is a GPU the display's GL may use where this one did
+    // not (one whose driver is not Mesa's, above all).
+    std::error_code error;
+    for (std::filesystem::directory_iterator node("/dev/dri", error), end; !error && node != end;
+         node.increment(error))
+        if (node->path().filename().string().rfind("renderD", 0) == 0)
+            return false;
+    return true;
 }
 
 void closeHeadlessContext()

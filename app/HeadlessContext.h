@@ -13,5 +13,10 @@ bool openHeadlessContext(bool debugContext, std::string& reason);
 // Whether the context current is the one above.
 bool headlessContextOpen();
 
+// Whether the context current, the one above, draws as fast as a window's
+// on this machine would: it is on a GPU, or it is software (Mesa's) on a
+// machine with no GPU to render on, where a display's GL is software too.
+bool headlessDrawsAsFast();
+
 // Releases the context and its display; nothing when none is open.
 void closeHeadlessContext();

@@ -17,12 +17,16 @@ constexpr const char* windowTitle = "Brassfern";
 void openWindow(bool visible, int overrideWidth = 0, int overrideHeight = 0, const std::string& settingsFile = "",
                 bool debugContext = false);
 
-// The context of a picture (--output): the hidden window openWindow opens,
-// where GLFW opens a display and `headless` is false; otherwise a context
-// with no window system (HeadlessContext), whose pictures are the same. The
-// window is then null, and the framebuffer the window's size. Says whether
-// the context is headless; a run that gets neither ends with status 1.
-bool openPictureContext(bool headless, int overrideWidth = 0, int overrideHeight = 0,
+// Which context a picture (--output) is drawn in: the hidden window
+// openWindow opens, where GLFW opens a display, else a context with no
+// window system (HeadlessContext), whose pictures are the same; that one
+// first where it draws as fast as the display's GL would; or that one alone.
+enum class PictureContext { windowFirst, headlessFirst, headlessOnly };
+
+// The context of a picture, as `choice` says. Without a window, the
+// window is null and the framebuffer the window's size. Says whether the
+// context is headless; a run that gets neither ends with status 1.
+bool openPictureContext(PictureContext choice, int overrideWidth = 0, int overrideHeight = 0,
                         const std::string& settingsFile = "", bool debugContext = false);
 
 // Ends GLFW (closing the window) and the headless context, whichever is open.
