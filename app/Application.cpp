@@ -138,6 +138,11 @@ void runFrame(float dt, Screenshots* screenshots)
     reportGlError();
 }
 
+void growHeapForRenderer()
+{
+    growHeapInLargePages(rendererHeapBytes);
+}
+
 void shutdown()
 {
     endDrawPacing();
@@ -252,8 +257,7 @@ int runViewer(const ViewerOptions& options)
     if (!options.scenePath.empty() && canOpenModel(options.scenePath, unused))
         import = std::make_unique<import::ImportProcess>(
             options.scenePath, options.size > 0 ? thumbnailBudget() : import::ImportBudget());
-    // After the fork: the import process keeps the heap it had.
-    growHeapInLargePages(rendererHeapBytes);
+    growHeapForRenderer();
     openContext(options);
     // A window draws its stage, and answers its keys, while the model comes
     // in; a picture waits for it.

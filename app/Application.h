@@ -38,6 +38,10 @@ void advanceFrame(float dt, bool pollInput);
 // the drawing, the screenshot asked for (if any) and the swap.
 void runFrame(float dt, Screenshots* screenshots = nullptr);
 
+// The heap made ready for the renderer's targets and a model's arrays, in
+// large pages; once the import process is forked, which keeps the heap it had.
+void growHeapForRenderer();
+
 // Releases everything initScene created, in creation order.
 void shutdown();
 

@@ -8,6 +8,7 @@
 #include "camera/Camera.h"
 #include "camera/Controls.h"
 #include "camera/ModelControls.h"
+#include "base/FreedMemory.h"
 #include "base/Printable.h"
 #include "base/StartupTimes.h"
 #include "base/EffectSwitches.h"
@@ -125,6 +126,7 @@ void bench(int frames, bool moving, std::chrono::steady_clock::time_point proces
 int main(int argc, char** argv)
 {
     const auto processStart = std::chrono::steady_clock::now();
+    keepFreedMemory();
     CaptureOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), error)) {
@@ -146,6 +148,7 @@ int main(int argc, char** argv)
     std::unique_ptr<import::ImportProcess> import;
     if (!options.modelPath.empty())
         import = std::make_unique<import::ImportProcess>(options.modelPath);
+    growHeapForRenderer();
     openWindow(false, options.windowWidth, options.windowHeight);
     const ModelOutcome outcome = initScene(options.modelPath, std::move(import));
     if (outcome != ModelOutcome::shown) {
