@@ -28,7 +28,7 @@ constexpr size_t heapBlockLimit = size_t(512) << 20;
 void keepFreedMemory()
 {
 #if defined(__GLIBC__)
-    // No trimming of the heap's top below 1 GB.
+    // Blocks up to the limit from the heap, and no trimming of its top below 1 GB.
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(heapBlockLimit));
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
